@@ -1,0 +1,88 @@
+#include "document/rhythm_format.h"
+
+#include <algorithm>
+
+namespace brondel {
+
+const std::array<std::string_view, kSectionCount> kSectionNames = {
+    "Intro1", "Intro2", "Var1", "Var2", "Fill1", "Fill2", "Fill3", "Fill4", "End1", "End2"};
+const std::array<std::string_view, kPartCount> kPartNames = {"Drums", "Bass", "Chord1", "Chord2",
+                                                             "Chord3"};
+const std::array<std::string_view, kParamCount> kParamNames = {"Tone",  "Bank",   "Volume",
+                                                               "Pane",  "Reverb", "Chorus"};
+
+std::uint16_t ReadU16LE(const std::uint8_t* p) {
+  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+void WriteU16LE(std::uint8_t* p, std::uint16_t value) {
+  p[0] = static_cast<std::uint8_t>(value & 0xFF);
+  p[1] = static_cast<std::uint8_t>(value >> 8);
+}
+std::uint16_t ReadU16BE(const std::uint8_t* p) {
+  return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
+}
+void WriteU16BE(std::uint8_t* p, std::uint16_t value) {
+  p[0] = static_cast<std::uint8_t>(value >> 8);
+  p[1] = static_cast<std::uint8_t>(value & 0xFF);
+}
+
+TPartSettings TSectionEntry::Settings(int part) const {
+  TPartSettings s;
+  const auto* from = &bytes[2 + kPartSettingsSize * static_cast<std::size_t>(part)];
+  std::copy(from, from + kPartSettingsSize, s.bytes.begin());
+  return s;
+}
+
+void TSectionEntry::SetSettings(int part, const TPartSettings& settings) {
+  std::copy(settings.bytes.begin(), settings.bytes.end(),
+            &bytes[2 + kPartSettingsSize * static_cast<std::size_t>(part)]);
+}
+
+TSectionEntry TRhythmHeader::Section(int section) const {
+  TSectionEntry e;
+  const auto* from = &bytes[SectionOffset(section)];
+  std::copy(from, from + kSectionEntrySize, e.bytes.begin());
+  return e;
+}
+
+void TRhythmHeader::SetSection(int section, const TSectionEntry& entry) {
+  std::copy(entry.bytes.begin(), entry.bytes.end(), &bytes[SectionOffset(section)]);
+}
+
+TPartSettings TRhythmHeader::Settings(int section, int part) const {
+  TPartSettings s;
+  const auto* from = &bytes[SettingOffset(section, part, 0)];
+  std::copy(from, from + kPartSettingsSize, s.bytes.begin());
+  return s;
+}
+
+void TRhythmHeader::SetSettings(int section, int part, const TPartSettings& settings) {
+  std::copy(settings.bytes.begin(), settings.bytes.end(), &bytes[SettingOffset(section, part, 0)]);
+}
+
+std::uint8_t TimeSignatureNumerator(std::uint8_t sig) { return static_cast<std::uint8_t>(sig >> 3); }
+
+std::uint8_t TimeSignatureDenominator(std::uint8_t sig) {
+  return static_cast<std::uint8_t>(1u << (sig & 7u));
+}
+
+std::string TimeSignatureText(std::uint8_t sig) {
+  return std::to_string(TimeSignatureNumerator(sig)) + "/" +
+         std::to_string(TimeSignatureDenominator(sig));
+}
+
+std::string FileExtension(std::string_view path) {
+  const auto dot = path.rfind('.');
+  if (dot == std::string_view::npos) return {};
+  // A separator after the dot means the dot belongs to a folder name, not to the file.
+  if (path.find_first_of("\\:/", dot) != std::string_view::npos) return {};
+  return std::string(path.substr(dot));
+}
+
+TFileLayout LayoutForFileName(std::string_view path) {
+  const std::string ext = FileExtension(path);
+  if (ext == ".z00") return TFileLayout{0, 540, false};
+  return TFileLayout{64, 604, ext == ".ckf"};
+}
+
+}  // namespace brondel

@@ -1,0 +1,35 @@
+#include "document/rhythm_slot.h"
+
+namespace brondel {
+
+std::int32_t CountEvents(const TPartStream& stream) {
+  std::int32_t count = 0;
+  for (std::size_t i = 0; i + kRecordSize <= stream.size(); i += kRecordSize) {
+    if (stream[i + 1] != kWaitMarker) ++count;
+  }
+  return count;
+}
+
+std::int32_t CountSectionEvents(const TRhythmSlot& slot, int section) {
+  std::int32_t count = 0;
+  for (const auto& stream : slot.streams[static_cast<std::size_t>(section)]) {
+    count += CountEvents(stream);
+  }
+  return count;
+}
+
+std::size_t TotalPartDataSize(const TPartStreams& streams) {
+  std::size_t total = 0;
+  for (const auto& section : streams) {
+    for (const auto& stream : section) total += stream.size();
+  }
+  return total;
+}
+
+void AppendRecord(TPartStream& stream, const TRhythmRecord& record) {
+  stream.push_back(record.b0);
+  stream.push_back(record.b1);
+  stream.push_back(record.b2);
+}
+
+}  // namespace brondel

@@ -1,0 +1,81 @@
+// The MIDI output service the program talks to: a stream of timed short messages on one
+// output device, with the calls and result codes of a classic MIDI stream interface. The
+// program stays single-threaded; the service plays queued buffers on a thread of its own.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace brondel::platform {
+
+using MidiResult = std::uint32_t;
+
+/// Result codes (0 = no error). Every code has a text from IMidiService::ErrorText.
+enum : MidiResult {
+  kMidiNoError = 0,
+  kMidiError = 1,              // unspecified error
+  kMidiBadDeviceId = 2,        // no device has that id
+  kMidiNotEnabled = 3,         // driver failed to enable
+  kMidiAllocated = 4,          // device already in use
+  kMidiInvalidHandle = 5,      // no stream is open under that handle
+  kMidiNoDriver = 6,           // no driver / no audio output works
+  kMidiNoMemory = 7,
+  kMidiNotSupported = 8,
+  kMidiInvalidFlag = 10,
+  kMidiInvalidParam = 11,
+  kMidiUnprepared = 64,        // header not prepared
+  kMidiStillPlaying = 65,      // the stream still holds the buffer
+  kMidiNotReady = 67,          // device busy
+};
+
+/// The one stream header: the buffer lent to the stream for the length of a play.
+struct TMidiHeader {
+  const std::uint8_t* lpData = nullptr;
+  std::uint32_t dwBufferLength = 0;
+  std::uint32_t dwBytesRecorded = 0;
+  std::uint32_t dwUser = 0;
+  std::uint32_t dwFlags = 0;
+};
+
+/// Header flags, as the service sets them.
+enum : std::uint32_t {
+  kHeaderDone = 0x01,
+  kHeaderPrepared = 0x02,
+  kHeaderInQueue = 0x10,
+};
+
+using MidiStreamHandle = std::uint32_t;  // 0 is never a valid handle
+
+/// Device id that stands for "the default device" (device 0).
+inline constexpr std::uint32_t kMidiMapper = 0xFFFFFFFFu;
+
+class IMidiService {
+ public:
+  virtual ~IMidiService() = default;
+
+  /// Names of the output devices; the position in the list is the device id.
+  virtual std::vector<std::string> OutputDeviceNames() = 0;
+  /// Opens a stream on a device; on success stores a handle that is not 0.
+  virtual MidiResult StreamOpen(MidiStreamHandle* handle, std::uint32_t deviceId) = 0;
+  virtual MidiResult StreamClose(MidiStreamHandle handle) = 0;
+  /// Stops the stream: every sounding note ends and a queued buffer is handed back as done.
+  virtual MidiResult StreamStop(MidiStreamHandle handle) = 0;
+  /// Ticks per quarter note; one tick lasts 500,000 / timeDivision microseconds.
+  virtual MidiResult StreamSetTimeDivision(MidiStreamHandle handle, std::uint32_t timeDivision) = 0;
+  virtual MidiResult PrepareHeader(MidiStreamHandle handle, TMidiHeader* header) = 0;
+  /// Queues the header's buffer (12-byte stream events); the service copies the bytes.
+  virtual MidiResult StreamOut(MidiStreamHandle handle, TMidiHeader* header) = 0;
+  /// Starts (or resumes) playing the queued buffer.
+  virtual MidiResult StreamRestart(MidiStreamHandle handle) = 0;
+  /// kMidiStillPlaying while the stream holds the buffer, 0 once it has been handed back.
+  virtual MidiResult UnprepareHeader(MidiStreamHandle handle, TMidiHeader* header) = 0;
+  /// A text for every result code.
+  virtual std::string ErrorText(MidiResult code) = 0;
+  /// Called on the service's thread whenever a queued buffer has been handed back (played to
+  /// its end or stopped), so a waiting play can wake instead of polling.
+  virtual void SetBufferDoneNotifier(std::function<void()> notifier) = 0;
+};
+
+}  // namespace brondel::platform

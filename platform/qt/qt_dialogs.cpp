@@ -1,0 +1,53 @@
+#include "platform/qt/qt_dialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace brondel::platform {
+
+namespace {
+
+// Texts of the program use "\r\n" line breaks; a label wants plain "\n".
+QString DisplayText(const std::string& text) {
+  return QString::fromStdString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+}  // namespace
+
+void TQtDialogs::ShowMessage(const std::string& text) {
+  QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), DisplayText(text),
+                  QMessageBox::Ok, parent_);
+  box.exec();
+}
+
+void TQtDialogs::ShowError(const std::string& text) {
+  QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), DisplayText(text),
+                  QMessageBox::Ok, parent_);
+  box.exec();
+}
+
+std::optional<std::string> TQtDialogs::AskOpenFileName() {
+  QFileDialog dialog(parent_);
+  dialog.setObjectName(QStringLiteral("OpenDialog1"));
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setNameFilter(QStringLiteral("*:ckf (*.ckf *.z00)"));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles().first().toStdString();
+}
+
+std::optional<std::string> TQtDialogs::AskSaveFileName(const std::string& initialName) {
+  QFileDialog dialog(parent_);
+  dialog.setObjectName(QStringLiteral("SaveDialog1"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setNameFilter(QStringLiteral("*.ckf (*.ckf)"));
+  dialog.setDefaultSuffix(QStringLiteral("ckf"));
+  // Replacing an existing file is what "Save as" does; it asks nothing.
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+  if (!initialName.empty()) dialog.selectFile(QString::fromStdString(initialName));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles().first().toStdString();
+}
+
+}  // namespace brondel::platform

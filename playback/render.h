@@ -1,0 +1,37 @@
+// Turning a section or a single part into a stream-event buffer: 12-byte records (delta ticks,
+// stream id 0, short message) with the set-up block first.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "document/rhythm_slot.h"
+
+namespace brondel {
+
+/// One timed MIDI message while a section is put together.
+struct TRenderEvent {
+  std::uint32_t Time = 0;  // ticks from the section start; after sorting, ticks since the previous
+  std::uint8_t Status = 0;
+  std::uint8_t Data1 = 0;
+  std::uint8_t Data2 = 0;
+};
+
+/// The stream-event buffer: records of 12 bytes (dwDeltaTime, dwStreamID, dwEvent), little-endian.
+using TEventBuffer = std::vector<std::uint8_t>;
+inline constexpr std::size_t kStreamEventSize = 12;
+
+/// Appends one short-message record.
+void AppendStreamEvent(TEventBuffer& buffer, std::uint32_t delta, std::uint8_t status,
+                       std::uint8_t data1, std::uint8_t data2);
+
+/// Renders one section of a slot: the 30 set-up events, one event per record whose byte 1 is not
+/// 0xFF, the exchange sort, deltas; `events` is the slot's render-event array (replaced).
+void RenderSectionEvents(const TRhythmSlot& slot, int section, std::vector<TRenderEvent>& events,
+                         TEventBuffer& buffer);
+
+/// Builds the buffer of a part preview: six set-up records, then the part's events in record
+/// order, a wait record replacing the pending delay.
+void RenderPartPreview(const TRhythmSlot& slot, int section, int part, TEventBuffer& buffer);
+
+}  // namespace brondel
