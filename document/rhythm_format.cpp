@@ -8,8 +8,13 @@ const std::array<std::string_view, kSectionCount> kSectionNames = {
     "Intro1", "Intro2", "Var1", "Var2", "Fill1", "Fill2", "Fill3", "Fill4", "End1", "End2"};
 const std::array<std::string_view, kPartCount> kPartNames = {"Drums", "Bass", "Chord1", "Chord2",
                                                              "Chord3"};
-const std::array<std::string_view, kParamCount> kParamNames = {"Tone",  "Bank",   "Volume",
-                                                               "Pane",  "Reverb", "Chorus"};
+const std::array<std::string_view, kParamCount> kParamNames = {"Tone", "Bank",   "Volume",
+                                                               "Pane", "Reverb", "Chorus"};
+
+std::string PartItemText(int section, int part) {
+  return std::string(kSectionNames[static_cast<std::size_t>(section)]) + ":" +
+         std::string(kPartNames[static_cast<std::size_t>(part)]);
+}
 
 std::uint16_t ReadU16LE(const std::uint8_t* p) {
   return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
@@ -60,7 +65,9 @@ void TRhythmHeader::SetSettings(int section, int part, const TPartSettings& sett
   std::copy(settings.bytes.begin(), settings.bytes.end(), &bytes[SettingOffset(section, part, 0)]);
 }
 
-std::uint8_t TimeSignatureNumerator(std::uint8_t sig) { return static_cast<std::uint8_t>(sig >> 3); }
+std::uint8_t TimeSignatureNumerator(std::uint8_t sig) {
+  return static_cast<std::uint8_t>(sig >> 3);
+}
 
 std::uint8_t TimeSignatureDenominator(std::uint8_t sig) {
   return static_cast<std::uint8_t>(1u << (sig & 7u));

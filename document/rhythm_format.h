@@ -35,6 +35,9 @@ extern const std::array<std::string_view, kSectionCount> kSectionNames;
 extern const std::array<std::string_view, kPartCount> kPartNames;
 extern const std::array<std::string_view, kParamCount> kParamNames;
 
+/// A part's item in a part list: section name, ":", part name ("Var1:Bass").
+std::string PartItemText(int section, int part);
+
 std::uint16_t ReadU16LE(const std::uint8_t* p);
 void WriteU16LE(std::uint8_t* p, std::uint16_t value);
 std::uint16_t ReadU16BE(const std::uint8_t* p);

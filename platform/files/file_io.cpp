@@ -1,6 +1,7 @@
 #include "platform/files/file_io.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QString>
 
@@ -8,18 +9,27 @@ namespace brondel::platform {
 
 TReadResult ReadWholeFile(const std::string& path, std::size_t limit) {
   TReadResult result;
-  QFile file(QString::fromStdString(path));
+  const QString name = QString::fromStdString(path);
+  // A pipe or a device could block the open or never end; only plain files are read.
+  const QFileInfo info(name);
+  if (info.exists() && !info.isFile()) {
+    result.error = "It is not a regular file";
+    return result;
+  }
+  QFile file(name);
   if (!file.open(QIODevice::ReadOnly)) {
     result.error = file.errorString().toStdString();
     return result;
   }
-  if (static_cast<std::size_t>(file.size()) > limit) {
-    result.error = "The file is larger than " + std::to_string(limit) + " bytes";
-    return result;
-  }
-  const QByteArray data = file.readAll();
+  // Reading one byte past the limit tells a file that is too large without trusting its size.
+  const QByteArray data = file.read(static_cast<qint64>(limit) + 1);
   if (file.error() != QFileDevice::NoError) {
     result.error = file.errorString().toStdString();
+    return result;
+  }
+  if (static_cast<std::size_t>(data.size()) > limit) {
+    result.tooLarge = true;
+    result.error = "The file is larger than " + std::to_string(limit) + " bytes";
     return result;
   }
   result.bytes.assign(data.begin(), data.end());

@@ -3,6 +3,7 @@
 // on disk.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -11,11 +12,12 @@ namespace brondel::platform {
 
 struct TReadResult {
   bool ok = false;
+  bool tooLarge = false;  // the file holds more than the limit; nothing was kept
   std::vector<std::uint8_t> bytes;
   std::string error;  // the system's reason when !ok
 };
 
-/// Reads a whole file, or at most `limit` bytes of it (more is reported as an error).
+/// Reads a whole regular file of at most `limit` bytes; a larger file sets tooLarge.
 TReadResult ReadWholeFile(const std::string& path, std::size_t limit);
 
 /// Writes `bytes` as the file at `path`, replacing it atomically. Returns an empty string on

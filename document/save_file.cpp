@@ -1,0 +1,19 @@
+#include "document/save_file.h"
+
+#include "document/rhythm_writer.h"
+
+namespace brondel {
+
+TSaveImage BuildSaveImage(TRhythmDocuments& docs) {
+  TRhythmSlot& main = docs.slots[kMainSlot];
+  if (TooLargeToSave(main.streams)) {
+    const std::size_t total = kHeaderSize + TotalPartDataSize(main.streams);
+    return TSaveImage{{},
+                      "The rhythm is too large to save: its header and part data take " +
+                          std::to_string(total) + " bytes, more than the " +
+                          std::to_string(kMaxTotalLength) + " a rhythm file can hold."};
+  }
+  return TSaveImage{BuildCkfFile(main.header, main.streams, docs.filePrefix), {}};
+}
+
+}  // namespace brondel
