@@ -1,3 +1,528 @@
 #include "app/ckf.h"
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent) { setWindowTitle(QStringLiteral("Brondel 2")); }
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QTableWidget>
+#include <exception>
+
+#include "document/apply_settings.h"
+#include "document/copy_part.h"
+#include "document/rhythm_loader.h"
+#include "document/save_file.h"
+#include "document/settings_grid.h"
+#include "platform/files/file_io.h"
+#include "platform/qt/qt_dialogs.h"
+
+using brondel::kImportSlot;
+using brondel::kMainSlot;
+
+namespace {
+
+const QColor kAqua(0x00, 0xFF, 0xFF);
+const QColor kMoneyGreen(0xC0, 0xDC, 0xC0);
+constexpr int kGridColumns = 7;
+constexpr int kGridRows = 6;
+
+const char kAboutText[] =
+    "Brondel v2.1\r\nFor Casio ctk/wk keyboards\r\n"
+    "Written by the Brondel developers.\r\n"
+    "Questions and problems: the Brondel project's issue tracker.";
+
+QString ToQ(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void Paint(QWidget* widget, const QColor& colour) {
+  QPalette palette = widget->palette();
+  palette.setColor(QPalette::Window, colour);
+  widget->setPalette(palette);
+  widget->setAutoFillBackground(true);
+}
+
+// Gives a control its name, parent-relative geometry and hint.
+template <class Widget>
+Widget* Place(Widget* widget, const char* name, QRect geometry, const char* hint = nullptr) {
+  widget->setObjectName(QString::fromLatin1(name));
+  widget->setGeometry(geometry);
+  if (hint != nullptr) widget->setToolTip(QString::fromLatin1(hint));
+  return widget;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, int x, int y, const char* text) {
+  auto* label = Place(new QLabel(QString::fromLatin1(text), parent), name, QRect(x, y, 0, 0));
+  label->adjustSize();
+  return label;
+}
+
+}  // namespace
+
+// The grid's cell texts as the document routines read and write them.
+class TSettingsGridCells : public brondel::ISettingsGrid {
+ public:
+  explicit TSettingsGridCells(QTableWidget* grid) : grid_(grid) {}
+  std::string Cell(int column, int row) const override {
+    const QTableWidgetItem* item = grid_->item(row, column);
+    return item == nullptr ? std::string() : item->text().toStdString();
+  }
+  void SetCell(int column, int row, const std::string& text) override {
+    grid_->item(row, column)->setText(ToQ(text));
+  }
+
+ private:
+  QTableWidget* grid_;
+};
+
+TForm1::TForm1(brondel::platform::IMidiService& midi, brondel::platform::IDialogs* dialogs,
+               QWidget* parent)
+    : QMainWindow(parent), midi_(midi), dialogs_(dialogs) {
+  if (dialogs_ == nullptr) {
+    ownDialogs_ = std::make_unique<brondel::platform::TQtDialogs>(this);
+    dialogs_ = ownDialogs_.get();
+  }
+  brondel::IPlaybackHost& host = *this;
+  playback_ = std::make_unique<brondel::TPlayback>(docs_, midi_, host);
+  BuildControls();
+  BuildMenu();
+  gridCells_ = std::make_unique<TSettingsGridCells>(StringGrid1);
+  // The stream reports a buffer handed back from its own thread; a posted no-op wakes the
+  // window's event loop so that a waiting play looks at its buffer again.
+  midi_.SetBufferDoneNotifier([this] {
+    buffersDone_.fetch_add(1);
+    QMetaObject::invokeMethod(
+        this, [] {}, Qt::QueuedConnection);
+  });
+  FormCreate();
+}
+
+TForm1::~TForm1() {
+  midi_.SetBufferDoneNotifier(nullptr);
+}
+
+void TForm1::BuildControls() {
+  setObjectName(QStringLiteral("Form1"));
+  setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+  auto* client = new QWidget(this);
+  client->setObjectName(QStringLiteral("ClientArea"));
+  Paint(client, kAqua);
+  setCentralWidget(client);
+
+  // Group boxes first, so that the window's own controls drawn over them stay on top.
+  GroupBox2 =
+      Place(new QGroupBox(QStringLiteral("Nofile"), client), "GroupBox2", QRect(8, 40, 345, 353));
+  Paint(GroupBox2, kMoneyGreen);
+  Label3 = MakeLabel(GroupBox2, "Label3", 64, 160, "Tempo");
+  Label4 = MakeLabel(GroupBox2, "Label4", 120, 160, "Bar");
+
+  GroupBox1 = Place(new QGroupBox(QStringLiteral("Nofile"), client), "GroupBox1",
+                    QRect(352, 168, 369, 225));
+  Paint(GroupBox1, QApplication::palette().color(QPalette::Window));
+  Label5 = MakeLabel(GroupBox1, "Label5", 136, 32, "Tempo");
+  Label6 = MakeLabel(GroupBox1, "Label6", 200, 32, "Bar");
+  CheckBox2 = Place(new QCheckBox(QStringLiteral("Include tone param"), GroupBox1), "CheckBox2",
+                    QRect(224, 16, 121, 17), "Copy part tone params when pasting part");
+  Button11 = Place(new QPushButton(QStringLiteral("Copy"), GroupBox1), "Button11",
+                   QRect(272, 40, 75, 25), "Copy a part to main file");
+  Button10 = Place(new QPushButton(QStringLiteral("Play all"), GroupBox1), "Button10",
+                   QRect(176, 176, 75, 25), "Play a simple chord progression starting with Intro1");
+
+  Label1 = MakeLabel(client, "Label1", 8, 0, "Output Device");
+  ComboBox1 =
+      Place(new QComboBox(client), "ComboBox1", QRect(8, 16, 185, 21), "Select output device");
+  ComboBox1->setEditable(true);
+  ComboBox1->setInsertPolicy(QComboBox::NoInsert);
+  Button3 =
+      Place(new QPushButton(QStringLiteral("Stop!!!!"), client), "Button3", QRect(304, 8, 75, 25));
+  QFont stopFont = Button3->font();
+  stopFont.setBold(true);
+  stopFont.setPointSize(10);
+  Button3->setFont(stopFont);
+  Label7 =
+      Place(new QLabel(QStringLiteral("Brondel v2.1"), client), "Label7", QRect(360, 48, 352, 37));
+  QFont titleFont = Label7->font();
+  titleFont.setBold(true);
+  titleFont.setItalic(true);
+  titleFont.setPointSize(24);
+  Label7->setFont(titleFont);
+
+  Button4 = Place(new QPushButton(QStringLiteral("Update parameters"), client), "Button4",
+                  QRect(8, 56, 105, 25), "Upadate params and tempo");
+  CheckBox1 = Place(new QCheckBox(QStringLiteral("Change param in all"), client), "CheckBox1",
+                    QRect(152, 56, 129, 17), "Apply changes in all sections");
+  Paint(CheckBox1, kMoneyGreen);
+
+  StringGrid1 = Place(new QTableWidget(kGridRows, kGridColumns, client), "StringGrid1",
+                      QRect(8, 80, 321, 113));
+  StringGrid1->horizontalHeader()->hide();
+  StringGrid1->verticalHeader()->hide();
+  StringGrid1->horizontalHeader()->setMinimumSectionSize(1);
+  StringGrid1->verticalHeader()->setMinimumSectionSize(1);
+  StringGrid1->horizontalHeader()->setDefaultSectionSize(40);
+  StringGrid1->verticalHeader()->setDefaultSectionSize(16);
+  StringGrid1->setEditTriggers(QAbstractItemView::AllEditTriggers);
+  for (int row = 0; row < kGridRows; ++row) {
+    for (int column = 0; column < kGridColumns; ++column) {
+      auto* item = new QTableWidgetItem();
+      if (row == 0 || column == 0) {  // headings: fixed, not editable
+        item->setFlags(Qt::ItemIsEnabled);
+        item->setBackground(QApplication::palette().color(QPalette::Button));
+      }
+      StringGrid1->setItem(row, column, item);
+    }
+  }
+
+  Label2 = MakeLabel(client, "Label2", 144, 192, "File");
+  LabeledEdit2 =
+      Place(new QLineEdit(client), "LabeledEdit2", QRect(64, 216, 41, 21), "Tempo (10-250)");
+  LabeledEdit1 = Place(new QLineEdit(client), "LabeledEdit1", QRect(120, 216, 41, 21));
+  LabeledEdit1->setReadOnly(true);
+  Label3->setBuddy(LabeledEdit2);
+  Label4->setBuddy(LabeledEdit1);
+  ListBox2 =
+      Place(new QListWidget(client), "ListBox2", QRect(16, 240, 121, 145), "Doubleclick to play");
+  ListBox1 =
+      Place(new QListWidget(client), "ListBox1", QRect(152, 240, 121, 73), "Doubleclick to play");
+  Button5 = Place(new QPushButton(QStringLiteral("Play all"), client), "Button5",
+                  QRect(168, 344, 75, 25), "Play a simple chord progression starting with Intro1");
+
+  Button9 = Place(new QPushButton(QStringLiteral("Open"), client), "Button9",
+                  QRect(400, 208, 75, 25), "Open a new file to import parts");
+  Edit4 = Place(new QLineEdit(client), "Edit4", QRect(488, 216, 41, 21));
+  Edit4->setReadOnly(true);
+  Edit3 = Place(new QLineEdit(client), "Edit3", QRect(552, 216, 41, 21));
+  Edit3->setReadOnly(true);
+  ListBox3 =
+      Place(new QListWidget(client), "ListBox3", QRect(376, 240, 121, 137), "Dubleclick to play");
+  ListBox4 =
+      Place(new QListWidget(client), "ListBox4", QRect(520, 240, 121, 73), "Doubleclick to play");
+
+  connect(ComboBox1, &QComboBox::activated, this, [this] { ComboBox1Change(); });
+  connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
+  connect(Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
+  connect(Button5, &QPushButton::clicked, this, [this] { Button5Click(); });
+  connect(Button9, &QPushButton::clicked, this, [this] { Button9Click(); });
+  connect(Button10, &QPushButton::clicked, this, [this] { Button10Click(); });
+  connect(Button11, &QPushButton::clicked, this, [this] { Button11Click(); });
+  connect(StringGrid1, &QTableWidget::itemChanged, this, [this] { StringGrid1SetEditText(); });
+  // Selecting by mouse or keyboard runs the click handler; the program's own selections are
+  // made with signals blocked, so they do not.
+  // A mouse click runs it on release, also on the item already selected; a keyboard move runs
+  // it when the row changes.
+  connect(ListBox2, &QListWidget::itemClicked, this, [this] { ListBox2Click(); });
+  connect(ListBox3, &QListWidget::itemClicked, this, [this] { ListBox3Click(); });
+  connect(ListBox2, &QListWidget::currentRowChanged, this, [this] {
+    if (QApplication::mouseButtons() == Qt::NoButton) ListBox2Click();
+  });
+  connect(ListBox3, &QListWidget::currentRowChanged, this, [this] {
+    if (QApplication::mouseButtons() == Qt::NoButton) ListBox3Click();
+  });
+  for (QListWidget* list : {ListBox1, ListBox2, ListBox3, ListBox4}) {
+    list->viewport()->installEventFilter(this);
+  }
+}
+
+void TForm1::BuildMenu() {
+  QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
+  file->setObjectName(QStringLiteral("File1"));
+  Open1 = file->addAction(QStringLiteral("Open"), this, [this] { Open1Click(); });
+  Open1->setObjectName(QStringLiteral("Open1"));
+  Saveas1 = file->addAction(QStringLiteral("Save as"), this, [this] { Saveas1Click(); });
+  Saveas1->setObjectName(QStringLiteral("Saveas1"));
+  Exit1 = file->addAction(QStringLiteral("Exit"), this, [this] { Exit1Click(); });
+  Exit1->setObjectName(QStringLiteral("Exit1"));
+  About1 = menuBar()->addAction(QStringLiteral("About"), this, [this] { About1Click(); });
+  About1->setObjectName(QStringLiteral("About1"));
+}
+
+void TForm1::FormCreate() {
+  setWindowTitle(QStringLiteral("Brondel 2"));
+  resize(739, 452);
+  if (const QScreen* screen = QApplication::primaryScreen()) {
+    move(screen->availableGeometry().center() - rect().center());
+  }
+  // The part streams of both slots exist from here on, empty (they are members of docs_).
+  playback_->SetStopFlag(false);
+  for (const std::string& name : midi_.OutputDeviceNames()) ComboBox1->addItem(ToQ(name));
+  ComboBox1->setCurrentIndex(ComboBox1->count() > 0 ? 0 : -1);
+  playback_->OpenMidiStream();
+  StringGrid1->setColumnWidth(0, 70);
+  CheckBox1->setChecked(true);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands
+
+void TForm1::RunCommand(const std::function<void()>& command) {
+  try {
+    command();
+  } catch (const std::exception& error) {
+    dialogs_->ShowError(error.what());
+  }
+}
+
+void TForm1::RunPlayCommand(const std::function<void()>& command) {
+  ++playDepth_;
+  RunCommand(command);
+  --playDepth_;
+  if (playDepth_ == 0 && closePending_) {
+    closePending_ = false;
+    closing_ = true;
+    close();
+  }
+}
+
+void TForm1::Open1Click() {
+  RunCommand([this] { OpenRhythmFile(kMainSlot); });
+}
+void TForm1::Button9Click() {
+  RunCommand([this] { OpenRhythmFile(kImportSlot); });
+}
+
+void TForm1::OpenRhythmFile(int slot) {
+  const brondel::platform::MidiResult stopped = playback_->StopStream();
+  if (stopped != brondel::platform::kMidiNoError) {
+    playback_->ShowMidiError("OPEN ", stopped);
+    return;
+  }
+  const std::optional<std::string> path = dialogs_->AskOpenFileName();
+  if (!path) return;
+  brondel::TLoadOutcome outcome = brondel::ReadRhythmFile(*path);
+  switch (outcome.status) {
+    case brondel::TLoadStatus::kCannotOpen:
+      dialogs_->ShowError(outcome.message);
+      return;
+    case brondel::TLoadStatus::kNotRhythm:
+    case brondel::TLoadStatus::kDamaged:
+      dialogs_->ShowMessage(outcome.message);
+      return;
+    case brondel::TLoadStatus::kLoaded:
+      break;
+  }
+  const std::size_t badFillers = outcome.rhythm->badFillers.size();
+  brondel::CommitLoadedRhythm(docs_, slot, std::move(*outcome.rhythm));
+  ShowLoadedSlot(slot);
+  playback_->SetTimeDivision(slot);
+  for (std::size_t i = 0; i < badFillers; ++i) dialogs_->ShowMessage("Error in file");
+}
+
+void TForm1::ShowLoadedSlot(int slot) {
+  const brondel::TRhythmSlot& doc = docs_.slots[static_cast<std::size_t>(slot)];
+  const QString path = ToQ(doc.fileName);
+  if (slot == kMainSlot) setWindowTitle(QStringLiteral("Brondel 2     ") + path);
+  (slot == kMainSlot ? GroupBox2 : GroupBox1)->setTitle(path);
+  (slot == kMainSlot ? LabeledEdit1 : Edit3)
+      ->setText(QStringLiteral("%1/%2").arg(doc.numerator).arg(doc.denominator));
+  (slot == kMainSlot ? LabeledEdit2 : Edit4)->setText(QString::number(doc.header.Tempo()));
+
+  QListWidget* sections = SectionList(slot);
+  {
+    const QSignalBlocker blocker(sections);
+    sections->clear();
+    for (int s = 0; s < brondel::kSectionCount; ++s) {
+      sections->addItem(ToQ(brondel::kSectionNames[static_cast<std::size_t>(s)]) +
+                        QStringLiteral(",mesures: ") + QString::number(doc.header.BarCount(s)));
+    }
+  }
+  FillPartList(slot, 0, false);
+  // Item 0 is selected in all four lists, whichever slot was loaded.
+  for (QListWidget* list : {ListBox1, ListBox2, ListBox3, ListBox4}) {
+    const QSignalBlocker blocker(list);
+    if (list->count() > 0) list->setCurrentRow(0);
+  }
+  if (slot == kMainSlot) ShowPartSettings();
+}
+
+void TForm1::FillPartList(int slot, int section, bool selectFirst) {
+  QListWidget* parts = PartList(slot);
+  const QSignalBlocker blocker(parts);
+  parts->clear();
+  const QString prefix = ToQ(brondel::kSectionNames[static_cast<std::size_t>(section)]) + ':';
+  for (std::string_view part : brondel::kPartNames) parts->addItem(prefix + ToQ(part));
+  if (selectFirst) parts->setCurrentRow(0);
+}
+
+QListWidget* TForm1::SectionList(int slot) const {
+  return slot == kMainSlot ? ListBox2 : ListBox3;
+}
+QListWidget* TForm1::PartList(int slot) const {
+  return slot == kMainSlot ? ListBox1 : ListBox4;
+}
+
+void TForm1::ListBox2Click() {
+  RunCommand([this] {
+    const int section = ListBox2->currentRow();
+    if (section < 0 || !docs_.slots[kMainSlot].Loaded()) return;
+    FillPartList(kMainSlot, section, true);
+    ShowPartSettings();
+  });
+}
+
+void TForm1::ListBox3Click() {
+  RunCommand([this] {
+    const int section = ListBox3->currentRow();
+    if (section < 0 || !docs_.slots[kImportSlot].Loaded()) return;
+    FillPartList(kImportSlot, section, true);
+  });
+}
+
+void TForm1::StringGrid1SetEditText() {
+  // Typing into a cell only changes the cell's text; "Update parameters" reads it later.
+}
+
+void TForm1::Saveas1Click() {
+  RunCommand([this] {
+    brondel::TSaveImage image = brondel::BuildSaveImage(docs_);
+    if (!image.refusal.empty()) {
+      dialogs_->ShowMessage(image.refusal);
+      return;
+    }
+    const std::optional<std::string> target =
+        dialogs_->AskSaveFileName(docs_.slots[kMainSlot].fileName);
+    if (!target) {
+      dialogs_->ShowMessage("Error writting file");
+      return;
+    }
+    const std::string reason = brondel::platform::WriteFileSafely(*target, image.bytes);
+    if (!reason.empty()) dialogs_->ShowError("Cannot create file \"" + *target + "\". " + reason);
+  });
+}
+
+void TForm1::Button4Click() {
+  RunCommand([this] {
+    brondel::TRhythmSlot& main = docs_.slots[kMainSlot];
+    if (!main.Loaded()) return;
+    std::string tempoText = LabeledEdit2->text().toStdString();
+    if (!brondel::ApplyTempoText(main.header, tempoText)) LabeledEdit2->setText(ToQ(tempoText));
+    playback_->SetTimeDivision(kMainSlot);
+    if (CheckBox1->isChecked()) {
+      for (int s = 0; s < brondel::kSectionCount; ++s) {
+        brondel::ApplyGridToSection(main.header, *gridCells_, s);
+      }
+    } else if (ListBox2->currentRow() >= 0) {
+      brondel::ApplyGridToSection(main.header, *gridCells_, ListBox2->currentRow());
+    }
+  });
+}
+
+void TForm1::Button11Click() {
+  RunCommand([this] {
+    if (!docs_.slots[kMainSlot].Loaded() || !docs_.slots[kImportSlot].Loaded()) return;
+    const brondel::TCopyRequest request{ListBox3->currentRow(), ListBox4->currentRow(),
+                                        ListBox2->currentRow(), ListBox1->currentRow(),
+                                        CheckBox2->isChecked()};
+    if (const auto refusal = brondel::CopyPart(docs_, request, *gridCells_)) {
+      dialogs_->ShowMessage(*refusal);
+    }
+  });
+}
+
+void TForm1::Button3Click() {
+  RunCommand([this] { playback_->Stop(); });
+}
+
+void TForm1::ListBox2DblClick() {
+  RunPlayCommand([this] { playback_->PlaySection(kMainSlot, ListBox2->currentRow()); });
+}
+
+void TForm1::ListBox3DblClick() {
+  RunPlayCommand([this] { playback_->PlaySection(kImportSlot, ListBox3->currentRow()); });
+}
+
+void TForm1::ListBox1DblClick() {
+  RunPlayCommand(
+      [this] { playback_->PlayPart(kMainSlot, ListBox2->currentRow(), ListBox1->currentRow()); });
+}
+
+void TForm1::ListBox4DblClick() {
+  RunPlayCommand(
+      [this] { playback_->PlayPart(kImportSlot, ListBox3->currentRow(), ListBox4->currentRow()); });
+}
+
+void TForm1::Button5Click() {
+  RunPlayCommand([this] { playback_->PlayAllCommand(kMainSlot); });
+}
+void TForm1::Button10Click() {
+  RunPlayCommand([this] { playback_->PlayAllCommand(kImportSlot); });
+}
+
+void TForm1::ComboBox1Change() {
+  RunCommand([this] { playback_->ComboBox1Change(ComboBox1->currentIndex()); });
+}
+
+void TForm1::Exit1Click() {
+  playback_->SetStopFlag(true);
+  playback_->CloseMidiStream();
+  closing_ = true;
+  close();
+}
+
+void TForm1::About1Click() {
+  dialogs_->ShowMessage(kAboutText);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Window events
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  // The close box does not stop a play: the close waits until the outermost play has ended.
+  if (!closing_ && playDepth_ > 0) {
+    closePending_ = true;
+    event->ignore();
+    return;
+  }
+  event->accept();
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonDblClick) {
+    if (watched == ListBox1->viewport()) ListBox1DblClick();
+    if (watched == ListBox2->viewport()) ListBox2DblClick();
+    if (watched == ListBox3->viewport()) ListBox3DblClick();
+    if (watched == ListBox4->viewport()) ListBox4DblClick();
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------------------------
+// What playback asks of the window
+
+void TForm1::ShowMessage(const std::string& text) {
+  dialogs_->ShowMessage(text);
+}
+
+void TForm1::ShowPartSettings() {
+  const int section = ListBox2->currentRow();
+  if (section < 0 || !docs_.slots[kMainSlot].Loaded()) return;
+  brondel::ShowPartSettings(*gridCells_, docs_.slots[kMainSlot].header, section);
+}
+
+void TForm1::ShowPlayAllEntry(int slot, int section) {
+  QListWidget* sections = SectionList(slot);
+  {
+    const QSignalBlocker blocker(sections);
+    sections->setCurrentRow(section);
+  }
+  FillPartList(slot, section, false);
+}
+
+void TForm1::WaitForEvents() {
+  // A buffer that ended since the last look needs no wait; otherwise sleep in the event loop
+  // until a window event or the stream's notification arrives.
+  const unsigned done = buffersDone_.load();
+  if (done != buffersSeen_) {
+    buffersSeen_ = done;
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    return;
+  }
+  QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+}

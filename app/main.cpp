@@ -1,10 +1,19 @@
+// Program start: the application, the system's MIDI service and the main window, then the
+// window's message loop until the main window closes.
 #include <QApplication>
 
 #include "app/ckf.h"
+#include "platform/midi/stream_service.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  TForm1 form;
-  form.show();
-  return QApplication::exec();
+  QApplication::setApplicationName(QStringLiteral("Brondel"));
+  const auto midi = brondel::platform::MakeSystemMidiService();
+  int result = 0;
+  {
+    TForm1 form(*midi);
+    form.show();
+    result = QApplication::exec();
+  }
+  return result;
 }

@@ -1,0 +1,317 @@
+// The main window at start-up, the device list, Exit and About, and opening rhythms into both
+// slots: offscreen, with recording MIDI devices and scripted dialogs.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+#include "document/rhythm_loader.h"
+#include "window_rig.h"
+
+using brondel::platform::kMidiNotReady;
+using brondel::platform::MidiCall;
+using brondel::platform::MidiErrorText;
+
+class TestWindowStart : public QObject {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void ControlsHaveTheirNamesCaptionsAndHints() {
+    TWindowRig rig;
+    struct Expected {
+      const char* name;
+      QRect geometry;
+      const char* text;
+      const char* hint;
+    };
+    const Expected buttons[] = {
+        {"Button3", {304, 8, 75, 25}, "Stop!!!!", ""},
+        {"Button4", {8, 56, 105, 25}, "Update parameters", "Upadate params and tempo"},
+        {"Button5",
+         {168, 344, 75, 25},
+         "Play all",
+         "Play a simple chord progression starting with Intro1"},
+        {"Button9", {400, 208, 75, 25}, "Open", "Open a new file to import parts"},
+        {"Button10",
+         {176, 176, 75, 25},
+         "Play all",
+         "Play a simple chord progression starting with Intro1"},
+        {"Button11", {272, 40, 75, 25}, "Copy", "Copy a part to main file"},
+    };
+    for (const auto& b : buttons) {
+      auto* button = rig.form->findChild<QPushButton*>(b.name);
+      QVERIFY2(button != nullptr, b.name);
+      QCOMPARE(button->text(), QString(b.text));
+      QCOMPARE(button->toolTip(), QString(b.hint));
+      QCOMPARE(button->geometry(), b.geometry);
+    }
+    QVERIFY(rig.form->Button3->font().bold());
+    QCOMPARE(rig.form->Button3->font().pointSize(), 10);
+    QCOMPARE(rig.form->Button11->parentWidget(), rig.form->GroupBox1);
+    QCOMPARE(rig.form->Button10->parentWidget(), rig.form->GroupBox1);
+
+    const Expected lists[] = {
+        {"ListBox2", {16, 240, 121, 145}, "", "Doubleclick to play"},
+        {"ListBox1", {152, 240, 121, 73}, "", "Doubleclick to play"},
+        {"ListBox3", {376, 240, 121, 137}, "", "Dubleclick to play"},
+        {"ListBox4", {520, 240, 121, 73}, "", "Doubleclick to play"},
+    };
+    for (const auto& l : lists) {
+      auto* list = rig.form->findChild<QListWidget*>(l.name);
+      QVERIFY2(list != nullptr, l.name);
+      QCOMPARE(list->toolTip(), QString(l.hint));
+      QCOMPARE(list->geometry(), l.geometry);
+      QCOMPARE(list->count(), 0);
+    }
+    QCOMPARE(rig.form->findChild<QCheckBox*>("CheckBox1")->text(), QString("Change param in all"));
+    QCOMPARE(rig.form->CheckBox1->toolTip(), QString("Apply changes in all sections"));
+    QVERIFY(rig.form->CheckBox1->isChecked());
+    QCOMPARE(rig.form->findChild<QCheckBox*>("CheckBox2")->text(), QString("Include tone param"));
+    QVERIFY(!rig.form->CheckBox2->isChecked());
+    QCOMPARE(rig.form->findChild<QComboBox*>("ComboBox1")->toolTip(),
+             QString("Select output device"));
+    QVERIFY(rig.form->ComboBox1->isEditable());
+    QCOMPARE(rig.form->LabeledEdit2->toolTip(), QString("Tempo (10-250)"));
+    QVERIFY(rig.form->LabeledEdit1->isReadOnly());
+    QVERIFY(rig.form->Edit3->isReadOnly() && rig.form->Edit4->isReadOnly());
+    QCOMPARE(rig.form->findChild<QLabel*>("Label7")->text(), QString("Brondel v2.1"));
+    QCOMPARE(rig.form->findChild<QLabel*>("Label1")->text(), QString("Output Device"));
+    QCOMPARE(rig.form->GroupBox2->title(), QString("Nofile"));
+    QCOMPARE(rig.form->GroupBox1->title(), QString("Nofile"));
+    QCOMPARE(rig.form->GroupBox2->palette().color(QPalette::Window), QColor(0xC0, 0xDC, 0xC0));
+    QCOMPARE(rig.form->windowTitle(), QString("Brondel 2"));
+    QCOMPARE(rig.form->size(), QSize(739, 452));
+    QCOMPARE(rig.form->StringGrid1->columnCount(), 7);
+    QCOMPARE(rig.form->StringGrid1->rowCount(), 6);
+    QCOMPARE(rig.form->StringGrid1->columnWidth(0), 70);
+    QCOMPARE(rig.form->StringGrid1->columnWidth(1), 40);
+    QCOMPARE(rig.form->StringGrid1->rowHeight(1), 16);
+    // Headings are fixed; value cells are editable.
+    QVERIFY(!(rig.form->StringGrid1->item(0, 3)->flags() & Qt::ItemIsEditable));
+    QVERIFY(!(rig.form->StringGrid1->item(2, 0)->flags() & Qt::ItemIsEditable));
+    QVERIFY(rig.form->StringGrid1->item(2, 3)->flags() & Qt::ItemIsEditable);
+    QVERIFY(rig.dialogs.shown.empty());
+  }
+
+  void MenuHasFileAndAbout() {
+    TWindowRig rig;
+    QCOMPARE(rig.form->Open1->text(), QString("Open"));
+    QCOMPARE(rig.form->Saveas1->text(), QString("Save as"));
+    QCOMPARE(rig.form->Exit1->text(), QString("Exit"));
+    QCOMPARE(rig.form->About1->text(), QString("About"));
+    rig.form->About1->trigger();
+    QCOMPARE(rig.dialogs.shown.size(), std::size_t{1});
+    QVERIFY(
+        rig.dialogs.shown[0].text.starts_with("Brondel v2.1\r\nFor Casio ctk/wk keyboards\r\n"));
+    QVERIFY(rig.dialogs.shown[0].text.size() > 45);  // credit and contact lines follow
+  }
+
+  void TwoDevicesAreListedAndTheFirstIsOpened() {
+    TWindowRig rig(2);
+    QCOMPARE(rig.form->ComboBox1->count(), 2);
+    QCOMPARE(rig.form->ComboBox1->itemText(0), QString("Recorder A"));
+    QCOMPARE(rig.form->ComboBox1->itemText(1), QString("Recorder B"));
+    QCOMPARE(rig.form->ComboBox1->currentIndex(), 0);
+    QVERIFY(rig.devices[0]->IsOpen());
+    QVERIFY(!rig.devices[1]->IsOpen());
+    QVERIFY(rig.dialogs.shown.empty());
+  }
+
+  void NoDeviceLeavesTheListEmptyAndReportsTheOpenOnce() {
+    TWindowRig rig(0);
+    QCOMPARE(rig.form->ComboBox1->count(), 0);
+    QCOMPARE(rig.form->ComboBox1->currentIndex(), -1);
+    QCOMPARE(
+        rig.dialogs.Texts(),
+        std::vector<std::string>{"OPEN " + MidiErrorText(brondel::platform::kMidiBadDeviceId)});
+    // With no stream, opening a file fails at its stop: the message, and no dialog.
+    rig.form->Open1Click();
+    QCOMPARE(rig.dialogs.openDialogs, 0);
+    QCOMPARE(rig.dialogs.shown.size(), std::size_t{2});
+    QVERIFY(rig.dialogs.shown[1].text.starts_with("OPEN "));
+  }
+
+  void ChangingTheDeviceClosesAndReopens() {
+    TWindowRig rig(2);
+    rig.form->ComboBox1->setCurrentIndex(1);
+    rig.form->ComboBox1Change();
+    QVERIFY(!rig.devices[0]->IsOpen());
+    QVERIFY(rig.devices[1]->IsOpen());
+    QCOMPARE(rig.form->Playback().DeviceId(), 1u);
+    QVERIFY(rig.dialogs.shown.empty());
+  }
+
+  void AFailingOpenOnTheNewDeviceIsReported() {
+    TWindowRig rig(2);
+    rig.devices[1]->FailCall(MidiCall::kOpen, kMidiNotReady);
+    rig.form->ComboBox1->setCurrentIndex(1);
+    rig.form->ComboBox1Change();
+    QCOMPARE(rig.dialogs.Texts(), std::vector<std::string>{"OPEN " + MidiErrorText(kMidiNotReady)});
+  }
+
+  void ExitClosesTheStreamAndTheWindow() {
+    TWindowRig rig(1);
+    rig.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(rig.form.get()));
+    rig.form->Exit1Click();
+    QVERIFY(!rig.devices[0]->IsOpen());
+    QVERIFY(rig.form->Playback().StopFlag());
+    QVERIFY(!rig.form->isVisible());
+    QVERIFY(rig.dialogs.shown.empty());
+  }
+
+  void CommandsBeforeAnyOpenChangeNothing() {
+    TWindowRig rig(1);
+    rig.form->Button4Click();
+    rig.form->Button11Click();
+    rig.form->Button5Click();
+    rig.form->Button10Click();
+    rig.form->ListBox2DblClick();
+    rig.form->ListBox3DblClick();
+    QVERIFY(rig.dialogs.shown.empty());
+    QVERIFY(rig.devices[0]->Messages().empty());
+    QCOMPARE(rig.form->windowTitle(), QString("Brondel 2"));
+  }
+
+  // --- Opening ---
+
+  void OpenIntoTheMainSlotShowsTheRhythm() {
+    TWindowRig rig;
+    const std::string path = rig.Write("main.ckf", SmallRhythm(120, 0x22).CkfFile());
+    rig.Open(0, path);
+    QVERIFY(rig.dialogs.shown.empty());
+    QCOMPARE(rig.form->windowTitle(), QString::fromStdString("Brondel 2     " + path));
+    QCOMPARE(rig.form->GroupBox2->title(), QString::fromStdString(path));
+    QCOMPARE(rig.form->GroupBox1->title(), QString("Nofile"));
+    QCOMPARE(rig.form->LabeledEdit2->text(), QString("120"));
+    QCOMPARE(rig.form->LabeledEdit1->text(), QString("4/4"));
+    const QStringList sections = Items(rig.form->ListBox2);
+    QCOMPARE(sections.size(), 10);
+    QCOMPARE(sections[0], QString("Intro1,mesures: 2"));
+    QCOMPARE(sections[2], QString("Var1,mesures: 4"));
+    QCOMPARE(sections[9], QString("End2,mesures: 2"));
+    QCOMPARE(Items(rig.form->ListBox1), QStringList({"Intro1:Drums", "Intro1:Bass", "Intro1:Chord1",
+                                                     "Intro1:Chord2", "Intro1:Chord3"}));
+    QCOMPARE(rig.form->ListBox2->currentRow(), 0);
+    QCOMPARE(rig.form->ListBox1->currentRow(), 0);
+    QCOMPARE(rig.form->ListBox3->currentRow(), -1);  // empty lists stay without selection
+    QCOMPARE(rig.Cell(0, 0), std::string("Intro1"));
+    QCOMPARE(rig.Cell(1, 0), std::string("Tone"));
+    QCOMPARE(rig.Cell(4, 0), std::string("Pane"));
+    QCOMPARE(rig.Cell(0, 5), std::string("Chord3"));
+    QCOMPARE(rig.Cell(1, 2), std::string("1"));    // Intro1 Bass tone
+    QCOMPARE(rig.Cell(3, 5), std::string("104"));  // Intro1 Chord3 volume
+    const auto& doc = rig.form->Documents().slots[0];
+    QCOMPARE(doc.eventCounts[0], 15);  // 2 notes + end record in each of five parts
+  }
+
+  void OpenIntoTheImportSlotLeavesCaptionAndGridAlone() {
+    TWindowRig rig;
+    const std::string mainPath = rig.Write("main.ckf", SmallRhythm(100).CkfFile());
+    rig.Open(0, mainPath);
+    ClickRow(rig.form->ListBox2, 5);                   // the grid now shows Fill2
+    rig.form->StringGrid1->item(1, 1)->setText("77");  // typed, not applied
+    const std::string importPath = rig.Write("import.z00", SmallRhythm(90, 0x1A).Z00File());
+    rig.Open(1, importPath);
+    QVERIFY(rig.dialogs.shown.empty());
+    QCOMPARE(rig.form->windowTitle(), QString::fromStdString("Brondel 2     " + mainPath));
+    QCOMPARE(rig.form->GroupBox1->title(), QString::fromStdString(importPath));
+    QCOMPARE(rig.form->Edit4->text(), QString("90"));
+    QCOMPARE(rig.form->Edit3->text(), QString("3/4"));
+    QCOMPARE(rig.Cell(0, 0), std::string("Fill2"));
+    QCOMPARE(rig.Cell(1, 1), std::string("77"));
+    // Item 0 is selected in all four lists; the main part list is not refilled.
+    for (QListWidget* list :
+         {rig.form->ListBox1, rig.form->ListBox2, rig.form->ListBox3, rig.form->ListBox4}) {
+      QCOMPARE(list->currentRow(), 0);
+    }
+    QCOMPARE(rig.form->ListBox1->item(0)->text(), QString("Fill2:Drums"));
+    QCOMPARE(rig.form->ListBox4->item(0)->text(), QString("Intro1:Drums"));
+  }
+
+  void SelectingASectionRefillsItsPartList() {
+    TWindowRig rig;
+    rig.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(rig.form.get()));
+    rig.Open(0, rig.Write("main.ckf", SmallRhythm().CkfFile()));
+    rig.Open(1, rig.Write("import.ckf", SmallRhythm().CkfFile()));
+    ClickRow(rig.form->ListBox2, 5);
+    QCOMPARE(Items(rig.form->ListBox1), QStringList({"Fill2:Drums", "Fill2:Bass", "Fill2:Chord1",
+                                                     "Fill2:Chord2", "Fill2:Chord3"}));
+    QCOMPARE(rig.form->ListBox1->currentRow(), 0);
+    QCOMPARE(rig.Cell(0, 0), std::string("Fill2"));
+    QCOMPARE(rig.Cell(1, 3), std::string("52"));  // Fill2 Chord1 tone: 10 * 5 + 2
+
+    ClickRow(rig.form->ListBox3, 8);
+    QCOMPARE(rig.form->ListBox4->item(4)->text(), QString("End1:Chord3"));
+    QCOMPARE(rig.form->ListBox4->currentRow(), 0);
+    QCOMPARE(rig.Cell(0, 0), std::string("Fill2"));  // the grid belongs to the main file
+
+    // The keyboard selects too.
+    rig.form->ListBox2->setFocus();
+    QTest::keyClick(rig.form->ListBox2, Qt::Key_Down);
+    QCOMPARE(rig.Cell(0, 0), std::string("Fill3"));
+    QCOMPARE(rig.form->ListBox1->item(0)->text(), QString("Fill3:Drums"));
+  }
+
+  void AFailingStreamStopEndsTheOpenBeforeAnyDialog() {
+    TWindowRig rig;
+    rig.devices[0]->FailCall(MidiCall::kStop, kMidiNotReady);
+    rig.dialogs.openAnswers.push_back(rig.Write("main.ckf", SmallRhythm().CkfFile()));
+    rig.form->Open1Click();
+    QCOMPARE(rig.dialogs.openDialogs, 0);
+    QCOMPARE(rig.dialogs.Texts(), std::vector<std::string>{"OPEN " + MidiErrorText(kMidiNotReady)});
+    QVERIFY(!rig.form->Documents().slots[0].Loaded());
+  }
+
+  void ACancelledDialogChangesNothing() {
+    TWindowRig rig;
+    const std::string path = rig.Write("main.ckf", SmallRhythm().CkfFile());
+    rig.Open(0, path);
+    rig.dialogs.openAnswers.push_back(std::nullopt);
+    rig.form->Open1Click();
+    QCOMPARE(rig.dialogs.openDialogs, 2);
+    QVERIFY(rig.dialogs.shown.empty());
+    QCOMPARE(rig.form->Documents().slots[0].fileName, path);
+    QCOMPARE(rig.form->ListBox2->count(), 10);
+  }
+
+  void ARefusedFileKeepsThePreviousDocument() {
+    TWindowRig rig;
+    const std::string good = rig.Write("good.ckf", SmallRhythm(100).CkfFile());
+    rig.Open(0, good);
+    auto bytes = SmallRhythm(50).CkfFile();
+    bytes[23] = 12;
+    rig.Open(0, rig.Write("bad.ckf", bytes));
+    QCOMPARE(rig.dialogs.Texts(), std::vector<std::string>{brondel::kNotRhythmMessage});
+    QCOMPARE(rig.form->Documents().slots[0].fileName, good);
+    QCOMPARE(rig.form->LabeledEdit2->text(), QString("100"));
+    QCOMPARE(rig.form->windowTitle(), QString::fromStdString("Brondel 2     " + good));
+
+    rig.Open(0, (rig.dir.path() + "/missing.ckf").toStdString());
+    QCOMPARE(rig.dialogs.shown.size(), std::size_t{2});
+    QCOMPARE(rig.dialogs.shown[1].kind, TShownBox::Kind::kError);
+    QVERIFY(rig.dialogs.shown[1].text.starts_with(
+        "Cannot open file \"" + rig.dir.path().toStdString() + "/missing.ckf\". "));
+    QCOMPARE(rig.form->Documents().slots[0].fileName, good);
+  }
+
+  void BadFillersAreReportedOncePerPartAndStillLoad() {
+    TWindowRig rig;
+    auto rhythm = SmallRhythm();
+    const auto badPart = brondel::TPartBuilder().Note(0, 40, 90).Note(4, 40, 0).End();  // + filler
+    auto damaged = badPart;
+    damaged[damaged.size() - 2] = 0x00;  // the filler's byte 1 is no wait marker
+    rhythm.Part(2, 1, damaged).Part(4, 3, damaged);
+    rig.Open(0, rig.Write("fillers.ckf", rhythm.CkfFile()));
+    QCOMPARE(rig.dialogs.Texts(), (std::vector<std::string>{"Error in file", "Error in file"}));
+    QVERIFY(rig.form->Documents().slots[0].Loaded());
+    QCOMPARE(rig.form->Documents().slots[0].eventCounts[2], 4 * 3 + 4);  // the bad filler counts
+  }
+};
+
+QTEST_MAIN(TestWindowStart)
+#include "test_window_start.moc"
