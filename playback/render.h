@@ -25,8 +25,12 @@ inline constexpr std::size_t kStreamEventSize = 12;
 void AppendStreamEvent(TEventBuffer& buffer, std::uint32_t delta, std::uint8_t status,
                        std::uint8_t data1, std::uint8_t data2);
 
-/// Renders one section of a slot: the 30 set-up events, one event per record whose byte 1 is not
-/// 0xFF, the exchange sort, deltas; `events` is the slot's render-event array (replaced).
+/// Sorts by Time: for j = 0..n-2, for i = j+1..n-1, exchanges events i and j when i's Time is
+/// less than j's. Not stable; buffers keep the order it gives equal times.
+void ExchangeSortByTime(std::vector<TRenderEvent>& events);
+
+/// Renders section 0-9 of a slot: the 30 set-up events, one event per record whose byte 1 is not
+/// 0xFF, the exchange sort, deltas; `events` (the slot's render-event array) is replaced by them.
 void RenderSectionEvents(const TRhythmSlot& slot, int section, std::vector<TRenderEvent>& events,
                          TEventBuffer& buffer);
 
