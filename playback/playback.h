@@ -36,22 +36,24 @@ class TPlayback {
   platform::MidiResult StopStream();
 
   // --- Rendering and playing ---
-  /// Renders a section of a slot into `buffer` unless the stop flag is set; refreshes the grid
+  /// Renders section 0-9 of a slot into `buffer` unless the stop flag is set; refreshes the grid
   /// first for the main file.
   void RenderSection(int slot, int section, TEventBuffer& buffer);
   /// Plays one buffer and returns once it has played, was stopped, or a MIDI call failed.
   void PlayEventBuffer(const TEventBuffer& buffer);
   /// The Stop command: sets the stop flag and stops the stream ("OPEN " on failure).
   void Stop();
-  /// Section double-click: plays `section` of `slot` (the index selected in its section list).
+  /// Section double-click: clears the stop flag and plays `section` of `slot` (the index selected
+  /// in its section list) if the slot is loaded.
   void PlaySection(int slot, int section);
   /// Part double-click: `section` and `part` are the lists' selected indices, -1 for none.
   void PlayPart(int slot, int section, int part);
-  /// Plays one part of a section alone; nothing happens for an index out of range.
+  /// Stops the stream, sets the time division, then plays one part of a section alone
+  /// ("This part is empty!" for a part of two records); nothing plays for an index out of range.
   void PreviewPart(int slot, int section, int part);
   /// "Play all" button: does nothing for a slot that is not loaded.
   void PlayAllCommand(int slot);
-  /// The eleven-entry demonstration sequence.
+  /// The eleven-entry demonstration sequence; all ten sections are rendered before it starts.
   void PlayAll(int slot);
 
   bool StopFlag() const { return stopFlag_; }
@@ -66,6 +68,10 @@ class TPlayback {
   static const std::array<std::uint8_t, 11> kPlayAllOrder;
 
  private:
+  /// The wait loop: one host wait, then one unprepare, per pass.
+  void WaitUntilHandedBack();
+  const TRhythmSlot& Slot(int slot) const;
+
   TRhythmDocuments& docs_;
   platform::IMidiService& midi_;
   IPlaybackHost& host_;
