@@ -28,6 +28,7 @@ enum : MidiResult {
   kMidiUnprepared = 64,        // header not prepared
   kMidiStillPlaying = 65,      // the stream still holds the buffer
   kMidiNotReady = 67,          // device busy
+  kMidiNoSoundfont = 80,       // the built-in synthesizer found no General MIDI soundfont
 };
 
 /// The one stream header: the buffer lent to the stream for the length of a play.

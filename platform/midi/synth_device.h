@@ -1,0 +1,50 @@
+// The built-in General MIDI synthesizer (FluidSynth), so that a rhythm can be heard with no
+// keyboard connected. It plays through the first audio driver of the platform that starts.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/midi/midi_device.h"
+
+namespace brondel::platform {
+
+/// Where the synthesizer looks for its sounds and its audio output.
+struct SynthOptions {
+  std::vector<std::string> soundfonts;    // the first file that exists is loaded
+  std::vector<std::string> audioDrivers;  // tried in turn until one starts
+  std::vector<std::pair<std::string, std::string>> settings;  // further FluidSynth settings
+};
+
+/// FluidR3_GM.sf2, else TimGM6mb.sf2; the platform's audio drivers in order of preference.
+SynthOptions DefaultSynthOptions();
+
+class SynthDevice final : public IMidiDevice {
+ public:
+  explicit SynthDevice(SynthOptions options = DefaultSynthOptions());
+  ~SynthDevice() override;
+  SynthDevice(const SynthDevice&) = delete;
+  SynthDevice& operator=(const SynthDevice&) = delete;
+
+  std::string Name() const override { return "Built-in General MIDI synthesizer"; }
+  /// Loads the soundfont and starts audio: kMidiNoSoundfont or kMidiNoDriver when it cannot.
+  MidiResult Open() override;
+  bool IsOpen() const override;
+  /// Hands the message to the synthesizer at once.
+  void Send(const MidiMessage& message, MidiMicros due) override;
+  /// Sends the note-offs, then cuts every voice.
+  void Silence(std::span<const MidiMessage> noteOffs) override;
+  MidiResult Close() override;
+  IMidiClock& Clock() override;
+  /// The audio driver that Open started; empty while closed.
+  std::string AudioDriver() const;
+
+ private:
+  struct Fluid;
+  SynthOptions options_;
+  std::unique_ptr<Fluid> fluid_;
+};
+
+}  // namespace brondel::platform
