@@ -1,0 +1,35 @@
+// render, preview and resave: the bytes the window queues or saves, written as they are.
+#include "document/save_file.h"
+#include "tools/commands.h"
+#include "tools/queue_capture.h"
+#include "tools/rhythm_input.h"
+
+namespace brondel::tool {
+
+int RunRender(const TCommandLine& line, TConsole& console) {
+  const std::string& path = line.positional[0];
+  const int section = SectionOf(path, line.positional[1]);
+  TRhythmDocuments docs = OpenAsMainFile(path, console.err);
+  WriteOutput(line.Value("-o"), SectionBuffer(path, docs, section));
+  return kExitOk;
+}
+
+int RunPreview(const TCommandLine& line, TConsole& console) {
+  const std::string& path = line.positional[0];
+  const int section = SectionOf(path, line.positional[1]);
+  const int part = PartOf(path, line.positional[2]);
+  TRhythmDocuments docs = OpenAsMainFile(path, console.err);
+  WriteOutput(line.Value("-o"), PartBuffer(path, docs, section, part));
+  return kExitOk;
+}
+
+int RunResave(const TCommandLine& line, TConsole& console) {
+  const std::string& path = line.positional[0];
+  TRhythmDocuments docs = OpenAsMainFile(path, console.err);
+  const TSaveImage image = BuildSaveImage(docs);
+  if (!image.refusal.empty()) throw TFileError(path, image.refusal);
+  WriteOutput(line.Value("-o"), image.bytes);
+  return kExitOk;
+}
+
+}  // namespace brondel::tool

@@ -1,0 +1,30 @@
+// The commands of brondel-tool, one function each. They get a parsed command line whose
+// positional count and required options have been checked, and return the exit status; a file
+// that cannot be used throws TFileError, a bad command line TUsageError.
+#pragma once
+
+#include "tools/command_line.h"
+#include "tools/tool.h"
+
+namespace brondel::tool {
+
+/// info FILE... [--json]: layout, tempo, time signature, sections and parts of each file.
+int RunInfo(const TCommandLine& line, TConsole& console);
+/// check PATH...: one line per problem of every rhythm file given or found below a folder.
+int RunCheck(const TCommandLine& line, TConsole& console);
+/// render FILE SECTION -o OUT: the stream-event buffer a section double-click queues.
+int RunRender(const TCommandLine& line, TConsole& console);
+/// preview FILE SECTION PART -o OUT: the stream-event buffer a part double-click queues.
+int RunPreview(const TCommandLine& line, TConsole& console);
+/// resave FILE -o OUT: what "Save as" writes right after opening FILE as the main file.
+int RunResave(const TCommandLine& line, TConsole& console);
+/// export-midi FILE -o OUT.mid [--section SECTION | --play-all]: Standard MIDI Files.
+int RunExportMidi(const TCommandLine& line, TConsole& console);
+/// wav FILE SECTION -o OUT.wav: a section rendered offline with the built-in synthesizer.
+int RunWav(const TCommandLine& line, TConsole& console);
+/// devices: the MIDI output devices, numbered as --device takes them.
+int RunDevices(const TCommandLine& line, TConsole& console);
+/// play FILE SECTION [--device N]: plays a section in time until its end or Ctrl-C.
+int RunPlay(const TCommandLine& line, TConsole& console);
+
+}  // namespace brondel::tool

@@ -1,0 +1,12 @@
+// brondel-tool's entry point: the words of the command line go to RunTool.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "tools/tool.h"
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> words(argv + 1, argv + argc);
+  brondel::tool::TConsole console{std::cout, std::cerr};
+  return brondel::tool::RunTool(words, console);
+}

@@ -1,0 +1,77 @@
+// export-midi: Standard MIDI Files that sound as the program plays a section or "Play all".
+#include <filesystem>
+#include <utility>
+
+#include "tools/commands.h"
+#include "tools/midi_file.h"
+#include "tools/queue_capture.h"
+#include "tools/rhythm_input.h"
+
+namespace brondel::tool {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// OUT.mid with "-Var1" before its extension (".mid" when it has none).
+std::string SectionFileName(const std::string& out, int section) {
+  fs::path name(out);
+  const std::string extension = name.has_extension() ? name.extension().string() : ".mid";
+  name.replace_extension();
+  name += "-" + std::string(kSectionNames[static_cast<std::size_t>(section)]) + extension;
+  return name.string();
+}
+
+// The stream cannot play at a division of 0, and a MIDI file cannot have one.
+TMidiFileHeader FileHeader(const std::string& path, const TRhythmSlot& slot,
+                           const std::string& what) {
+  if (slot.header.Tempo() == 0) throw TFileError(path, "tempo 0 cannot be a MIDI division");
+  return {slot.header.Tempo(), slot.header.TimeSignature(),
+          fs::path(path).stem().string() + " " + what};
+}
+
+std::vector<std::uint8_t> MidiFileOf(const std::string& path, const TRhythmSlot& slot,
+                                     const std::string& what,
+                                     const std::vector<TEventBuffer>& buffers) {
+  const TMidiFileHeader header = FileHeader(path, slot, what);
+  TMidiSong song;
+  for (const TEventBuffer& buffer : buffers) AppendPlayedBuffer(song, buffer);
+  return BuildMidiFile(song, header);
+}
+
+std::vector<std::uint8_t> SectionMidiFile(const std::string& path, TRhythmDocuments& docs,
+                                          int section) {
+  return MidiFileOf(path, docs.slots[kMainSlot],
+                    std::string(kSectionNames[static_cast<std::size_t>(section)]),
+                    {SectionBuffer(path, docs, section)});
+}
+
+}  // namespace
+
+int RunExportMidi(const TCommandLine& line, TConsole& console) {
+  if (line.Has("--section") && line.Has("--play-all")) {
+    throw TUsageError("--section and --play-all exclude each other");
+  }
+  const std::string& path = line.positional[0];
+  const std::string out = line.Value("-o");
+  const std::optional<int> section = line.Has("--section")
+                                         ? std::optional(SectionOf(path, line.Value("--section")))
+                                         : std::nullopt;
+  TRhythmDocuments docs = OpenAsMainFile(path, console.err);
+  if (section) {
+    WriteOutput(out, SectionMidiFile(path, docs, *section));
+  } else if (line.Has("--play-all")) {
+    WriteOutput(out,
+                MidiFileOf(path, docs.slots[kMainSlot], "Play all", PlayAllBuffers(path, docs)));
+  } else {
+    // Every file is built before the first is written, so a refused rhythm writes none.
+    std::vector<std::pair<std::string, std::vector<std::uint8_t>>> files;
+    for (int s = 0; s < kSectionCount; ++s) {
+      files.emplace_back(SectionFileName(out, s), SectionMidiFile(path, docs, s));
+    }
+    for (const auto& [name, bytes] : files) WriteOutput(name, bytes);
+  }
+  return kExitOk;
+}
+
+}  // namespace brondel::tool

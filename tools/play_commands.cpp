@@ -1,0 +1,176 @@
+// devices and play: the window's device list, and a section played on one of its devices by the
+// window's own playback, in time, until its end or Ctrl-C.
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <functional>
+#include <mutex>
+
+#include "platform/midi/stream_service.h"
+#include "playback/playback.h"
+#include "tools/commands.h"
+#include "tools/rhythm_input.h"
+
+namespace brondel::tool {
+
+namespace {
+
+constexpr int kExitInterrupted = 130;  // 128 + SIGINT, as shells report it
+// How often a waiting play looks at Ctrl-C; a signal handler may not wake a condition variable.
+constexpr std::chrono::milliseconds kInterruptPoll{20};
+
+std::atomic<bool> gInterrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
+
+extern "C" void OnInterrupt(int) {
+  gInterrupted.store(true);
+}
+
+// Ctrl-C sets a flag for the length of a play; the shell's default comes back afterwards.
+class TInterruptCatcher {
+ public:
+  TInterruptCatcher() : previous_(std::signal(SIGINT, OnInterrupt)) { gInterrupted.store(false); }
+  ~TInterruptCatcher() { std::signal(SIGINT, previous_); }
+  TInterruptCatcher(const TInterruptCatcher&) = delete;
+  TInterruptCatcher& operator=(const TInterruptCatcher&) = delete;
+
+ private:
+  void (*previous_)(int);
+};
+
+// The window's part of a play without a window: messages go to the error stream, and waiting
+// sleeps until the stream hands the buffer back or Ctrl-C asks for the Stop command.
+class TConsoleHost : public IPlaybackHost {
+ public:
+  explicit TConsoleHost(std::ostream& err) : err_(err) {}
+
+  /// What Ctrl-C runs: the Stop command.
+  void OnInterrupt(std::function<void()> stop) { stop_ = std::move(stop); }
+  /// Called on the stream's thread whenever a buffer has been handed back.
+  void BufferDone() {
+    const std::lock_guard lock(mutex_);
+    done_ = true;
+    wake_.notify_all();
+  }
+  bool ShowedMessage() const { return showedMessage_; }
+  bool Interrupted() const { return interrupted_; }
+
+  void ShowMessage(const std::string& text) override {
+    err_ << "brondel-tool play: " << text << '\n';
+    showedMessage_ = true;
+  }
+  void ShowPartSettings() override {}
+  void ShowPlayAllEntry(int, int) override {}
+  void WaitForEvents() override {
+    {
+      std::unique_lock lock(mutex_);
+      wake_.wait_for(lock, kInterruptPoll, [this] { return done_ || gInterrupted.load(); });
+      done_ = false;
+    }
+    if (gInterrupted.exchange(false)) {
+      interrupted_ = true;
+      stop_();
+    }
+  }
+
+ private:
+  std::ostream& err_;
+  std::function<void()> stop_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool done_ = false;
+  bool showedMessage_ = false;
+  bool interrupted_ = false;
+};
+
+// The system's MIDI service, with the chosen device where the window's start-up opens device 0.
+class TChosenDeviceService : public platform::IMidiService {
+ public:
+  TChosenDeviceService(platform::IMidiService& system, std::uint32_t chosen)
+      : system_(system), chosen_(chosen) {}
+
+  std::vector<std::string> OutputDeviceNames() override { return system_.OutputDeviceNames(); }
+  platform::MidiResult StreamOpen(platform::MidiStreamHandle* handle, std::uint32_t) override {
+    return system_.StreamOpen(handle, chosen_);
+  }
+  platform::MidiResult StreamClose(platform::MidiStreamHandle handle) override {
+    return system_.StreamClose(handle);
+  }
+  platform::MidiResult StreamStop(platform::MidiStreamHandle handle) override {
+    return system_.StreamStop(handle);
+  }
+  platform::MidiResult StreamSetTimeDivision(platform::MidiStreamHandle handle,
+                                             std::uint32_t timeDivision) override {
+    return system_.StreamSetTimeDivision(handle, timeDivision);
+  }
+  platform::MidiResult PrepareHeader(platform::MidiStreamHandle handle,
+                                     platform::TMidiHeader* header) override {
+    return system_.PrepareHeader(handle, header);
+  }
+  platform::MidiResult StreamOut(platform::MidiStreamHandle handle,
+                                 platform::TMidiHeader* header) override {
+    return system_.StreamOut(handle, header);
+  }
+  platform::MidiResult StreamRestart(platform::MidiStreamHandle handle) override {
+    return system_.StreamRestart(handle);
+  }
+  platform::MidiResult UnprepareHeader(platform::MidiStreamHandle handle,
+                                       platform::TMidiHeader* header) override {
+    return system_.UnprepareHeader(handle, header);
+  }
+  std::string ErrorText(platform::MidiResult code) override { return system_.ErrorText(code); }
+  void SetBufferDoneNotifier(std::function<void()> notifier) override {
+    system_.SetBufferDoneNotifier(std::move(notifier));
+  }
+
+ private:
+  platform::IMidiService& system_;
+  const std::uint32_t chosen_;
+};
+
+std::uint32_t DeviceNumber(const TCommandLine& line) {
+  const std::string text = line.Has("--device") ? line.Value("--device") : "0";
+  const bool digits =
+      !text.empty() && text.size() < 10 &&
+      std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+  if (!digits) throw TUsageError("--device takes a device number, not '" + text + "'");
+  return static_cast<std::uint32_t>(std::stoul(text));
+}
+
+}  // namespace
+
+int RunDevices(const TCommandLine&, TConsole& console) {
+  const auto midi = platform::MakeSystemMidiService();
+  const std::vector<std::string> names = midi->OutputDeviceNames();
+  for (std::size_t i = 0; i < names.size(); ++i) console.out << i << ": " << names[i] << '\n';
+  return kExitOk;
+}
+
+int RunPlay(const TCommandLine& line, TConsole& console) {
+  const std::string& path = line.positional[0];
+  const int section = SectionOf(path, line.positional[1]);
+  const std::uint32_t device = DeviceNumber(line);
+  TRhythmDocuments docs = OpenAsMainFile(path, console.err);
+  const auto system = platform::MakeSystemMidiService();
+  if (device >= system->OutputDeviceNames().size()) {
+    console.err << "brondel-tool play: no output device " << device
+                << " ('brondel-tool devices' lists them)\n";
+    return kExitFileProblem;
+  }
+  TChosenDeviceService midi(*system, device);
+  TConsoleHost host(console.err);
+  midi.SetBufferDoneNotifier([&host] { host.BufferDone(); });
+  TPlayback playback(docs, midi, host);
+  host.OnInterrupt([&playback] { playback.Stop(); });
+  const TInterruptCatcher catcher;
+  playback.OpenMidiStream();
+  if (!host.ShowedMessage()) playback.PlaySection(kMainSlot, section);
+  playback.CloseMidiStream();
+  midi.SetBufferDoneNotifier(nullptr);
+  if (host.Interrupted()) return kExitInterrupted;
+  return host.ShowedMessage() ? kExitFileProblem : kExitOk;
+}
+
+}  // namespace brondel::tool

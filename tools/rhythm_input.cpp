@@ -1,0 +1,108 @@
+#include "tools/rhythm_input.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <string_view>
+
+#include "platform/files/file_io.h"
+#include "tools/command_line.h"
+
+namespace brondel::tool {
+
+namespace {
+
+// A .ckf file is refused for its type byte; say whether there is one at all.
+std::string TypeByteProblem(const std::vector<std::uint8_t>& bytes) {
+  if (bytes.size() <= kTypeByteOffset) {
+    return "too short: " + std::to_string(bytes.size()) +
+           " bytes, a .ckf rhythm file has its type byte at offset 23";
+  }
+  return "wrong type byte " + std::to_string(bytes[kTypeByteOffset]) +
+         " at offset 23, a .ckf rhythm file has " + std::to_string(kCkfTypeByte);
+}
+
+bool SameLetters(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) ==
+           std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
+// A name of the table in any letter case, or its index written as one digit.
+template <std::size_t N>
+std::optional<int> ParseIndexOrName(const std::string& text,
+                                    const std::array<std::string_view, N>& names) {
+  if (text.size() == 1 && text[0] >= '0' && text[0] < static_cast<char>('0' + N)) {
+    return text[0] - '0';
+  }
+  const auto found = std::find_if(names.begin(), names.end(),
+                                  [&](std::string_view name) { return SameLetters(name, text); });
+  if (found == names.end()) return std::nullopt;
+  return static_cast<int>(found - names.begin());
+}
+
+}  // namespace
+
+TOpenedRhythm OpenRhythm(const std::string& path) {
+  const platform::TReadResult read = platform::ReadWholeFile(path, kMaxRhythmFileSize);
+  if (read.tooLarge) return {std::nullopt, "not a rhythm file: larger than 1 MiB"};
+  if (!read.ok) return {std::nullopt, "cannot open: " + read.error};
+  TLoadOutcome outcome = ReadRhythm(path, read.bytes);
+  switch (outcome.status) {
+    case TLoadStatus::kLoaded:
+      return {std::move(outcome.rhythm), {}};
+    case TLoadStatus::kNotRhythm:
+      return {std::nullopt, TypeByteProblem(read.bytes)};
+    default:
+      return {std::nullopt, outcome.message};
+  }
+}
+
+TRhythmDocuments OpenAsMainFile(const std::string& path, std::ostream& warnings) {
+  TOpenedRhythm opened = OpenRhythm(path);
+  if (!opened.rhythm) throw TFileError(path, opened.problem);
+  for (const std::string& problem : BadFillerProblems(*opened.rhythm)) {
+    warnings << path << ": " << problem << '\n';
+  }
+  TRhythmDocuments docs;
+  CommitLoadedRhythm(docs, kMainSlot, std::move(*opened.rhythm));
+  return docs;
+}
+
+std::vector<std::string> BadFillerProblems(const TLoadedRhythm& rhythm) {
+  std::vector<std::string> problems;
+  for (const std::string& part : rhythm.badFillers) {
+    problems.push_back("Error in file: the filler of " + part + " is not a wait record");
+  }
+  return problems;
+}
+
+std::optional<int> ParseSection(const std::string& text) {
+  return ParseIndexOrName(text, kSectionNames);
+}
+
+std::optional<int> ParsePart(const std::string& text) {
+  return ParseIndexOrName(text, kPartNames);
+}
+
+int SectionOf(const std::string& path, const std::string& text) {
+  const std::optional<int> section = ParseSection(text);
+  if (!section) {
+    throw TFileError(path, "no section '" + text + "' (Intro1 ... End2, or 0 to 9)");
+  }
+  return *section;
+}
+
+int PartOf(const std::string& path, const std::string& text) {
+  const std::optional<int> part = ParsePart(text);
+  if (!part) throw TFileError(path, "no part '" + text + "' (Drums ... Chord3, or 0 to 4)");
+  return *part;
+}
+
+void WriteOutput(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  const std::string error = platform::WriteFileSafely(path, bytes);
+  if (!error.empty()) throw TFileError(path, "cannot write: " + error);
+}
+
+}  // namespace brondel::tool

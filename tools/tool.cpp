@@ -1,0 +1,202 @@
+#include "tools/tool.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <exception>
+#include <limits>
+#include <string_view>
+
+#include "tools/commands.h"
+
+namespace brondel::tool {
+
+namespace {
+
+constexpr std::size_t kAnyNumber = std::numeric_limits<std::size_t>::max();
+
+struct TCommand {
+  std::string_view name;
+  std::string_view usage;    // the command's words after "brondel-tool"
+  std::string_view summary;  // one line in the tool's help
+  std::string_view details;  // the rest of the command's help
+  std::vector<TOptionSpec> options;
+  std::size_t minPositional;
+  std::size_t maxPositional;
+  int (*run)(const TCommandLine&, TConsole&);
+};
+
+const TOptionSpec kOutput{"-o", "OUT", true};
+
+const std::vector<TCommand>& Commands() {
+  static const std::vector<TCommand> commands = {
+      {"info",
+       "info FILE... [--json]",
+       "layout, tempo, time signature, sections and parts of rhythm files",
+       "For each file: its layout, tempo and time signature; per section its bar count and event\n"
+       "count; per part its size in bytes, its record and note counts and its six settings\n"
+       "(Tone, Bank, Volume, Pane, Reverb, Chorus). --json prints one JSON object per file,\n"
+       "one per line.\n",
+       {{"--json", "", false}},
+       1,
+       kAnyNumber,
+       RunInfo},
+      {"check",
+       "check PATH...",
+       "report every problem of rhythm files and folders of them",
+       "Reads every .ckf and .z00 file given, or found below a folder given, as the window\n"
+       "opens it, and prints each problem on its own line as PATH: problem (cannot be read, too\n"
+       "short, wrong type byte, a part running past the end, a filler that is no wait record,\n"
+       "part data larger than a rhythm file can address, tempo outside 11 to 249, a setting of\n"
+       "128 or more). Exit status 0 when every file is sound, 1 when any has a problem.\n",
+       {},
+       1,
+       kAnyNumber,
+       RunCheck},
+      {"render",
+       "render FILE SECTION -o OUT",
+       "the stream-event buffer a section double-click plays",
+       "Writes the exact buffer of 12-byte stream events (delta ticks, stream id 0, message)\n"
+       "that double-clicking SECTION queues when FILE is the only file open. SECTION is a\n"
+       "name (Var1) or an index 0 to 9.\n",
+       {kOutput},
+       2,
+       2,
+       RunRender},
+      {"preview",
+       "preview FILE SECTION PART -o OUT",
+       "the stream-event buffer a part double-click plays",
+       "Writes the exact buffer that double-clicking PART (Drums ... Chord3, or 0 to 4) of\n"
+       "SECTION plays. A part that holds only its end record plays nothing in the window\n"
+       "(\"This part is empty!\"); the tool then refuses it the same way.\n",
+       {kOutput},
+       3,
+       3,
+       RunPreview},
+      {"resave",
+       "resave FILE -o OUT",
+       "what \"Save as\" writes right after opening FILE",
+       "Writes exactly the file that File > \"Save as\" writes right after FILE has been opened\n"
+       "as the main file and nothing else: always the .ckf layout.\n",
+       {kOutput},
+       1,
+       1,
+       RunResave},
+      {"export-midi",
+       "export-midi FILE -o OUT.mid [--section SECTION | --play-all]",
+       "Standard MIDI Files that sound as the program plays",
+       "Writes a Standard MIDI File of format 1: a conductor track (tempo 500,000 microseconds\n"
+       "per quarter note, the rhythm's time signature) and one track per part, named after it,\n"
+       "with the set-up messages and notes the program plays, on their channels and ticks; the\n"
+       "division is the rhythm's tempo byte. Messages with a data byte above 127 (the end\n"
+       "records) are left out; their time is kept. --section writes one section, --play-all\n"
+       "the eleven entries of \"Play all\" one after the other; without either, one file per\n"
+       "section: OUT.mid becomes OUT-Intro1.mid ... OUT-End2.mid.\n",
+       {kOutput, {"--section", "SECTION", false}, {"--play-all", "", false}},
+       1,
+       1,
+       RunExportMidi},
+      {"wav",
+       "wav FILE SECTION -o OUT.wav",
+       "a section rendered offline to a WAV file",
+       "Renders SECTION with the built-in synthesizer's soundfont (FluidR3_GM.sf2, else\n"
+       "TimGM6mb.sf2), each message at its own sample, faster than real time, as a 44.1 kHz\n"
+       "16-bit stereo WAV file as long as the section.\n",
+       {kOutput},
+       2,
+       2,
+       RunWav},
+      {"devices",
+       "devices",
+       "list the MIDI output devices",
+       "Lists the output devices the window offers, numbered as play --device takes them.\n",
+       {},
+       0,
+       0,
+       RunDevices},
+      {"play",
+       "play FILE SECTION [--device N]",
+       "play a section on a MIDI output device",
+       "Plays SECTION of FILE on device N (default 0, the first one `devices` lists) in time,\n"
+       "until its end or Ctrl-C, which stops it and ends every note.\n",
+       {{"--device", "N", false}},
+       2,
+       2,
+       RunPlay},
+  };
+  return commands;
+}
+
+void PrintToolHelp(std::ostream& out) {
+  out << "Usage: brondel-tool COMMAND [ARGUMENTS]\n\n"
+         "The command-line companion of Brondel for Casio keyboard rhythm files (.ckf, .z00).\n\n"
+         "Commands:\n";
+  for (const TCommand& command : Commands()) {
+    out << "  " << command.name << std::string(13 - command.name.size(), ' ') << command.summary
+        << '\n';
+  }
+  out << "\nRun 'brondel-tool COMMAND --help' for a command's usage. Exit status: 0 done, 1 a\n"
+         "file could not be used (or check found problems), 2 a usage error.\n";
+}
+
+void PrintCommandHelp(const TCommand& command, std::ostream& out) {
+  out << "Usage: brondel-tool " << command.usage << "\n\n" << command.details;
+}
+
+const TCommand& FindCommand(const std::string& name) {
+  const auto& commands = Commands();
+  const auto found = std::find_if(commands.begin(), commands.end(),
+                                  [&](const TCommand& command) { return command.name == name; });
+  if (found == commands.end()) throw TUsageError("unknown command '" + name + "'");
+  return *found;
+}
+
+void CheckPositionalCount(const TCommand& command, const TCommandLine& line) {
+  const std::size_t count = line.positional.size();
+  if (count < command.minPositional) throw TUsageError("missing arguments");
+  if (count > command.maxPositional) {
+    throw TUsageError("unexpected argument '" + line.positional[command.maxPositional] + "'");
+  }
+}
+
+int RunCommand(const TCommand& command, const std::vector<std::string>& words, TConsole& console) {
+  try {
+    const TCommandLine line = ParseCommandLine(words, command.options);
+    if (line.Has("--help")) {
+      PrintCommandHelp(command, console.out);
+      return kExitOk;
+    }
+    CheckPositionalCount(command, line);
+    CheckRequiredOptions(line, command.options);
+    return command.run(line, console);
+  } catch (const TUsageError& error) {
+    console.err << "brondel-tool " << command.name << ": " << error.what()
+                << "\nUsage: brondel-tool " << command.usage << '\n';
+    return kExitUsage;
+  }
+}
+
+}  // namespace
+
+int RunTool(const std::vector<std::string>& words, TConsole& console) {
+  if (words.empty() || words[0] == "--help" || words[0] == "-h" || words[0] == "help") {
+    PrintToolHelp(words.empty() ? console.err : console.out);
+    return words.empty() ? kExitUsage : kExitOk;
+  }
+  try {
+    const TCommand& command = FindCommand(words[0]);
+    return RunCommand(command, {words.begin() + 1, words.end()}, console);
+  } catch (const TUsageError& error) {
+    console.err << "brondel-tool: " << error.what()
+                << "\nRun 'brondel-tool --help' for the commands.\n";
+    return kExitUsage;
+  } catch (const TFileError& error) {
+    console.err << error.Path() << ": " << error.what() << '\n';
+    return kExitFileProblem;
+  } catch (const std::exception& error) {
+    // Whatever else goes wrong (memory, the MIDI file library) ends the command, not the tool.
+    console.err << "brondel-tool " << words[0] << ": " << error.what() << '\n';
+    return kExitFileProblem;
+  }
+}
+
+}  // namespace brondel::tool

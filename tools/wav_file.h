@@ -1,0 +1,14 @@
+// WAV files of rendered audio, written with libsndfile into memory so that the output file is
+// written whole or not at all.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace brondel::tool {
+
+/// The bytes of a 16-bit PCM stereo WAV file of interleaved samples in -1 to 1 (clipped).
+/// Throws std::runtime_error when libsndfile refuses.
+std::vector<std::uint8_t> BuildWavFile(const std::vector<float>& stereoSamples, int sampleRate);
+
+}  // namespace brondel::tool
