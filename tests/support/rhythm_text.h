@@ -90,22 +90,23 @@ inline testing::AssertionResult SameHeader(const TRhythmHeader& actual,
   return result;
 }
 
-/// Passes when two documents have the same header, streams and event counts.
+/// Passes when two documents have the same header, streams and event counts; else shows the
+/// header fields that differ and the first part whose records differ.
 inline testing::AssertionResult SameDocument(const TRhythmSlot& actual,
                                              const TRhythmSlot& expected) {
-  if (auto header = SameHeader(actual.header, expected.header); !header) return header;
-  for (int s = 0; s < kSectionCount; ++s) {
-    for (int p = 0; p < kPartCount; ++p) {
+  testing::AssertionResult result = SameHeader(actual.header, expected.header);
+  for (int s = 0; s < kSectionCount && result; ++s) {
+    for (int p = 0; p < kPartCount && result; ++p) {
       const auto& a = actual.streams[static_cast<std::size_t>(s)][static_cast<std::size_t>(p)];
       const auto& e = expected.streams[static_cast<std::size_t>(s)][static_cast<std::size_t>(p)];
-      if (auto same = SameRecords(a, e); !same)
-        return same << "(part " << PartItemText(s, p) << ")";
+      result = SameRecords(a, e);
+      if (!result) result << "(part " << PartItemText(s, p) << ")";
     }
   }
-  if (actual.eventCounts != expected.eventCounts) {
+  if (result && actual.eventCounts != expected.eventCounts) {
     return testing::AssertionFailure() << "event counts differ";
   }
-  return testing::AssertionSuccess();
+  return result;
 }
 
 /// Passes when two rhythm files hold the same bytes. Otherwise both are read (the layout from
