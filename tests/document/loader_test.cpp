@@ -296,6 +296,14 @@ TEST(ReadRhythmFile, MissingFileCannotBeOpened) {
       << "a folder is no file";
 }
 
+TEST(ReadRhythmFile, DeviceThatNeverEndsIsNotRead) {
+  // A character device reports size 0 and never runs out of bytes.
+  if (!std::filesystem::exists("/dev/zero")) GTEST_SKIP() << "no /dev/zero here";
+  const TLoadOutcome outcome = ReadRhythmFile("/dev/zero");
+  EXPECT_EQ(outcome.status, TLoadStatus::kCannotOpen);
+  EXPECT_EQ(outcome.message, "Cannot open file \"/dev/zero\". It is not a regular file");
+}
+
 TEST(ReadRhythmFile, ReadsUpToTheSizeLimit) {
   test::TTempDir dir;
   std::vector<std::uint8_t> file = SmallRhythm().CkfFile();
