@@ -33,11 +33,11 @@ void ApplyGridToSection(TRhythmHeader& header, ISettingsGrid& grid, int section)
 
 void ApplyGridToSections(TRhythmHeader& header, ISettingsGrid& grid, bool allSections,
                          int selectedSection) {
-  if (!allSections) {
+  if (allSections) {
+    for (int s = 0; s < kSectionCount; ++s) ApplyGridToSection(header, grid, s);
+  } else if (selectedSection >= 0 && selectedSection < kSectionCount) {
     ApplyGridToSection(header, grid, selectedSection);
-    return;
   }
-  for (int s = 0; s < kSectionCount; ++s) ApplyGridToSection(header, grid, s);
 }
 
 }  // namespace brondel

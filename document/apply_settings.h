@@ -32,7 +32,8 @@ void ApplyGridRow(TRhythmHeader& header, ISettingsGrid& grid, int section, int p
 void ApplyGridToSection(TRhythmHeader& header, ISettingsGrid& grid, int section);
 
 /// The grid into all ten sections in order ("Change param in all"), or into `selectedSection`
-/// only. A refused cell is reset from the first section, whose value then goes to the others.
+/// only (nothing when it is -1). A refused cell is reset from the first section, whose value
+/// then goes to the others.
 void ApplyGridToSections(TRhythmHeader& header, ISettingsGrid& grid, bool allSections,
                          int selectedSection);
 

@@ -171,6 +171,9 @@ TEST(ApplyGridToSections, UntickedChangesTheSelectedSectionOnly) {
   expected.SetSettingByte(6, 0, 0, 12);
   EXPECT_TRUE(SameHeader(header, expected));
   EXPECT_EQ(grid.Value(3, 3), std::to_string(before.SettingByte(6, 3, 3)));
+
+  ApplyGridToSections(header, grid, false, -1);  // no section selected
+  EXPECT_TRUE(SameHeader(header, expected));
 }
 
 TEST(ApplyGridToSections, NotANumberStopsWithEarlierCellsInEffect) {
