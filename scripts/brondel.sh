@@ -7,7 +7,8 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${BRONDEL_BUILD_DIR:-$here/build}"
 packages=(cmake ninja-build g++ pkg-config clang-format qt6-base-dev qt6-base-dev-tools
   librtmidi-dev libfluidsynth-dev fluid-soundfont-gm jackd2 libjack-jackd2-dev
-  libgtest-dev libgmock-dev libbenchmark-dev xvfb xdotool sox imagemagick)
+  libgtest-dev libgmock-dev libbenchmark-dev libsmf-dev libsndfile1-dev xvfb xdotool sox
+  imagemagick)
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
