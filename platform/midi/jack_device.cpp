@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <optional>
+#include <thread>
 
 #include "platform/midi/jack_environment.h"
 
@@ -18,6 +20,8 @@ namespace {
 // before the message's frame comes round.
 constexpr MidiMicros kWakeMargin(2000);
 constexpr std::size_t kQueueEntries = 4096;
+// The longest a close waits for queued messages to go out.
+constexpr MidiMicros kMaxDrain(200'000);
 
 // One message on its way to the process callback. A time of 0 means "at the next frame".
 struct Entry {
@@ -25,6 +29,11 @@ struct Entry {
   std::uint32_t generation = 0;
   std::uint8_t size = 0;
   std::uint8_t bytes[3] = {};
+
+  bool EndsANote() const {
+    const int kind = bytes[0] & 0xF0;
+    return kind == 0x80 || (kind == 0x90 && bytes[2] == 0);
+  }
 };
 
 }  // namespace
@@ -33,9 +42,11 @@ struct JackMidiDevice::Client {
   jack_client_t* client = nullptr;
   jack_port_t* port = nullptr;
   jack_ringbuffer_t* queue = jack_ringbuffer_create(kQueueEntries * sizeof(Entry));
-  std::atomic<std::uint32_t> generation{0};  // Silence moves it on; older entries are dropped
+  std::atomic<std::uint32_t> generation{0};  // Silence moves it on, dropping older entries
   jack_time_t clockOffset = 0;               // JACK's time minus the stream clock's
   MidiMicros latency{0};
+  MidiMicros period{0};
+  jack_time_t lastTime = 0;  // the latest time a queued message is meant for
 
   Client() = default;
   Client(const Client&) = delete;
@@ -50,11 +61,23 @@ struct JackMidiDevice::Client {
     Entry entry{time, generation.load(std::memory_order_relaxed), message.size, {}};
     std::copy_n(message.bytes.begin(), message.size, entry.bytes);
     jack_ringbuffer_write(queue, reinterpret_cast<const char*>(&entry), sizeof entry);
+    lastTime = std::max(lastTime, time == 0 ? jack_get_time() : time);
   }
 
-  // Frames from the start of this cycle to the entry's frame; negative when it is late.
-  std::int64_t FrameOffset(const Entry& entry, jack_nframes_t cycleStart) const {
-    if (entry.time == 0) return 0;
+  // Lets the messages already queued reach the port before the client goes away.
+  void Drain() const {
+    const auto pending = static_cast<std::int64_t>(lastTime - jack_get_time());
+    const MidiMicros wait = std::min(MidiMicros(std::max<std::int64_t>(pending, 0)), kMaxDrain);
+    std::this_thread::sleep_for(wait + 2 * period);
+  }
+
+  // Frames from the start of this cycle to the entry's frame; negative when it is late. Entries
+  // from before the last Silence go now if they end a note, and never otherwise.
+  std::optional<std::int64_t> FrameOffset(const Entry& entry, jack_nframes_t cycleStart,
+                                          std::uint32_t current) const {
+    const bool silenced = static_cast<std::int32_t>(entry.generation - current) < 0;
+    if (silenced && !entry.EndsANote()) return std::nullopt;
+    if (silenced || entry.time == 0) return 0;
     return static_cast<std::int32_t>(jack_time_to_frames(client, entry.time) - cycleStart);
   }
 
@@ -68,12 +91,10 @@ struct JackMidiDevice::Client {
     Entry entry;
     while (jack_ringbuffer_read_space(queue) >= sizeof entry) {
       jack_ringbuffer_peek(queue, reinterpret_cast<char*>(&entry), sizeof entry);
-      const bool dropped = static_cast<std::int32_t>(entry.generation - current) < 0;
-      if (!dropped) {
-        const std::int64_t offset = FrameOffset(entry, cycleStart);
-        if (offset >= frames) break;
+      if (const auto offset = FrameOffset(entry, cycleStart, current)) {
+        if (*offset >= frames) break;
         lastFrame =
-            std::max(lastFrame, static_cast<jack_nframes_t>(std::max<std::int64_t>(offset, 0)));
+            std::max(lastFrame, static_cast<jack_nframes_t>(std::max<std::int64_t>(*offset, 0)));
         jack_midi_event_write(buffer, lastFrame, entry.bytes, entry.size);
       }
       jack_ringbuffer_read_advance(queue, sizeof entry);
@@ -85,7 +106,9 @@ struct JackMidiDevice::Client {
     client = jack_client_open("Brondel", JackNoStartServer, nullptr);
     if (client == nullptr) return kMidiNotEnabled;
     port = jack_port_register(client, "midi_out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-    if (port == nullptr || jack_ringbuffer_mlock(queue) != 0) return kMidiNotEnabled;
+    if (port == nullptr) return kMidiNotEnabled;
+    // Best effort: keeps the real-time thread from a page fault where memory locking is allowed.
+    jack_ringbuffer_mlock(queue);
     jack_set_process_callback(
         client,
         [](jack_nframes_t frames, void* self) {
@@ -100,7 +123,8 @@ struct JackMidiDevice::Client {
     const auto periodMicros = static_cast<MidiMicros::rep>(jack_get_buffer_size(client)) *
                               1'000'000 /
                               static_cast<MidiMicros::rep>(jack_get_sample_rate(client));
-    latency = MidiMicros(periodMicros) + kWakeMargin;
+    period = MidiMicros(periodMicros);
+    latency = period + kWakeMargin;
     return kMidiNoError;
   }
 };
@@ -130,6 +154,7 @@ void JackMidiDevice::Silence(std::span<const MidiMessage> noteOffs) {
 }
 
 MidiResult JackMidiDevice::Close() {
+  client_->Drain();
   client_.reset();
   return kMidiNoError;
 }

@@ -26,8 +26,10 @@ class JackMidiDevice final : public IMidiDevice {
   bool IsOpen() const override { return client_ != nullptr; }
   /// Queues the message for the frame of `due` plus Latency().
   void Send(const MidiMessage& message, MidiMicros due) override;
-  /// Drops every queued message, then sends the note-offs and All Notes Off at the next frame.
+  /// Drops the queued messages (note-offs go at once), then sends `noteOffs` and All Notes Off
+  /// on every channel used, at the next frame.
   void Silence(std::span<const MidiMessage> noteOffs) override;
+  /// Waits for the queued messages to go out, then ends the client.
   MidiResult Close() override;
   IMidiClock& Clock() override { return SystemMidiClock(); }
   /// The delay added to every due time: one period, plus room for the sender to wake late.
