@@ -2,6 +2,7 @@
 
 #include <fluidsynth.h>
 
+#include <array>
 #include <filesystem>
 
 #include "platform/midi/jack_environment.h"
@@ -26,17 +27,26 @@ struct SynthDevice::Fluid {
 
 namespace {
 
-// FluidSynth reports every driver that does not start as an error; while the drivers are
-// tried in turn those reports are expected and kept off the console.
-class QuietFluidErrors {
+// FluidSynth reports every driver that does not start, and lists the drivers it has; while
+// the drivers are tried in turn those reports are expected and kept off the console.
+class QuietFluidLog {
  public:
-  QuietFluidErrors() : previous_(fluid_set_log_function(FLUID_ERR, nullptr, nullptr)) {}
-  ~QuietFluidErrors() { fluid_set_log_function(FLUID_ERR, previous_, nullptr); }
-  QuietFluidErrors(const QuietFluidErrors&) = delete;
-  QuietFluidErrors& operator=(const QuietFluidErrors&) = delete;
+  QuietFluidLog() {
+    for (std::size_t i = 0; i < kLevels.size(); ++i) {
+      previous_[i] = fluid_set_log_function(kLevels[i], nullptr, nullptr);
+    }
+  }
+  ~QuietFluidLog() {
+    for (std::size_t i = 0; i < kLevels.size(); ++i) {
+      fluid_set_log_function(kLevels[i], previous_[i], nullptr);
+    }
+  }
+  QuietFluidLog(const QuietFluidLog&) = delete;
+  QuietFluidLog& operator=(const QuietFluidLog&) = delete;
 
  private:
-  fluid_log_function_t previous_;
+  static constexpr std::array<int, 3> kLevels = {FLUID_ERR, FLUID_WARN, FLUID_INFO};
+  std::array<fluid_log_function_t, kLevels.size()> previous_{};
 };
 
 void ApplySetting(fluid_settings_t* settings, const std::string& name, const std::string& value) {
@@ -95,7 +105,7 @@ MidiResult SynthDevice::Open() {
     return kMidiNoSoundfont;
   }
   fluid_synth_set_channel_type(fluid->synth, 9, CHANNEL_TYPE_DRUM);
-  const QuietFluidErrors quiet;
+  const QuietFluidLog quiet;
   for (const std::string& driver : options_.audioDrivers) {
     fluid_settings_setstr(fluid->settings, "audio.driver", driver.c_str());
     fluid->driver = new_fluid_audio_driver(fluid->settings, fluid->synth);
