@@ -404,13 +404,8 @@ void TForm1::Button4Click() {
     std::string tempoText = LabeledEdit2->text().toStdString();
     if (!brondel::ApplyTempoText(main.header, tempoText)) LabeledEdit2->setText(ToQ(tempoText));
     playback_->SetTimeDivision(kMainSlot);
-    if (CheckBox1->isChecked()) {
-      for (int s = 0; s < brondel::kSectionCount; ++s) {
-        brondel::ApplyGridToSection(main.header, *gridCells_, s);
-      }
-    } else if (ListBox2->currentRow() >= 0) {
-      brondel::ApplyGridToSection(main.header, *gridCells_, ListBox2->currentRow());
-    }
+    brondel::ApplyGridToSections(main.header, *gridCells_, CheckBox1->isChecked(),
+                                 ListBox2->currentRow());
   });
 }
 

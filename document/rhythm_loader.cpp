@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "document/rhythm_writer.h"
 #include "platform/files/file_io.h"
 
 namespace brondel {
@@ -93,6 +94,17 @@ TLoadOutcome ReadRhythm(const std::string& path, const std::vector<std::uint8_t>
   loaded.slot.denominator = TimeSignatureDenominator(signature);
   if (std::string damage = SplitPartData(fileBytes, loaded); !damage.empty()) {
     return Refusal(TLoadStatus::kDamaged, std::move(damage));
+  }
+  // The 16-bit offsets and total length address at most 64,995 bytes of part data; parts that
+  // run on (or share a long run) beyond that are no rhythm a keyboard wrote, could never be
+  // saved, and would make one section too long to sort in a blink.
+  if (TooLargeToSave(loaded.slot.streams)) {
+    return Refusal(TLoadStatus::kDamaged,
+                   "The file is damaged: its parts hold " +
+                       std::to_string(TotalPartDataSize(loaded.slot.streams)) +
+                       " bytes of data, more than the " +
+                       std::to_string(kMaxTotalLength - kHeaderSize) +
+                       " a rhythm file can address.");
   }
   loaded.slot.fileName = path;
   return TLoadOutcome{TLoadStatus::kLoaded, std::move(loaded), {}};

@@ -265,6 +265,27 @@ TEST(ReadRhythm, OddRunWithoutRoomForItsFillerIsDamaged) {
             "its filler.");
 }
 
+TEST(ReadRhythm, PartDataBeyondWhatOffsetsAddressIsDamaged) {
+  // One long run of notes shared by all fifty parts: 50 x 1,302 bytes is more than 64,995.
+  TPartBuilder part;
+  for (int i = 0; i < 216; ++i) part.Note(1, 36, 100).Note(1, 36, 0);
+  const TPartStream run = part.End();
+  ASSERT_EQ(run.size(), std::size_t{1302});
+  std::vector<std::uint8_t> data = run;
+  TLoadOutcome outcome = ReadRhythm("shared.ckf", HandLaidCkf(AllPartsAt(0), data));
+  EXPECT_EQ(outcome.status, TLoadStatus::kDamaged);
+  EXPECT_EQ(outcome.message,
+            "The file is damaged: its parts hold 65100 bytes of data, more than the 64995 a "
+            "rhythm file can address.");
+
+  // The same run in forty-nine parts (63,798 bytes) is a rhythm that can be saved again.
+  TRhythmHeader header = AllPartsAt(0);
+  header.SetDataOffset(9, 4, static_cast<std::uint16_t>(run.size()));
+  Append(data, TPartBuilder().End());
+  outcome = ReadRhythm("shared.ckf", HandLaidCkf(header, data));
+  EXPECT_EQ(outcome.status, TLoadStatus::kLoaded) << outcome.message;
+}
+
 TEST(CommitLoadedRhythm, ReplacesTheSlotAndTheSharedValuesOnly) {
   TRhythmDocuments docs;
   docs.slots[kImportSlot].fileName = "import.ckf";
