@@ -111,7 +111,14 @@ TForm1::~TForm1() {
 
 void TForm1::BuildControls() {
   setObjectName(QStringLiteral("Form1"));
-  setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+  // The window is laid out in pixels for an 8-point "MS Sans Serif"; where that font is missing,
+  // narrow look-alikes keep the captions inside their controls.
+  QFont font;
+  font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                    QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                    QStringLiteral("DejaVu Sans Condensed")});
+  font.setPointSize(8);
+  setFont(font);
   auto* client = new QWidget(this);
   client->setObjectName(QStringLiteral("ClientArea"));
   Paint(client, kAqua);
@@ -170,6 +177,7 @@ void TForm1::BuildControls() {
   StringGrid1->horizontalHeader()->setDefaultSectionSize(40);
   StringGrid1->verticalHeader()->setDefaultSectionSize(16);
   StringGrid1->setEditTriggers(QAbstractItemView::AllEditTriggers);
+  StringGrid1->setTextElideMode(Qt::ElideNone);  // narrow cells clip their text
   for (int row = 0; row < kGridRows; ++row) {
     for (int column = 0; column < kGridColumns; ++column) {
       auto* item = new QTableWidgetItem();
@@ -254,6 +262,7 @@ void TForm1::FormCreate() {
   playback_->SetStopFlag(false);
   for (const std::string& name : midi_.OutputDeviceNames()) ComboBox1->addItem(ToQ(name));
   ComboBox1->setCurrentIndex(ComboBox1->count() > 0 ? 0 : -1);
+  ComboBox1->lineEdit()->setCursorPosition(0);  // show the start of a long device name
   playback_->OpenMidiStream();
   StringGrid1->setColumnWidth(0, 70);
   CheckBox1->setChecked(true);
@@ -451,6 +460,7 @@ void TForm1::Button10Click() {
 }
 
 void TForm1::ComboBox1Change() {
+  ComboBox1->lineEdit()->setCursorPosition(0);
   RunCommand([this] { playback_->ComboBox1Change(ComboBox1->currentIndex()); });
 }
 
