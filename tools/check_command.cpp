@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <system_error>
 
-#include "document/rhythm_writer.h"
 #include "tools/commands.h"
 #include "tools/rhythm_input.h"
 
@@ -58,13 +57,9 @@ void AddSettingProblems(const TRhythmSlot& slot, std::vector<std::string>& probl
 }
 
 std::vector<std::string> LoadedRhythmProblems(const TLoadedRhythm& rhythm) {
+  // Part data that 16-bit offsets cannot address is refused by the loader itself.
   std::vector<std::string> problems = BadFillerProblems(rhythm);
   const TRhythmSlot& slot = rhythm.slot;
-  if (TooLargeToSave(slot.streams)) {
-    problems.push_back("part data of " + std::to_string(TotalPartDataSize(slot.streams)) +
-                       " bytes, more than the " + std::to_string(kMaxTotalLength - kHeaderSize) +
-                       " a rhythm file can address");
-  }
   const int tempo = slot.header.Tempo();
   if (tempo < kLowestTempo || tempo > kHighestTempo) {
     problems.push_back("tempo " + std::to_string(tempo) + " is outside 11 to 249");

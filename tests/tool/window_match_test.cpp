@@ -1,0 +1,191 @@
+// The tool against the window itself: for every example rhythm opened through File > Open, the
+// buffers that double-clicking each section and each part queues, what "Save as" writes, and
+// what "Play all" plays, compared with render, preview, resave and export-midi --play-all.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QListWidget>
+
+#include "app/ckf.h"
+#include "platform/midi_service.h"
+#include "tests/app/fake_dialogs.h"
+#include "tests/support/test_files.h"
+#include "tests/tool/smf_reader.h"
+#include "tests/tool/tool_test_support.h"
+
+namespace brondel {
+namespace {
+
+using test::FileBytes;
+using test::RunTool;
+
+class TQtEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    static int argc = 1;
+    static char name[] = "test_tool";
+    static char* argv[] = {name, nullptr};
+    app_ = std::make_unique<QApplication>(argc, argv);
+  }
+  void TearDown() override { app_.reset(); }
+
+ private:
+  std::unique_ptr<QApplication> app_;
+};
+
+[[maybe_unused]] const auto* const kQt = ::testing::AddGlobalTestEnvironment(new TQtEnvironment);
+
+// The window's device: keeps every buffer queued and hands it back as soon as it is started.
+class TQueuedBuffers : public platform::IMidiService {
+ public:
+  std::vector<TEventBuffer> queued;
+
+  std::vector<std::string> OutputDeviceNames() override { return {"queue"}; }
+  platform::MidiResult StreamOpen(platform::MidiStreamHandle* handle, std::uint32_t) override {
+    *handle = 7;
+    return 0;
+  }
+  platform::MidiResult StreamClose(platform::MidiStreamHandle) override { return 0; }
+  platform::MidiResult StreamStop(platform::MidiStreamHandle) override { return 0; }
+  platform::MidiResult StreamSetTimeDivision(platform::MidiStreamHandle, std::uint32_t) override {
+    return 0;
+  }
+  platform::MidiResult PrepareHeader(platform::MidiStreamHandle, platform::TMidiHeader*) override {
+    return 0;
+  }
+  platform::MidiResult StreamOut(platform::MidiStreamHandle, platform::TMidiHeader* h) override {
+    queued.emplace_back(h->lpData, h->lpData + h->dwBufferLength);
+    return 0;
+  }
+  platform::MidiResult StreamRestart(platform::MidiStreamHandle) override {
+    if (notifier_) notifier_();
+    return 0;
+  }
+  platform::MidiResult UnprepareHeader(platform::MidiStreamHandle,
+                                       platform::TMidiHeader*) override {
+    return 0;
+  }
+  std::string ErrorText(platform::MidiResult) override { return "error"; }
+  void SetBufferDoneNotifier(std::function<void()> notifier) override {
+    notifier_ = std::move(notifier);
+  }
+
+ private:
+  std::function<void()> notifier_;
+};
+
+class ToolMatchesWindow : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    form_ = std::make_unique<TForm1>(midi_, &dialogs_);
+    dialogs_.openAnswers.push_back(GetParam());
+    form_->Open1Click();
+    ASSERT_TRUE(dialogs_.shown.empty());
+  }
+  void TearDown() override { form_.reset(); }
+
+  // The one buffer a double-click queued.
+  TEventBuffer Queued(const std::function<void()>& doubleClick) {
+    midi_.queued.clear();
+    doubleClick();
+    EXPECT_EQ(midi_.queued.size(), 1u);
+    return midi_.queued.empty() ? TEventBuffer{} : midi_.queued.back();
+  }
+
+  test::TTempDir dir_;
+  TQueuedBuffers midi_;
+  TFakeDialogs dialogs_;
+  std::unique_ptr<TForm1> form_;
+};
+
+TEST_P(ToolMatchesWindow, RenderIsWhatASectionDoubleClickQueues) {
+  for (int s = 0; s < kSectionCount; ++s) {
+    form_->ListBox2->setCurrentRow(s);
+    const TEventBuffer window = Queued([&] { form_->ListBox2DblClick(); });
+    const std::string out = dir_.File("render.bin");
+    ASSERT_EQ(RunTool({"render", GetParam(), std::to_string(s), "-o", out}).status, 0);
+    EXPECT_TRUE(test::SameStreamEvents(window, FileBytes(out))) << "section " << s;
+  }
+}
+
+TEST_P(ToolMatchesWindow, PreviewIsWhatAPartDoubleClickQueues) {
+  for (int s = 0; s < kSectionCount; ++s) {
+    for (int p = 0; p < kPartCount; ++p) {
+      form_->ListBox2->setCurrentRow(s);
+      form_->ListBox1->setCurrentRow(p);
+      dialogs_.shown.clear();
+      midi_.queued.clear();
+      form_->ListBox1DblClick();
+      const std::string out = dir_.File("preview.bin");
+      std::filesystem::remove(out);
+      const auto run =
+          RunTool({"preview", GetParam(), std::to_string(s), std::to_string(p), "-o", out});
+      if (!dialogs_.shown.empty()) {  // the window said "This part is empty!" and queued nothing
+        EXPECT_TRUE(midi_.queued.empty());
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find(dialogs_.shown.front().text), std::string::npos) << run.err;
+        continue;
+      }
+      ASSERT_EQ(midi_.queued.size(), 1u);
+      ASSERT_EQ(run.status, 0) << run.err;
+      EXPECT_TRUE(test::SameStreamEvents(midi_.queued.front(), FileBytes(out)))
+          << PartItemText(s, p);
+    }
+  }
+}
+
+TEST_P(ToolMatchesWindow, ResaveIsWhatSaveAsWritesRightAfterTheOpen) {
+  const std::string saved = dir_.File("window.ckf");
+  dialogs_.saveAnswers.push_back(saved);
+  form_->Saveas1Click();
+  ASSERT_TRUE(dialogs_.shown.empty());
+  const std::string out = dir_.File("tool.ckf");
+  ASSERT_EQ(RunTool({"resave", GetParam(), "-o", out}).status, 0);
+  EXPECT_FALSE(FileBytes(saved).empty());
+  EXPECT_EQ(FileBytes(out), FileBytes(saved));
+}
+
+// The eleven buffers of "Play all" one after the other: every message the window sends is in
+// the exported file, on its part's track at its tick.
+TEST_P(ToolMatchesWindow, PlayAllExportHoldsWhatPlayAllPlays) {
+  midi_.queued.clear();
+  form_->Button5Click();
+  ASSERT_EQ(midi_.queued.size(), 11u);
+  std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>> sent;
+  std::uint32_t tick = 0;
+  for (const TEventBuffer& buffer : midi_.queued) {
+    for (std::size_t at = 0; at < buffer.size(); at += kStreamEventSize) {
+      tick += static_cast<std::uint32_t>(buffer[at] | buffer[at + 1] << 8 | buffer[at + 2] << 16 |
+                                         buffer[at + 3] << 24);
+      const bool one = (buffer[at + 8] & 0xF0) == 0xC0;
+      std::vector<std::uint8_t> bytes{buffer[at + 8], buffer[at + 9]};
+      if (!one) bytes.push_back(buffer[at + 10]);
+      if (std::all_of(bytes.begin() + 1, bytes.end(), [](std::uint8_t b) { return b < 128; })) {
+        sent.emplace_back(tick, bytes);
+      }
+    }
+  }
+  const std::string out = dir_.File("all.mid");
+  ASSERT_EQ(RunTool({"export-midi", GetParam(), "--play-all", "-o", out}).status, 0);
+  const test::TSmf smf = test::ParseSmf(FileBytes(out));
+  std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>> exported;
+  for (const auto& track : smf.tracks) {
+    for (const auto& event : track.ChannelMessages())
+      exported.emplace_back(event.tick, event.bytes);
+  }
+  // Tracks split the messages by part; ordered by tick and part, both lists are the same.
+  auto byTickThenChannel = [](const auto& a, const auto& b) {
+    return std::make_pair(a.first, a.second[0] & 0x0F) <
+           std::make_pair(b.first, b.second[0] & 0x0F);
+  };
+  std::stable_sort(sent.begin(), sent.end(), byTickThenChannel);
+  std::stable_sort(exported.begin(), exported.end(), byTickThenChannel);
+  EXPECT_EQ(exported, sent);
+  EXPECT_EQ(smf.tracks.back().EndTick(), tick);
+}
+
+INSTANTIATE_TEST_SUITE_P(Examples, ToolMatchesWindow,
+                         ::testing::ValuesIn(test::ExampleRhythmPaths()), test::ExampleTestName);
+
+}  // namespace
+}  // namespace brondel
