@@ -16,6 +16,11 @@ platform::MidiResult TQueueCapture::StreamOut(platform::MidiStreamHandle,
   return platform::kMidiNoError;
 }
 
+platform::MidiResult TQueueCapture::StreamRestart(platform::MidiStreamHandle) {
+  if (notifier_) notifier_();
+  return platform::kMidiNoError;
+}
+
 std::string TQueueCapture::ErrorText(platform::MidiResult code) {
   return "MIDI error " + std::to_string(code);
 }

@@ -15,7 +15,7 @@
 namespace brondel::tool {
 
 /// A MIDI service that sounds nothing: it keeps a copy of each queued buffer and hands it back
-/// at once, so that a play command runs to its end without waiting.
+/// as soon as it is started, so that a play command runs to its end without waiting.
 class TQueueCapture : public platform::IMidiService {
  public:
   /// Copies of the buffers queued, in order.
@@ -33,16 +33,20 @@ class TQueueCapture : public platform::IMidiService {
   }
   platform::MidiResult StreamOut(platform::MidiStreamHandle,
                                  platform::TMidiHeader* header) override;
-  platform::MidiResult StreamRestart(platform::MidiStreamHandle) override { return 0; }
+  /// Tells the notifier that the buffer has been handed back.
+  platform::MidiResult StreamRestart(platform::MidiStreamHandle) override;
   platform::MidiResult UnprepareHeader(platform::MidiStreamHandle,
                                        platform::TMidiHeader*) override {
     return 0;
   }
   std::string ErrorText(platform::MidiResult code) override;
-  void SetBufferDoneNotifier(std::function<void()>) override {}
+  void SetBufferDoneNotifier(std::function<void()> notifier) override {
+    notifier_ = std::move(notifier);
+  }
 
  private:
   std::vector<TEventBuffer> queued_;
+  std::function<void()> notifier_;
 };
 
 /// A playback host without a window: message boxes are kept as text, nothing else is shown,

@@ -7,11 +7,11 @@
 #include <QListWidget>
 
 #include "app/ckf.h"
-#include "platform/midi_service.h"
 #include "tests/app/fake_dialogs.h"
 #include "tests/support/test_files.h"
 #include "tests/tool/smf_reader.h"
 #include "tests/tool/tool_test_support.h"
+#include "tools/queue_capture.h"
 
 namespace brondel {
 namespace {
@@ -35,45 +35,6 @@ class TQtEnvironment : public ::testing::Environment {
 
 [[maybe_unused]] const auto* const kQt = ::testing::AddGlobalTestEnvironment(new TQtEnvironment);
 
-// The window's device: keeps every buffer queued and hands it back as soon as it is started.
-class TQueuedBuffers : public platform::IMidiService {
- public:
-  std::vector<TEventBuffer> queued;
-
-  std::vector<std::string> OutputDeviceNames() override { return {"queue"}; }
-  platform::MidiResult StreamOpen(platform::MidiStreamHandle* handle, std::uint32_t) override {
-    *handle = 7;
-    return 0;
-  }
-  platform::MidiResult StreamClose(platform::MidiStreamHandle) override { return 0; }
-  platform::MidiResult StreamStop(platform::MidiStreamHandle) override { return 0; }
-  platform::MidiResult StreamSetTimeDivision(platform::MidiStreamHandle, std::uint32_t) override {
-    return 0;
-  }
-  platform::MidiResult PrepareHeader(platform::MidiStreamHandle, platform::TMidiHeader*) override {
-    return 0;
-  }
-  platform::MidiResult StreamOut(platform::MidiStreamHandle, platform::TMidiHeader* h) override {
-    queued.emplace_back(h->lpData, h->lpData + h->dwBufferLength);
-    return 0;
-  }
-  platform::MidiResult StreamRestart(platform::MidiStreamHandle) override {
-    if (notifier_) notifier_();
-    return 0;
-  }
-  platform::MidiResult UnprepareHeader(platform::MidiStreamHandle,
-                                       platform::TMidiHeader*) override {
-    return 0;
-  }
-  std::string ErrorText(platform::MidiResult) override { return "error"; }
-  void SetBufferDoneNotifier(std::function<void()> notifier) override {
-    notifier_ = std::move(notifier);
-  }
-
- private:
-  std::function<void()> notifier_;
-};
-
 class ToolMatchesWindow : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
@@ -84,16 +45,16 @@ class ToolMatchesWindow : public ::testing::TestWithParam<std::string> {
   }
   void TearDown() override { form_.reset(); }
 
-  // The one buffer a double-click queued.
-  TEventBuffer Queued(const std::function<void()>& doubleClick) {
-    midi_.queued.clear();
-    doubleClick();
-    EXPECT_EQ(midi_.queued.size(), 1u);
-    return midi_.queued.empty() ? TEventBuffer{} : midi_.queued.back();
+  // The buffers that a command of the window queued.
+  std::vector<TEventBuffer> QueuedBy(const std::function<void()>& command) {
+    const auto before = static_cast<std::ptrdiff_t>(midi_.Queued().size());
+    command();
+    return {midi_.Queued().begin() + before, midi_.Queued().end()};
   }
 
   test::TTempDir dir_;
-  TQueuedBuffers midi_;
+  // The window's device keeps every buffer queued and hands it back as soon as it is started.
+  tool::TQueueCapture midi_;
   TFakeDialogs dialogs_;
   std::unique_ptr<TForm1> form_;
 };
@@ -101,10 +62,11 @@ class ToolMatchesWindow : public ::testing::TestWithParam<std::string> {
 TEST_P(ToolMatchesWindow, RenderIsWhatASectionDoubleClickQueues) {
   for (int s = 0; s < kSectionCount; ++s) {
     form_->ListBox2->setCurrentRow(s);
-    const TEventBuffer window = Queued([&] { form_->ListBox2DblClick(); });
+    const auto queued = QueuedBy([&] { form_->ListBox2DblClick(); });
+    ASSERT_EQ(queued.size(), 1u);
     const std::string out = dir_.File("render.bin");
     ASSERT_EQ(RunTool({"render", GetParam(), std::to_string(s), "-o", out}).status, 0);
-    EXPECT_TRUE(test::SameStreamEvents(window, FileBytes(out))) << "section " << s;
+    EXPECT_TRUE(test::SameStreamEvents(queued.front(), FileBytes(out))) << "section " << s;
   }
 }
 
@@ -114,22 +76,20 @@ TEST_P(ToolMatchesWindow, PreviewIsWhatAPartDoubleClickQueues) {
       form_->ListBox2->setCurrentRow(s);
       form_->ListBox1->setCurrentRow(p);
       dialogs_.shown.clear();
-      midi_.queued.clear();
-      form_->ListBox1DblClick();
+      const auto queued = QueuedBy([&] { form_->ListBox1DblClick(); });
       const std::string out = dir_.File("preview.bin");
       std::filesystem::remove(out);
       const auto run =
           RunTool({"preview", GetParam(), std::to_string(s), std::to_string(p), "-o", out});
       if (!dialogs_.shown.empty()) {  // the window said "This part is empty!" and queued nothing
-        EXPECT_TRUE(midi_.queued.empty());
+        EXPECT_TRUE(queued.empty());
         EXPECT_EQ(run.status, 1);
         EXPECT_NE(run.err.find(dialogs_.shown.front().text), std::string::npos) << run.err;
         continue;
       }
-      ASSERT_EQ(midi_.queued.size(), 1u);
+      ASSERT_EQ(queued.size(), 1u);
       ASSERT_EQ(run.status, 0) << run.err;
-      EXPECT_TRUE(test::SameStreamEvents(midi_.queued.front(), FileBytes(out)))
-          << PartItemText(s, p);
+      EXPECT_TRUE(test::SameStreamEvents(queued.front(), FileBytes(out))) << PartItemText(s, p);
     }
   }
 }
@@ -148,12 +108,11 @@ TEST_P(ToolMatchesWindow, ResaveIsWhatSaveAsWritesRightAfterTheOpen) {
 // The eleven buffers of "Play all" one after the other: every message the window sends is in
 // the exported file, on its part's track at its tick.
 TEST_P(ToolMatchesWindow, PlayAllExportHoldsWhatPlayAllPlays) {
-  midi_.queued.clear();
-  form_->Button5Click();
-  ASSERT_EQ(midi_.queued.size(), 11u);
+  const auto queued = QueuedBy([&] { form_->Button5Click(); });
+  ASSERT_EQ(queued.size(), 11u);
   std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>> sent;
   std::uint32_t tick = 0;
-  for (const TEventBuffer& buffer : midi_.queued) {
+  for (const TEventBuffer& buffer : queued) {
     for (std::size_t at = 0; at < buffer.size(); at += kStreamEventSize) {
       tick += static_cast<std::uint32_t>(buffer[at] | buffer[at + 1] << 8 | buffer[at + 2] << 16 |
                                          buffer[at + 3] << 24);
