@@ -153,6 +153,8 @@ int RunPlay(const TCommandLine& line, TConsole& console) {
   const int section = SectionOf(path, line.positional[1]);
   const std::uint32_t device = DeviceNumber(line);
   TRhythmDocuments docs = OpenAsMainFile(path, console.err);
+  // The host outlives the service, whose thread may report a buffer handed back to it.
+  TConsoleHost host(console.err);
   const auto system = platform::MakeSystemMidiService();
   if (device >= system->OutputDeviceNames().size()) {
     console.err << "brondel-tool play: no output device " << device
@@ -160,15 +162,14 @@ int RunPlay(const TCommandLine& line, TConsole& console) {
     return kExitFileProblem;
   }
   TChosenDeviceService midi(*system, device);
-  TConsoleHost host(console.err);
   midi.SetBufferDoneNotifier([&host] { host.BufferDone(); });
   TPlayback playback(docs, midi, host);
   host.OnInterrupt([&playback] { playback.Stop(); });
   const TInterruptCatcher catcher;
   playback.OpenMidiStream();
-  if (!host.ShowedMessage()) playback.PlaySection(kMainSlot, section);
+  if (host.ShowedMessage()) return kExitFileProblem;  // no stream: nothing to play or close
+  playback.PlaySection(kMainSlot, section);
   playback.CloseMidiStream();
-  midi.SetBufferDoneNotifier(nullptr);
   if (host.Interrupted()) return kExitInterrupted;
   return host.ShowedMessage() ? kExitFileProblem : kExitOk;
 }
