@@ -86,13 +86,14 @@ cut -d' ' -f2- "$work/received.txt" >"$work/received_messages.txt"
 diff -u "$work/expected_messages.txt" "$work/received_messages.txt" ||
   fail "the monitor did not receive the section's messages complete and in order"
 
-# In time: from the first message to the last takes the section's length (tempo byte 96 ticks a
-# quarter note, 500,000 us a quarter), within a few JACK periods.
+# In time, not all at once: from the first message to the last takes the section's length (the
+# tempo byte in ticks a quarter note, 500,000 us a quarter), give or take a tenth; the precise
+# timing is measured in bench/.
 last_tick="$(tail -n1 "$work/expected.txt" | cut -d' ' -f1)"
 tempo="$("$tool" info --json "$examples/pop_beat.ckf" | sed 's/.*"tempo":\([0-9]*\).*/\1/')"
 span="$(awk 'NR == 1 { first = $1 } { last = $1 } END { print last - first }' "$work/received.txt")"
 wanted=$((last_tick * 48000 / 2 / tempo))
-[ $((span - wanted)) -le 1024 ] && [ $((wanted - span)) -le 1024 ] ||
+[ $((span - wanted)) -le $((wanted / 10)) ] && [ $((wanted - span)) -le $((wanted / 10)) ] ||
   fail "the section took $span frames, not $wanted"
 echo "tool_play: $(wc -l <"$work/received.txt") messages arrived complete, in order, in $span frames"
 
