@@ -78,16 +78,8 @@ std::vector<std::string> BadFillerProblems(const TLoadedRhythm& rhythm) {
   return problems;
 }
 
-std::optional<int> ParseSection(const std::string& text) {
-  return ParseIndexOrName(text, kSectionNames);
-}
-
-std::optional<int> ParsePart(const std::string& text) {
-  return ParseIndexOrName(text, kPartNames);
-}
-
 int SectionOf(const std::string& path, const std::string& text) {
-  const std::optional<int> section = ParseSection(text);
+  const std::optional<int> section = ParseIndexOrName(text, kSectionNames);
   if (!section) {
     throw TFileError(path, "no section '" + text + "' (Intro1 ... End2, or 0 to 9)");
   }
@@ -95,7 +87,7 @@ int SectionOf(const std::string& path, const std::string& text) {
 }
 
 int PartOf(const std::string& path, const std::string& text) {
-  const std::optional<int> part = ParsePart(text);
+  const std::optional<int> part = ParseIndexOrName(text, kPartNames);
   if (!part) throw TFileError(path, "no part '" + text + "' (Drums ... Chord3, or 0 to 4)");
   return *part;
 }

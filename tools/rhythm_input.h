@@ -31,13 +31,11 @@ TRhythmDocuments OpenAsMainFile(const std::string& path, std::ostream& warnings)
 /// The lines the window's "Error in file" boxes stand for: one per part whose filler is no wait.
 std::vector<std::string> BadFillerProblems(const TLoadedRhythm& rhythm);
 
-/// A section given as its name (Var1, any letter case) or its index 0 to 9; nullopt otherwise.
-std::optional<int> ParseSection(const std::string& text);
-/// A part given as its name (Bass, any letter case) or its index 0 to 4; nullopt otherwise.
-std::optional<int> ParsePart(const std::string& text);
-/// ParseSection, throwing TFileError naming `path` for an unknown section.
+/// A section given as its name (Var1, any letter case) or its index 0 to 9; an unknown section
+/// throws TFileError naming `path`.
 int SectionOf(const std::string& path, const std::string& text);
-/// ParsePart, throwing TFileError naming `path` for an unknown part.
+/// A part given as its name (Bass, any letter case) or its index 0 to 4; an unknown part throws
+/// TFileError naming `path`.
 int PartOf(const std::string& path, const std::string& text);
 
 /// Writes a whole output file through a temporary file, so that a failure leaves nothing
