@@ -75,7 +75,8 @@ class IMidiService {
   /// A text for every result code.
   virtual std::string ErrorText(MidiResult code) = 0;
   /// Called on the service's thread whenever a queued buffer has been handed back (played to
-  /// its end or stopped), so a waiting play can wake instead of polling.
+  /// its end or stopped), so a waiting play can wake instead of polling. Once this returns, the
+  /// previous notifier is neither running nor called again.
   virtual void SetBufferDoneNotifier(std::function<void()> notifier) = 0;
 };
 

@@ -134,12 +134,10 @@ MidiResult TMidiService::FindAdmitted(MidiStreamHandle handle, MidiCall call,
 }
 
 void TMidiService::NotifyBufferDone() {
-  std::function<void()> notifier;
-  {
-    std::lock_guard guard(notifierMutex_);
-    notifier = notifier_;
-  }
-  if (notifier) notifier();
+  // Called under the lock, so that once SetBufferDoneNotifier has replaced the notifier the old
+  // one is never running any more: its owner may then be destroyed safely.
+  std::lock_guard guard(notifierMutex_);
+  if (notifier_) notifier_();
 }
 
 std::unique_ptr<IMidiService> MakeMidiService(MidiDeviceList devices) {
