@@ -1,0 +1,60 @@
+# Shared by the end-to-end scripts: a private JACK server with the dummy driver (no sound card
+# needed) and jack_midi_dump as the receiver, both ended when the script exits. Source it after
+# setting `name` (used in messages and in the server's name).
+
+work="$(mktemp -d)"
+export JACK_NO_START_SERVER=1
+export JACK_DEFAULT_SERVER="brondel_${name}_$$"
+jackd_pid=""
+dump_pid=""
+
+fail() {
+  echo "$name: $*" >&2
+  exit 1
+}
+
+cleanup() {
+  if [ -n "$dump_pid" ]; then kill "$dump_pid" 2>/dev/null || true; fi
+  if [ -n "$jackd_pid" ]; then kill "$jackd_pid" 2>/dev/null || true; fi
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+start_jack_server() {
+  jackd -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 >"$work/jackd.log" 2>&1 &
+  jackd_pid=$!
+  jack_wait -w -t 10 >/dev/null || { cat "$work/jackd.log" >&2; fail "the JACK server did not start"; }
+}
+
+# Starts jack_midi_dump writing to $1 and waits for its port.
+start_monitor() {
+  jack_midi_dump -a >"$1" 2>"$work/dump.err" &
+  dump_pid=$!
+  for _ in $(seq 100); do
+    jack_lsp 2>/dev/null | grep -qx "midi-monitor:input" && return 0
+    sleep 0.1
+  done
+  fail "jack_midi_dump did not show its port"
+}
+
+# The monitor prints from a thread of its own; give it a moment, then end it so it flushes.
+stop_monitor() {
+  sleep 0.5
+  kill "$dump_pid"
+  wait "$dump_pid" 2>/dev/null || true
+  dump_pid=""
+}
+
+# "  28965: 99 24 64 note on (channel  9): ..." -> "28965 99 24 64"
+received() {
+  awk '{ out = ""
+         for (i = 2; i <= 4 && $i ~ /^[0-9a-f][0-9a-f]$/; i++) out = out " " toupper($i)
+         sub(":", "", $1)
+         if (out != "") print $1 out }' "$1"
+}
+
+# The same without the frame times: "99 24 64".
+received_messages() {
+  received "$1" | cut -d' ' -f2-
+}
