@@ -4,7 +4,6 @@
 
 #include <jack/jack.h>
 #include <jack/midiport.h>
-#include <jack/ringbuffer.h>
 
 #include <algorithm>
 #include <atomic>
@@ -12,73 +11,65 @@
 #include <thread>
 
 #include "platform/midi/jack_environment.h"
+#include "platform/midi/timed_queue.h"
 
 namespace brondel::platform {
 namespace {
 
 // How late the stream's thread may wake and still have its message reach the process callback
 // before the message's frame comes round.
-constexpr MidiMicros kWakeMargin(2000);
+constexpr MidiMicros kWakeMargin(5000);
 constexpr std::size_t kQueueEntries = 4096;
 // The longest a close waits for queued messages to go out.
 constexpr MidiMicros kMaxDrain(200'000);
+// The time of a message that goes at the next frame.
+constexpr std::int64_t kAtOnce = 0;
 
-// One message on its way to the process callback. A time of 0 means "at the next frame".
-struct Entry {
-  jack_time_t time = 0;
-  std::uint32_t generation = 0;
-  std::uint8_t size = 0;
-  std::uint8_t bytes[3] = {};
-
-  bool EndsANote() const {
-    const int kind = bytes[0] & 0xF0;
-    return kind == 0x80 || (kind == 0x90 && bytes[2] == 0);
-  }
-};
+bool EndsANote(const MidiMessage& message) {
+  const int kind = message.bytes[0] & 0xF0;
+  return kind == 0x80 || (kind == 0x90 && message.bytes[2] == 0);
+}
 
 }  // namespace
 
 struct JackMidiDevice::Client {
   jack_client_t* client = nullptr;
   jack_port_t* port = nullptr;
-  jack_ringbuffer_t* queue = jack_ringbuffer_create(kQueueEntries * sizeof(Entry));
-  std::atomic<std::uint32_t> generation{0};  // Silence moves it on, dropping older entries
-  jack_time_t clockOffset = 0;               // JACK's time minus the stream clock's
+  TimedMessageQueue queue{kQueueEntries};  // times in JACK's microseconds, or kAtOnce
+  std::int64_t clockOffset = 0;            // JACK's time minus the stream clock's
   MidiMicros latency{0};
   MidiMicros period{0};
-  jack_time_t lastTime = 0;  // the latest time a queued message is meant for
+  std::int64_t lastTime = 0;  // the latest time a queued message is meant for
 
   Client() = default;
   Client(const Client&) = delete;
   Client& operator=(const Client&) = delete;
   ~Client() {
     if (client != nullptr) jack_client_close(client);
-    jack_ringbuffer_free(queue);
   }
 
-  void Push(const MidiMessage& message, jack_time_t time) {
-    if (jack_ringbuffer_write_space(queue) < sizeof(Entry)) return;
-    Entry entry{time, generation.load(std::memory_order_relaxed), message.size, {}};
-    std::copy_n(message.bytes.begin(), message.size, entry.bytes);
-    jack_ringbuffer_write(queue, reinterpret_cast<const char*>(&entry), sizeof entry);
-    lastTime = std::max(lastTime, time == 0 ? jack_get_time() : time);
+  static std::int64_t JackNow() { return static_cast<std::int64_t>(jack_get_time()); }
+
+  void Push(const MidiMessage& message, std::int64_t time) {
+    if (queue.Push(message, time))
+      lastTime = std::max(lastTime, time == kAtOnce ? JackNow() : time);
   }
 
   // Lets the messages already queued reach the port before the client goes away.
   void Drain() const {
-    const auto pending = static_cast<std::int64_t>(lastTime - jack_get_time());
-    const MidiMicros wait = std::min(MidiMicros(std::max<std::int64_t>(pending, 0)), kMaxDrain);
-    std::this_thread::sleep_for(wait + 2 * period);
+    const MidiMicros pending(std::clamp(lastTime - JackNow(), std::int64_t{0}, kMaxDrain.count()));
+    std::this_thread::sleep_for(pending + 2 * period);
   }
 
   // Frames from the start of this cycle to the entry's frame; negative when it is late. Entries
-  // from before the last Silence go now if they end a note, and never otherwise.
-  std::optional<std::int64_t> FrameOffset(const Entry& entry, jack_nframes_t cycleStart,
-                                          std::uint32_t current) const {
-    const bool silenced = static_cast<std::int32_t>(entry.generation - current) < 0;
-    if (silenced && !entry.EndsANote()) return std::nullopt;
-    if (silenced || entry.time == 0) return 0;
-    return static_cast<std::int32_t>(jack_time_to_frames(client, entry.time) - cycleStart);
+  // from before the last Silence go at once if they end a note, and never otherwise.
+  std::optional<std::int64_t> FrameOffset(const TimedMessageQueue::Entry& entry,
+                                          jack_nframes_t cycleStart) const {
+    const bool silenced = queue.IsStale(entry);
+    if (silenced && !EndsANote(entry.message)) return std::nullopt;
+    if (silenced || entry.time == kAtOnce) return 0;
+    const auto frame = jack_time_to_frames(client, static_cast<jack_time_t>(entry.time));
+    return static_cast<std::int32_t>(frame - cycleStart);
   }
 
   // Runs on JACK's real-time thread: writes every entry due in this cycle at its own frame.
@@ -86,18 +77,15 @@ struct JackMidiDevice::Client {
     void* buffer = jack_port_get_buffer(port, frames);
     jack_midi_clear_buffer(buffer);
     const jack_nframes_t cycleStart = jack_last_frame_time(client);
-    const std::uint32_t current = generation.load(std::memory_order_acquire);
     jack_nframes_t lastFrame = 0;  // events must be written in frame order
-    Entry entry;
-    while (jack_ringbuffer_read_space(queue) >= sizeof entry) {
-      jack_ringbuffer_peek(queue, reinterpret_cast<char*>(&entry), sizeof entry);
-      if (const auto offset = FrameOffset(entry, cycleStart, current)) {
+    while (const TimedMessageQueue::Entry* entry = queue.Front()) {
+      if (const auto offset = FrameOffset(*entry, cycleStart)) {
         if (*offset >= frames) break;
         lastFrame =
             std::max(lastFrame, static_cast<jack_nframes_t>(std::max<std::int64_t>(*offset, 0)));
-        jack_midi_event_write(buffer, lastFrame, entry.bytes, entry.size);
+        jack_midi_event_write(buffer, lastFrame, entry->message.bytes.data(), entry->message.size);
       }
-      jack_ringbuffer_read_advance(queue, sizeof entry);
+      queue.Pop();
     }
     return 0;
   }
@@ -107,8 +95,6 @@ struct JackMidiDevice::Client {
     if (client == nullptr) return kMidiNotEnabled;
     port = jack_port_register(client, "midi_out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
     if (port == nullptr) return kMidiNotEnabled;
-    // Best effort: keeps the real-time thread from a page fault where memory locking is allowed.
-    jack_ringbuffer_mlock(queue);
     jack_set_process_callback(
         client,
         [](jack_nframes_t frames, void* self) {
@@ -119,7 +105,7 @@ struct JackMidiDevice::Client {
         jack_connect(client, jack_port_name(port), target.c_str()) != 0) {
       return kMidiNotEnabled;
     }
-    clockOffset = jack_get_time() - static_cast<jack_time_t>(SystemMidiClock().Now().count());
+    clockOffset = JackNow() - SystemMidiClock().Now().count();
     const auto periodMicros = static_cast<MidiMicros::rep>(jack_get_buffer_size(client)) *
                               1'000'000 /
                               static_cast<MidiMicros::rep>(jack_get_sample_rate(client));
@@ -143,14 +129,13 @@ MidiResult JackMidiDevice::Open() {
 
 void JackMidiDevice::Send(const MidiMessage& message, MidiMicros due) {
   used_.Note(message);
-  client_->Push(message,
-                client_->clockOffset + static_cast<jack_time_t>((due + client_->latency).count()));
+  client_->Push(message, client_->clockOffset + (due + client_->latency).count());
 }
 
 void JackMidiDevice::Silence(std::span<const MidiMessage> noteOffs) {
-  client_->generation.fetch_add(1, std::memory_order_release);
-  for (const MidiMessage& message : noteOffs) client_->Push(message, 0);
-  for (const MidiMessage& message : used_.AllNotesOff()) client_->Push(message, 0);
+  client_->queue.MarkStale();
+  for (const MidiMessage& message : noteOffs) client_->Push(message, kAtOnce);
+  for (const MidiMessage& message : used_.AllNotesOff()) client_->Push(message, kAtOnce);
 }
 
 MidiResult JackMidiDevice::Close() {

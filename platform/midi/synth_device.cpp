@@ -2,30 +2,26 @@
 
 #include <fluidsynth.h>
 
+#include <algorithm>
 #include <array>
+#include <atomic>
+#include <cmath>
 #include <filesystem>
 
 #include "platform/midi/jack_environment.h"
+#include "platform/midi/timed_queue.h"
 
 namespace brondel::platform {
-
-struct SynthDevice::Fluid {
-  fluid_settings_t* settings = new_fluid_settings();
-  fluid_synth_t* synth = nullptr;
-  fluid_audio_driver_t* driver = nullptr;
-  std::string driverName;
-
-  Fluid() = default;
-  Fluid(const Fluid&) = delete;
-  Fluid& operator=(const Fluid&) = delete;
-  ~Fluid() {
-    if (driver != nullptr) delete_fluid_audio_driver(driver);
-    if (synth != nullptr) delete_fluid_synth(synth);
-    delete_fluid_settings(settings);
-  }
-};
-
 namespace {
+
+// How late the stream's thread may wake and still have its message in the queue before the
+// audio callback that renders the message's time.
+constexpr double kWakeMarginMicros = 5000;
+// How far the start of a buffer follows the moment its callback came: a little, so that the
+// jitter of the callbacks does not reach the timing while drift between the clocks is followed.
+constexpr double kTrackingGain = 0.05;
+constexpr std::size_t kQueueEntries = 4096;
+constexpr int kMaxBuffers = 16;
 
 // FluidSynth reports every driver that does not start, and lists the drivers it has; while
 // the drivers are tried in turn those reports are expected and kept off the console.
@@ -70,60 +66,7 @@ std::string FirstExistingFile(const std::vector<std::string>& paths) {
   return {};
 }
 
-}  // namespace
-
-SynthOptions DefaultSynthOptions() {
-  SynthOptions options;
-#ifdef _WIN32
-  options.soundfonts = {"FluidR3_GM.sf2", "TimGM6mb.sf2"};
-  options.audioDrivers = {"wasapi", "dsound"};
-#else
-  options.soundfonts = {"/usr/share/sounds/sf2/FluidR3_GM.sf2",
-                        "/usr/share/sounds/sf2/TimGM6mb.sf2"};
-  options.audioDrivers = {"pulseaudio", "pipewire", "alsa", "jack", "sdl2"};
-#endif
-  return options;
-}
-
-SynthDevice::SynthDevice(SynthOptions options) : options_(std::move(options)) {}
-
-SynthDevice::~SynthDevice() = default;
-
-MidiResult SynthDevice::Open() {
-  const std::string soundfont = FirstExistingFile(options_.soundfonts);
-  if (soundfont.empty()) return kMidiNoSoundfont;
-  PreventJackServerAutoStart();
-  auto fluid = std::make_unique<Fluid>();
-  // Bank selects are ignored in "gm" mode, so a GM program stays audible whatever bank the
-  // rhythm asks for.
-  fluid_settings_setstr(fluid->settings, "synth.midi-bank-select", "gm");
-  fluid_settings_setstr(fluid->settings, "audio.jack.id", "Brondel synthesizer");
-  fluid_settings_setint(fluid->settings, "audio.jack.autoconnect", 1);
-  for (const auto& [name, value] : options_.settings) ApplySetting(fluid->settings, name, value);
-  fluid->synth = new_fluid_synth(fluid->settings);
-  if (fluid->synth == nullptr || fluid_synth_sfload(fluid->synth, soundfont.c_str(), 1) < 0) {
-    return kMidiNoSoundfont;
-  }
-  fluid_synth_set_channel_type(fluid->synth, 9, CHANNEL_TYPE_DRUM);
-  const QuietFluidLog quiet;
-  for (const std::string& driver : options_.audioDrivers) {
-    fluid_settings_setstr(fluid->settings, "audio.driver", driver.c_str());
-    fluid->driver = new_fluid_audio_driver(fluid->settings, fluid->synth);
-    if (fluid->driver != nullptr) {
-      fluid->driverName = driver;
-      fluid_ = std::move(fluid);
-      return kMidiNoError;
-    }
-  }
-  return kMidiNoDriver;
-}
-
-bool SynthDevice::IsOpen() const {
-  return fluid_ != nullptr;
-}
-
-void SynthDevice::Send(const MidiMessage& message, MidiMicros) {
-  fluid_synth_t* synth = fluid_->synth;
+void Play(fluid_synth_t* synth, const MidiMessage& message) {
   const int channel = message.bytes[0] & 0x0F;
   const int data1 = message.bytes[1];
   const int data2 = message.bytes[2];
@@ -151,8 +94,162 @@ void SynthDevice::Send(const MidiMessage& message, MidiMicros) {
   }
 }
 
+double MicrosNow() {
+  return static_cast<double>(SystemMidiClock().Now().count());
+}
+
+}  // namespace
+
+// The synthesizer and its audio output. Where the driver lets the program render (a callback),
+// every message is queued with its time and applied at its own sample of the buffer being
+// rendered, a fixed latency later; otherwise it is applied as it comes.
+struct SynthDevice::Fluid {
+  fluid_settings_t* settings = new_fluid_settings();
+  fluid_synth_t* synth = nullptr;
+  fluid_audio_driver_t* driver = nullptr;
+  std::string driverName;
+  bool timed = false;
+  TimedMessageQueue queue{kQueueEntries};
+  std::atomic<double> latencyMicros{kWakeMarginMicros};
+  std::atomic<double> sampleRate{48000};
+  // The audio thread's own: when the next buffer is expected to start, in microseconds.
+  double nextStart = 0;
+  bool tracking = false;
+
+  Fluid() = default;
+  Fluid(const Fluid&) = delete;
+  Fluid& operator=(const Fluid&) = delete;
+  ~Fluid() {
+    if (driver != nullptr) delete_fluid_audio_driver(driver);
+    if (synth != nullptr) delete_fluid_synth(synth);
+    delete_fluid_settings(settings);
+  }
+
+  // The rate the driver asked for; JACK's driver sets the server's rate in the settings.
+  void ReadSampleRate() {
+    double rate = 0;
+    if (fluid_settings_getnum(settings, "synth.sample-rate", &rate) == FLUID_OK && rate > 0) {
+      sampleRate.store(rate);
+    }
+  }
+
+  bool StartDriver(const std::string& name) {
+    ReadSampleRate();
+    fluid_settings_setstr(settings, "audio.driver", name.c_str());
+    driver = new_fluid_audio_driver2(settings, &Fluid::Render, this);
+    timed = driver != nullptr;
+    if (driver == nullptr) driver = new_fluid_audio_driver(settings, synth);
+    if (driver != nullptr) driverName = name;
+    ReadSampleRate();
+    return driver != nullptr;
+  }
+
+  void Send(const MidiMessage& message, MidiMicros due) {
+    const double time = static_cast<double>(due.count()) + latencyMicros.load();
+    if (!timed || !queue.Push(message, static_cast<std::int64_t>(time))) Play(synth, message);
+  }
+
+  // When this buffer starts, on the stream clock. A callback far from where it was expected (the
+  // first, or one after an overrun) starts the tracking afresh.
+  double TrackBufferStart(double length) {
+    const double now = MicrosNow();
+    const bool lost = !tracking || std::fabs(now - nextStart) > 2 * length + kWakeMarginMicros;
+    const double start = lost ? now : nextStart + kTrackingGain * (now - nextStart);
+    tracking = true;
+    nextStart = start + length;
+    latencyMicros.store(length + kWakeMarginMicros);
+    return start;
+  }
+
+  // Renders frames [from, to) of the driver's buffers. Drivers without effect buffers get the
+  // effects mixed into the dry ones, as FluidSynth advises.
+  int RenderPart(int from, int to, int nfx, float* fx[], int nout, float* out[]) const {
+    std::array<float*, kMaxBuffers> dry{};
+    std::array<float*, kMaxBuffers> effects{};
+    const int outputs = std::min(nout, kMaxBuffers);
+    const int effectCount = nfx == 0 ? 4 : std::min(nfx, kMaxBuffers);
+    for (int i = 0; i < outputs; ++i) dry[i] = out[i] + from;
+    for (int i = 0; i < effectCount; ++i) effects[i] = nfx == 0 ? dry[i % outputs] : fx[i] + from;
+    return fluid_synth_process(synth, to - from, effectCount, effects.data(), outputs, dry.data());
+  }
+
+  // The audio callback: renders up to each queued message's sample, applies it, and goes on.
+  static int Render(void* self, int len, int nfx, float* fx[], int nout, float* out[]) {
+    Fluid& fluid = *static_cast<Fluid*>(self);
+    const double rate = fluid.sampleRate.load();
+    const double start = fluid.TrackBufferStart(len * 1e6 / rate);
+    int done = 0;
+    while (const TimedMessageQueue::Entry* entry = fluid.queue.Front()) {
+      if (!fluid.queue.IsStale(*entry)) {
+        const auto at = std::lround((static_cast<double>(entry->time) - start) * rate / 1e6);
+        if (at >= len) break;
+        if (at > done) {
+          fluid.RenderPart(done, static_cast<int>(at), nfx, fx, nout, out);
+          done = static_cast<int>(at);
+        }
+        Play(fluid.synth, entry->message);
+      }
+      fluid.queue.Pop();
+    }
+    return fluid.RenderPart(done, len, nfx, fx, nout, out);
+  }
+};
+
+SynthOptions DefaultSynthOptions() {
+  SynthOptions options;
+#ifdef _WIN32
+  options.soundfonts = {"FluidR3_GM.sf2", "TimGM6mb.sf2"};
+  options.audioDrivers = {"wasapi", "dsound"};
+#else
+  options.soundfonts = {"/usr/share/sounds/sf2/FluidR3_GM.sf2",
+                        "/usr/share/sounds/sf2/TimGM6mb.sf2"};
+  options.audioDrivers = {"pulseaudio", "pipewire", "alsa", "jack", "sdl2"};
+#endif
+  return options;
+}
+
+SynthDevice::SynthDevice(SynthOptions options) : options_(std::move(options)) {}
+
+SynthDevice::~SynthDevice() = default;
+
+MidiResult SynthDevice::Open() {
+  const std::string soundfont = FirstExistingFile(options_.soundfonts);
+  if (soundfont.empty()) return kMidiNoSoundfont;
+  PreventJackServerAutoStart();
+  auto fluid = std::make_unique<Fluid>();
+  // Bank selects are ignored in "gm" mode, so a GM program stays audible whatever bank the
+  // rhythm asks for.
+  fluid_settings_setstr(fluid->settings, "synth.midi-bank-select", "gm");
+  fluid_settings_setnum(fluid->settings, "synth.sample-rate", 48000);
+  fluid_settings_setstr(fluid->settings, "audio.jack.id", "Brondel synthesizer");
+  fluid_settings_setint(fluid->settings, "audio.jack.autoconnect", 1);
+  for (const auto& [name, value] : options_.settings) ApplySetting(fluid->settings, name, value);
+  fluid->synth = new_fluid_synth(fluid->settings);
+  if (fluid->synth == nullptr || fluid_synth_sfload(fluid->synth, soundfont.c_str(), 1) < 0) {
+    return kMidiNoSoundfont;
+  }
+  fluid_synth_set_channel_type(fluid->synth, 9, CHANNEL_TYPE_DRUM);
+  const QuietFluidLog quiet;
+  for (const std::string& driver : options_.audioDrivers) {
+    if (fluid->StartDriver(driver)) {
+      fluid_ = std::move(fluid);
+      return kMidiNoError;
+    }
+  }
+  return kMidiNoDriver;
+}
+
+bool SynthDevice::IsOpen() const {
+  return fluid_ != nullptr;
+}
+
+void SynthDevice::Send(const MidiMessage& message, MidiMicros due) {
+  fluid_->Send(message, due);
+}
+
 void SynthDevice::Silence(std::span<const MidiMessage> noteOffs) {
-  for (const MidiMessage& message : noteOffs) Send(message, MidiMicros(0));
+  fluid_->queue.MarkStale();
+  for (const MidiMessage& message : noteOffs) Play(fluid_->synth, message);
   fluid_synth_all_sounds_off(fluid_->synth, -1);
 }
 

@@ -1,0 +1,486 @@
+// Timing of the MIDI stream engine, measured (not a Google Benchmark; ctest does not run it).
+//
+// For a 10-second rhythm-like buffer (T = 96 ticks per quarter, 500,000 / 96 us per tick) it
+// reports, for each path, the error of every message's arrival time against its tick time
+// (median, 99th percentile and worst, after removing the path's constant latency, which is
+// reported apart), the processor time the whole process used while the buffer played, and the
+// time from Stop to the last note ended on the wire. Paths:
+//   recorder  the recording device on the system's steady clock (the engine alone);
+//   jack      the JACK MIDI device, received by a libjack client of this program, in frames;
+//   synth     the built-in synthesizer: the time each message reached FluidSynth, and the onsets
+//             of its audio (driver "jack"), read sample by sample by the same client.
+//
+// Run it with a JACK server, most simply through the script next to it, which starts a private
+// server with the dummy driver (no sound card needed):
+//   bash bench/midi_timing.sh build-dir
+// or by hand: JACK_NO_START_SERVER=1 JACK_DEFAULT_SERVER=name build-dir/bench/midi_timing
+// Without a server only the recorder path is measured.
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/midi/recording_device.h"
+#include "platform/midi/stream_service.h"
+#include "platform/midi/synth_device.h"
+
+#if defined(BRONDEL_HAVE_JACK)
+#include <jack/jack.h>
+#include <jack/midiport.h>
+#endif
+
+using namespace brondel::platform;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr std::uint32_t kDivision = 96;
+
+struct TimedMessage {
+  std::uint64_t tick;
+  MidiMessage message;
+};
+
+// A 10-second groove: sixteenth-note drums, a bass note every beat, a three-note chord every
+// half bar, each note ended some ticks later; then the stream-event buffer of it.
+std::vector<TimedMessage> Groove(std::uint64_t lengthTicks) {
+  std::vector<TimedMessage> events;
+  const auto note = [&events](std::uint64_t tick, std::uint8_t channel, std::uint8_t key,
+                              std::uint64_t length) {
+    events.push_back({tick, {{static_cast<std::uint8_t>(0x90 | channel), key, 100}, 3}});
+    events.push_back({tick + length, {{static_cast<std::uint8_t>(0x80 | channel), key, 0}, 3}});
+  };
+  for (std::uint64_t tick = 0; tick + 96 <= lengthTicks; tick += 24) {
+    note(tick, 9, tick % 96 == 0 ? 36 : 42, 6);
+    if (tick % 96 == 0) note(tick, 10, static_cast<std::uint8_t>(36 + tick / 96 % 5), 80);
+    if (tick % 192 == 0) {
+      for (std::uint8_t voice = 0; voice < 3; ++voice) {
+        note(tick, static_cast<std::uint8_t>(11 + voice), static_cast<std::uint8_t>(60 + 4 * voice),
+             170);
+      }
+    }
+  }
+  std::stable_sort(events.begin(), events.end(),
+                   [](const TimedMessage& a, const TimedMessage& b) { return a.tick < b.tick; });
+  return events;
+}
+
+// Wood-block hits at uneven spacings, far enough apart for each onset to stand out in audio.
+std::vector<TimedMessage> Hits(int count) {
+  std::vector<TimedMessage> events;
+  const std::uint64_t gaps[] = {29, 37, 41, 53, 31, 47};
+  std::uint64_t tick = 0;
+  for (int i = 0; i < count; ++i) {
+    events.push_back({tick, {{0x99, 76, 127}, 3}});
+    events.push_back({tick + 4, {{0x89, 76, 0}, 3}});
+    tick += gaps[i % 6];
+  }
+  return events;
+}
+
+// An organ chord held for five seconds: it sounds until it is stopped.
+std::vector<TimedMessage> HeldChord() {
+  std::vector<TimedMessage> events = {{0, {{0xC0, 19, 0}, 2}}};
+  const std::uint8_t keys[] = {60, 64, 67};
+  for (std::uint8_t key : keys) events.push_back({0, {{0x90, key, 100}, 3}});
+  for (std::uint8_t key : keys) events.push_back({960, {{0x80, key, 0}, 3}});
+  return events;
+}
+
+std::vector<std::uint8_t> ToBuffer(const std::vector<TimedMessage>& events) {
+  std::vector<std::uint8_t> bytes;
+  std::uint64_t previous = 0;
+  for (const TimedMessage& event : events) {
+    const std::uint32_t words[] = {
+        static_cast<std::uint32_t>(event.tick - previous), 0,
+        static_cast<std::uint32_t>(event.message.bytes[0] | event.message.bytes[1] << 8 |
+                                   event.message.bytes[2] << 16)};
+    for (std::uint32_t word : words) {
+      for (int shift = 0; shift < 32; shift += 8) {
+        bytes.push_back(static_cast<std::uint8_t>(word >> shift));
+      }
+    }
+    previous = event.tick;
+  }
+  return bytes;
+}
+
+double TickMicros(std::uint64_t tick) {
+  return static_cast<double>(tick) * 500'000.0 / kDivision;
+}
+
+double Percentile(std::vector<double> values, double fraction) {
+  std::sort(values.begin(), values.end());
+  const auto index = static_cast<std::size_t>(fraction * static_cast<double>(values.size() - 1));
+  return values[index];
+}
+
+// Arrival times against tick times: the constant part (the median difference) is the path's
+// latency; what is left over is the timing error.
+void ReportTiming(const char* path, const std::vector<double>& arrivals,
+                  const std::vector<double>& expected) {
+  if (arrivals.size() != expected.size() || arrivals.empty()) {
+    std::printf("%-8s timing: %zu messages arrived, %zu expected\n", path, arrivals.size(),
+                expected.size());
+    return;
+  }
+  std::vector<double> differences;
+  for (std::size_t i = 0; i < arrivals.size(); ++i)
+    differences.push_back(arrivals[i] - expected[i]);
+  const double latency = Percentile(differences, 0.5);
+  std::vector<double> errors;
+  for (double difference : differences) errors.push_back(std::fabs(difference - latency));
+  std::printf(
+      "%-8s timing error over %zu messages: median %.0f us, 99th percentile %.0f us, worst %.0f "
+      "us (latency %.0f us)\n",
+      path, errors.size(), Percentile(errors, 0.5), Percentile(errors, 0.99),
+      *std::max_element(errors.begin(), errors.end()), latency);
+}
+
+// The processor time the whole process used while `action` ran, as a share of one core.
+double CoreShareWhile(const std::function<void()>& action) {
+  const std::clock_t cpuBefore = std::clock();
+  const auto wallBefore = std::chrono::steady_clock::now();
+  action();
+  const double cpu = static_cast<double>(std::clock() - cpuBefore) / CLOCKS_PER_SEC;
+  const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - wallBefore;
+  return cpu / wall.count();
+}
+
+// One stream on one device of a service, played and stopped as the program does.
+class Player {
+ public:
+  Player(IMidiService& service, std::uint32_t deviceId) : service_(service) {
+    service_.SetBufferDoneNotifier([this] { done_ = true; });
+    ok_ = service_.StreamOpen(&handle_, deviceId) == kMidiNoError &&
+          service_.StreamSetTimeDivision(handle_, kDivision) == kMidiNoError;
+  }
+  ~Player() {
+    if (ok_) service_.StreamClose(handle_);
+    service_.SetBufferDoneNotifier({});
+  }
+  Player(const Player&) = delete;
+  Player& operator=(const Player&) = delete;
+
+  bool ok() const { return ok_; }
+
+  void Start(const std::vector<std::uint8_t>& buffer) {
+    done_ = false;
+    header_ = {buffer.data(), static_cast<std::uint32_t>(buffer.size()),
+               static_cast<std::uint32_t>(buffer.size()), 0, 0};
+    service_.PrepareHeader(handle_, &header_);
+    service_.StreamOut(handle_, &header_);
+    service_.StreamRestart(handle_);
+  }
+
+  // Plays the buffer to its end; the share of one core the process used meanwhile.
+  double PlayToEnd(const std::vector<std::uint8_t>& buffer) {
+    const double share = CoreShareWhile([&] {
+      Start(buffer);
+      while (!done_) std::this_thread::sleep_for(50ms);
+    });
+    service_.UnprepareHeader(handle_, &header_);
+    return share;
+  }
+
+  void Stop() {
+    service_.StreamStop(handle_);
+    service_.UnprepareHeader(handle_, &header_);
+  }
+
+ private:
+  IMidiService& service_;
+  MidiStreamHandle handle_ = 0;
+  TMidiHeader header_;
+  std::atomic<bool> done_{false};
+  bool ok_ = false;
+};
+
+double Micros(MidiMicros time) {
+  return static_cast<double>(time.count());
+}
+
+void MeasureRecorder(const std::vector<TimedMessage>& groove) {
+  auto recorder = std::make_shared<RecordingMidiDevice>("Recorder", SystemMidiClock());
+  const auto service = MakeMidiService({recorder});
+  Player player(*service, 0);
+  const std::vector<std::uint8_t> buffer = ToBuffer(groove);
+  const double cpu = player.PlayToEnd(buffer);
+  std::vector<double> arrivals;
+  std::vector<double> expected;
+  const MidiMicros start = recorder->Messages().front().due;
+  for (const RecordedMessage& recorded : recorder->Messages()) {
+    arrivals.push_back(Micros(recorded.sent - start));
+  }
+  for (const TimedMessage& event : groove) expected.push_back(TickMicros(event.tick));
+  ReportTiming("recorder", arrivals, expected);
+  std::printf("recorder processor time while playing: %.3f%% of one core\n", 100 * cpu);
+
+  player.Start(buffer);
+  std::this_thread::sleep_for(1s);
+  recorder->ClearRecording();
+  const MidiMicros stopAt = SystemMidiClock().Now();
+  player.Stop();
+  const auto recorded = recorder->Messages();
+  std::printf("recorder Stop to last note ended: %.0f us (%zu note-offs)\n",
+              recorded.empty() ? 0.0 : Micros(recorded.back().sent - stopAt), recorded.size());
+}
+
+// A device that hands every message to another and notes when the handing was done.
+class TimedForwarder final : public IMidiDevice {
+ public:
+  explicit TimedForwarder(std::shared_ptr<IMidiDevice> target) : target_(std::move(target)) {}
+  std::string Name() const override { return target_->Name(); }
+  MidiResult Open() override { return target_->Open(); }
+  bool IsOpen() const override { return target_->IsOpen(); }
+  void Send(const MidiMessage& message, MidiMicros due) override {
+    target_->Send(message, due);
+    reached_.push_back(SystemMidiClock().Now());
+  }
+  void Silence(std::span<const MidiMessage> noteOffs) override { target_->Silence(noteOffs); }
+  MidiResult Close() override { return target_->Close(); }
+  IMidiClock& Clock() override { return target_->Clock(); }
+  const std::vector<MidiMicros>& Reached() const { return reached_; }
+
+ private:
+  std::shared_ptr<IMidiDevice> target_;
+  std::vector<MidiMicros> reached_;
+};
+
+#if defined(BRONDEL_HAVE_JACK)
+
+// A JACK client of this program with one MIDI input and one audio input. Its process callback
+// notes the frame of every MIDI event and of every audio onset (a sample above the threshold
+// after at least 10 ms below it).
+class JackListener {
+ public:
+  struct Event {
+    jack_nframes_t frame;
+    std::uint8_t bytes[3];
+  };
+
+  JackListener() {
+    client_ = jack_client_open("brondel-timing", JackNoStartServer, nullptr);
+    if (client_ == nullptr) return;
+    midiIn_ = jack_port_register(client_, "midi_in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+    audioIn_ = jack_port_register(client_, "audio_in", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+    events_.resize(1 << 16);
+    onsets_.resize(1 << 12);
+    jack_set_process_callback(
+        client_,
+        [](jack_nframes_t frames, void* self) {
+          static_cast<JackListener*>(self)->Process(frames);
+          return 0;
+        },
+        this);
+    jack_activate(client_);
+  }
+  ~JackListener() {
+    if (client_ != nullptr) jack_client_close(client_);
+  }
+  JackListener(const JackListener&) = delete;
+  JackListener& operator=(const JackListener&) = delete;
+
+  bool ok() const { return client_ != nullptr; }
+  double Rate() const { return jack_get_sample_rate(client_); }
+  jack_nframes_t FrameNow() const { return jack_time_to_frames(client_, jack_get_time()); }
+  void Clear() {
+    eventCount_ = 0;
+    onsetCount_ = 0;
+  }
+  std::vector<Event> Events() const {
+    return {events_.begin(), events_.begin() + static_cast<std::ptrdiff_t>(eventCount_.load())};
+  }
+  std::vector<jack_nframes_t> Onsets() const {
+    return {onsets_.begin(), onsets_.begin() + static_cast<std::ptrdiff_t>(onsetCount_.load())};
+  }
+  /// The frame of the last audio sample above the threshold.
+  jack_nframes_t LastLoud() const { return lastLoud_; }
+  bool ListenTo(const std::string& audioPort) {
+    return jack_connect(client_, audioPort.c_str(), jack_port_name(audioIn_)) == 0;
+  }
+
+ private:
+  void Process(jack_nframes_t frames) {
+    const jack_nframes_t start = jack_last_frame_time(client_);
+    void* midi = jack_port_get_buffer(midiIn_, frames);
+    for (jack_nframes_t i = 0; i < jack_midi_get_event_count(midi); ++i) {
+      jack_midi_event_t event;
+      if (jack_midi_event_get(&event, midi, i) != 0 || eventCount_ >= events_.size()) continue;
+      Event& slot = events_[eventCount_];
+      slot.frame = start + event.time;
+      std::copy_n(event.buffer, std::min<std::size_t>(event.size, 3), slot.bytes);
+      ++eventCount_;
+    }
+    const auto* audio = static_cast<const float*>(jack_port_get_buffer(audioIn_, frames));
+    for (jack_nframes_t i = 0; i < frames; ++i) {
+      if (std::fabs(audio[i]) < kThreshold) {
+        ++quietFrames_;
+        continue;
+      }
+      lastLoud_ = start + i;
+      if (quietFrames_ >= kQuietBeforeOnset && onsetCount_ < onsets_.size()) {
+        onsets_[onsetCount_] = start + i;
+        ++onsetCount_;
+      }
+      quietFrames_ = 0;
+    }
+  }
+
+  static constexpr float kThreshold = 0.01f;
+  static constexpr std::uint32_t kQuietBeforeOnset = 480;  // 10 ms at 48 kHz
+  jack_client_t* client_ = nullptr;
+  jack_port_t* midiIn_ = nullptr;
+  jack_port_t* audioIn_ = nullptr;
+  std::vector<Event> events_;
+  std::vector<jack_nframes_t> onsets_;
+  std::atomic<std::size_t> eventCount_{0};
+  std::atomic<std::size_t> onsetCount_{0};
+  std::atomic<jack_nframes_t> lastLoud_{0};
+  std::uint32_t quietFrames_ = kQuietBeforeOnset;
+};
+
+double FramesToMicros(std::int64_t frames, double rate) {
+  return static_cast<double>(frames) * 1e6 / rate;
+}
+
+void MeasureJack(JackListener& listener, const std::vector<TimedMessage>& groove) {
+  const auto service = MakeSystemMidiService();
+  const std::vector<std::string> names = service->OutputDeviceNames();
+  const auto port = std::find(names.begin(), names.end(), "brondel-timing:midi_in");
+  if (port == names.end()) {
+    std::printf("jack     the listener's port is not in the device list\n");
+    return;
+  }
+  Player player(*service, static_cast<std::uint32_t>(port - names.begin()));
+  const std::vector<std::uint8_t> buffer = ToBuffer(groove);
+  listener.Clear();
+  const double cpu = player.PlayToEnd(buffer);
+  std::this_thread::sleep_for(100ms);  // the device plays each message a fixed latency later
+  const auto events = listener.Events();
+  std::vector<double> arrivals;
+  std::vector<double> expected;
+  for (const auto& event : events) {
+    arrivals.push_back(
+        FramesToMicros(static_cast<std::int32_t>(event.frame - events[0].frame), listener.Rate()));
+  }
+  for (const TimedMessage& event : groove) expected.push_back(TickMicros(event.tick));
+  ReportTiming("jack", arrivals, expected);
+  std::printf("jack     processor time while playing: %.3f%% of one core\n", 100 * cpu);
+
+  player.Start(buffer);
+  std::this_thread::sleep_for(1s);
+  listener.Clear();
+  const jack_nframes_t stopFrame = listener.FrameNow();
+  player.Stop();
+  std::this_thread::sleep_for(100ms);
+  const auto ended = listener.Events();
+  if (ended.empty()) {
+    std::printf("jack     Stop: nothing arrived\n");
+    return;
+  }
+  std::printf(
+      "jack     Stop to last note ended on the wire: %.0f us (%zu messages)\n",
+      FramesToMicros(static_cast<std::int32_t>(ended.back().frame - stopFrame), listener.Rate()),
+      ended.size());
+}
+
+// The synthesizer as the program opens it (effects on), but on JACK's audio: the time each
+// message reached FluidSynth, and the processor time used, rendering included.
+void MeasureSynthReach(const std::vector<TimedMessage>& groove) {
+  SynthOptions options = DefaultSynthOptions();
+  options.audioDrivers = {"jack"};
+  auto forwarder = std::make_shared<TimedForwarder>(std::make_shared<SynthDevice>(options));
+  const auto service = MakeMidiService({forwarder});
+  Player player(*service, 0);
+  if (!player.ok()) {
+    std::printf("synth    the synthesizer did not open on JACK\n");
+    return;
+  }
+  const double cpu = player.PlayToEnd(ToBuffer(groove));
+  std::vector<double> arrivals;
+  std::vector<double> expected;
+  for (MidiMicros reached : forwarder->Reached()) {
+    arrivals.push_back(Micros(reached - forwarder->Reached().front()));
+  }
+  for (const TimedMessage& event : groove) expected.push_back(TickMicros(event.tick));
+  ReportTiming("synth", arrivals, expected);
+  std::printf("synth    processor time while playing (rendering included): %.3f%% of one core\n",
+              100 * cpu);
+}
+
+// The synthesizer's audio, read by the listener: the onset of each hit against its tick time,
+// and the time from Stop to the last sound. Reverb and chorus are off, so that each hit dies
+// away before the next and no tail hides the end.
+void MeasureSynthAudio(JackListener& listener) {
+  SynthOptions options = DefaultSynthOptions();
+  options.audioDrivers = {"jack"};
+  options.settings = {{"synth.reverb.active", "0"}, {"synth.chorus.active", "0"}};
+  const auto service = MakeMidiService({std::make_shared<SynthDevice>(options)});
+  Player player(*service, 0);
+  if (!player.ok() || !listener.ListenTo("Brondel synthesizer:left")) {
+    std::printf("synth    could not listen to the synthesizer's audio\n");
+    return;
+  }
+  const std::vector<TimedMessage> hits = Hits(60);
+  std::this_thread::sleep_for(500ms);  // the new connection settles
+  listener.Clear();
+  player.PlayToEnd(ToBuffer(hits));
+  std::this_thread::sleep_for(300ms);
+  const auto onsets = listener.Onsets();
+  std::vector<double> arrivals;
+  std::vector<double> expected;
+  for (jack_nframes_t onset : onsets) {
+    arrivals.push_back(
+        FramesToMicros(static_cast<std::int32_t>(onset - onsets[0]), listener.Rate()));
+  }
+  for (const TimedMessage& event : hits) {
+    if ((event.message.bytes[0] & 0xF0) == 0x90) expected.push_back(TickMicros(event.tick));
+  }
+  ReportTiming("synth-audio", arrivals, expected);
+
+  player.Start(ToBuffer(HeldChord()));
+  std::this_thread::sleep_for(1s);
+  const jack_nframes_t stopFrame = listener.FrameNow();
+  player.Stop();
+  std::this_thread::sleep_for(300ms);
+  std::printf(
+      "synth-audio Stop to the last sound: %.0f us\n",
+      FramesToMicros(static_cast<std::int32_t>(listener.LastLoud() - stopFrame), listener.Rate()));
+}
+
+// The listener's own share of a core, which the jack and synth figures include.
+void MeasureListener() {
+  const double share = CoreShareWhile([] { std::this_thread::sleep_for(5s); });
+  std::printf("listener alone (idle, counted in the figures above): %.3f%% of one core\n",
+              100 * share);
+}
+
+#endif
+
+}  // namespace
+
+int main() {
+  const std::vector<TimedMessage> groove = Groove(1920);  // 10 s
+  MeasureRecorder(groove);
+#if defined(BRONDEL_HAVE_JACK)
+  JackListener listener;
+  if (!listener.ok()) {
+    std::printf("no JACK server: the jack and synth paths were not measured\n");
+    return 0;
+  }
+  MeasureJack(listener, groove);
+  MeasureSynthReach(groove);
+  MeasureSynthAudio(listener);
+  MeasureListener();
+#endif
+  return 0;
+}
