@@ -436,14 +436,23 @@ void MeasureSynthAudio(JackListener& listener) {
   player.PlayToEnd(ToBuffer(hits));
   std::this_thread::sleep_for(300ms);
   const auto onsets = listener.Onsets();
-  std::vector<double> arrivals;
   std::vector<double> expected;
-  for (jack_nframes_t onset : onsets) {
-    arrivals.push_back(
-        FramesToMicros(static_cast<std::int32_t>(onset - onsets[0]), listener.Rate()));
-  }
   for (const TimedMessage& event : hits) {
     if ((event.message.bytes[0] & 0xF0) == 0x90) expected.push_back(TickMicros(event.tick));
+  }
+  // Each hit's onset is the first one from 20 ms before its time on; a hit whose sound dips and
+  // swells again can show a second onset, which is skipped.
+  std::vector<double> arrivals;
+  std::size_t next = 0;
+  for (double time : expected) {
+    while (next < onsets.size()) {
+      const double onset =
+          FramesToMicros(static_cast<std::int32_t>(onsets[next++] - onsets[0]), listener.Rate());
+      if (onset >= time - 20'000) {
+        arrivals.push_back(onset);
+        break;
+      }
+    }
   }
   ReportTiming("synth-audio", arrivals, expected);
 

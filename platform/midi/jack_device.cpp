@@ -37,7 +37,7 @@ struct JackMidiDevice::Client {
   jack_port_t* port = nullptr;
   TimedMessageQueue queue{kQueueEntries};  // times in JACK's microseconds, or kAtOnce
   std::int64_t clockOffset = 0;            // JACK's time minus the stream clock's
-  MidiMicros latency{0};
+  MidiMicros latency{0};  // added to every due time: a period, plus room to wake late
   MidiMicros period{0};
   std::int64_t lastTime = 0;  // the latest time a queued message is meant for
 
@@ -142,10 +142,6 @@ MidiResult JackMidiDevice::Close() {
   client_->Drain();
   client_.reset();
   return kMidiNoError;
-}
-
-MidiMicros JackMidiDevice::Latency() const {
-  return client_ ? client_->latency : MidiMicros(0);
 }
 
 }  // namespace brondel::platform

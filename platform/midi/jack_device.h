@@ -24,7 +24,7 @@ class JackMidiDevice final : public IMidiDevice {
   /// Starts the client and connects its port; kMidiNotEnabled when the server or port is gone.
   MidiResult Open() override;
   bool IsOpen() const override { return client_ != nullptr; }
-  /// Queues the message for the frame of `due` plus Latency().
+  /// Queues the message for the frame of `due` plus a fixed latency (a period and 5 ms).
   void Send(const MidiMessage& message, MidiMicros due) override;
   /// Drops the queued messages (note-offs go at once), then sends `noteOffs` and All Notes Off
   /// on every channel used, at the next frame.
@@ -32,8 +32,6 @@ class JackMidiDevice final : public IMidiDevice {
   /// Waits for the queued messages to go out, then ends the client.
   MidiResult Close() override;
   IMidiClock& Clock() override { return SystemMidiClock(); }
-  /// The delay added to every due time: one period, plus room for the sender to wake late.
-  MidiMicros Latency() const;
 
  private:
   struct Client;

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cmath>
 #include <filesystem>
+#include <numbers>
 
 #include "platform/midi/jack_environment.h"
 #include "platform/midi/timed_queue.h"
@@ -17,9 +18,9 @@ namespace {
 // How late the stream's thread may wake and still have its message in the queue before the
 // audio callback that renders the message's time.
 constexpr double kWakeMarginMicros = 5000;
-// How far the start of a buffer follows the moment its callback came: a little, so that the
-// jitter of the callbacks does not reach the timing while drift between the clocks is followed.
-constexpr double kTrackingGain = 0.05;
+// How quickly the buffer clock follows the callbacks: slowly enough to smooth their jitter out,
+// quickly enough to learn the driver's true rate within about a second.
+constexpr double kLoopBandwidthHz = 1.0;
 constexpr std::size_t kQueueEntries = 4096;
 constexpr int kMaxBuffers = 16;
 
@@ -98,6 +99,39 @@ double MicrosNow() {
   return static_cast<double>(SystemMidiClock().Now().count());
 }
 
+// Where the audio buffers fall on the stream clock: a delay-locked loop over the moments the
+// callbacks come. It filters their jitter out and learns the true length of a buffer, since a
+// driver may run at another rate than the one asked for (JACK's runs at the server's).
+class BufferClock {
+ public:
+  /// Called as each callback starts, with its length and the rate asked for.
+  void Tick(double now, int frames, double nominalRate) {
+    const double error = now - next_;
+    if (frames != frames_ || std::fabs(error) > 2 * period_ + kWakeMarginMicros) {
+      // The first callback, or one after an overrun or a change of buffer size: start afresh.
+      frames_ = frames;
+      period_ = frames * 1e6 / nominalRate;
+      start_ = now;
+      next_ = now + period_;
+      return;
+    }
+    const double omega = 2 * std::numbers::pi * kLoopBandwidthHz * period_ / 1e6;
+    start_ = next_;
+    next_ += std::numbers::sqrt2 * omega * error + period_;
+    period_ += omega * omega * error;
+  }
+  /// The length of one buffer, in microseconds.
+  double Period() const { return period_; }
+  /// The frame of the current buffer at which `time` falls (may lie outside it).
+  long FrameAt(double time) const { return std::lround((time - start_) * frames_ / period_); }
+
+ private:
+  int frames_ = 0;
+  double period_ = 0;
+  double start_ = 0;
+  double next_ = 0;
+};
+
 }  // namespace
 
 // The synthesizer and its audio output. Where the driver lets the program render (a callback),
@@ -109,12 +143,10 @@ struct SynthDevice::Fluid {
   fluid_audio_driver_t* driver = nullptr;
   std::string driverName;
   bool timed = false;
+  double nominalRate = 48000;
   TimedMessageQueue queue{kQueueEntries};
   std::atomic<double> latencyMicros{kWakeMarginMicros};
-  std::atomic<double> sampleRate{48000};
-  // The audio thread's own: when the next buffer is expected to start, in microseconds.
-  double nextStart = 0;
-  bool tracking = false;
+  BufferClock clock;  // the audio thread's own
 
   Fluid() = default;
   Fluid(const Fluid&) = delete;
@@ -125,40 +157,18 @@ struct SynthDevice::Fluid {
     delete_fluid_settings(settings);
   }
 
-  // The rate the driver asked for; JACK's driver sets the server's rate in the settings.
-  void ReadSampleRate() {
-    double rate = 0;
-    if (fluid_settings_getnum(settings, "synth.sample-rate", &rate) == FLUID_OK && rate > 0) {
-      sampleRate.store(rate);
-    }
-  }
-
   bool StartDriver(const std::string& name) {
-    ReadSampleRate();
     fluid_settings_setstr(settings, "audio.driver", name.c_str());
     driver = new_fluid_audio_driver2(settings, &Fluid::Render, this);
     timed = driver != nullptr;
     if (driver == nullptr) driver = new_fluid_audio_driver(settings, synth);
     if (driver != nullptr) driverName = name;
-    ReadSampleRate();
     return driver != nullptr;
   }
 
   void Send(const MidiMessage& message, MidiMicros due) {
     const double time = static_cast<double>(due.count()) + latencyMicros.load();
     if (!timed || !queue.Push(message, static_cast<std::int64_t>(time))) Play(synth, message);
-  }
-
-  // When this buffer starts, on the stream clock. A callback far from where it was expected (the
-  // first, or one after an overrun) starts the tracking afresh.
-  double TrackBufferStart(double length) {
-    const double now = MicrosNow();
-    const bool lost = !tracking || std::fabs(now - nextStart) > 2 * length + kWakeMarginMicros;
-    const double start = lost ? now : nextStart + kTrackingGain * (now - nextStart);
-    tracking = true;
-    nextStart = start + length;
-    latencyMicros.store(length + kWakeMarginMicros);
-    return start;
   }
 
   // Renders frames [from, to) of the driver's buffers. Drivers without effect buffers get the
@@ -176,12 +186,12 @@ struct SynthDevice::Fluid {
   // The audio callback: renders up to each queued message's sample, applies it, and goes on.
   static int Render(void* self, int len, int nfx, float* fx[], int nout, float* out[]) {
     Fluid& fluid = *static_cast<Fluid*>(self);
-    const double rate = fluid.sampleRate.load();
-    const double start = fluid.TrackBufferStart(len * 1e6 / rate);
+    fluid.clock.Tick(MicrosNow(), len, fluid.nominalRate);
+    fluid.latencyMicros.store(fluid.clock.Period() + kWakeMarginMicros);
     int done = 0;
     while (const TimedMessageQueue::Entry* entry = fluid.queue.Front()) {
       if (!fluid.queue.IsStale(*entry)) {
-        const auto at = std::lround((static_cast<double>(entry->time) - start) * rate / 1e6);
+        const long at = fluid.clock.FrameAt(static_cast<double>(entry->time));
         if (at >= len) break;
         if (at > done) {
           fluid.RenderPart(done, static_cast<int>(at), nfx, fx, nout, out);
@@ -229,6 +239,7 @@ MidiResult SynthDevice::Open() {
     return kMidiNoSoundfont;
   }
   fluid_synth_set_channel_type(fluid->synth, 9, CHANNEL_TYPE_DRUM);
+  fluid_settings_getnum(fluid->settings, "synth.sample-rate", &fluid->nominalRate);
   const QuietFluidLog quiet;
   for (const std::string& driver : options_.audioDrivers) {
     if (fluid->StartDriver(driver)) {

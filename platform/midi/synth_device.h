@@ -1,5 +1,6 @@
 // The built-in General MIDI synthesizer (FluidSynth), so that a rhythm can be heard with no
-// keyboard connected. It plays through the first audio driver of the platform that starts.
+// keyboard connected. It plays through the first audio driver of the platform that starts, and
+// where that driver lets it render the audio itself, each message sounds at its own sample.
 #pragma once
 
 #include <memory>
@@ -32,9 +33,10 @@ class SynthDevice final : public IMidiDevice {
   /// Loads the soundfont and starts audio: kMidiNoSoundfont or kMidiNoDriver when it cannot.
   MidiResult Open() override;
   bool IsOpen() const override;
-  /// Hands the message to the synthesizer at once.
+  /// Plays the message at the sample of `due` plus a fixed latency (a buffer and 5 ms), or at
+  /// once where the driver renders on its own.
   void Send(const MidiMessage& message, MidiMicros due) override;
-  /// Sends the note-offs, then cuts every voice.
+  /// Drops the queued messages, sends the note-offs, then cuts every voice.
   void Silence(std::span<const MidiMessage> noteOffs) override;
   MidiResult Close() override;
   IMidiClock& Clock() override;
