@@ -7,8 +7,8 @@
 #include <atomic>
 #include <cmath>
 #include <filesystem>
-#include <numbers>
 
+#include "platform/midi/buffer_clock.h"
 #include "platform/midi/jack_environment.h"
 #include "platform/midi/timed_queue.h"
 
@@ -18,9 +18,6 @@ namespace {
 // How late the stream's thread may wake and still have its message in the queue before the
 // audio callback that renders the message's time.
 constexpr double kWakeMarginMicros = 5000;
-// How quickly the buffer clock follows the callbacks: slowly enough to smooth their jitter out,
-// quickly enough to learn the driver's true rate within about a second.
-constexpr double kLoopBandwidthHz = 1.0;
 constexpr std::size_t kQueueEntries = 4096;
 constexpr int kMaxBuffers = 16;
 
@@ -98,39 +95,6 @@ void Play(fluid_synth_t* synth, const MidiMessage& message) {
 double MicrosNow() {
   return static_cast<double>(SystemMidiClock().Now().count());
 }
-
-// Where the audio buffers fall on the stream clock: a delay-locked loop over the moments the
-// callbacks come. It filters their jitter out and learns the true length of a buffer, since a
-// driver may run at another rate than the one asked for (JACK's runs at the server's).
-class BufferClock {
- public:
-  /// Called as each callback starts, with its length and the rate asked for.
-  void Tick(double now, int frames, double nominalRate) {
-    const double error = now - next_;
-    if (frames != frames_ || std::fabs(error) > 2 * period_ + kWakeMarginMicros) {
-      // The first callback, or one after an overrun or a change of buffer size: start afresh.
-      frames_ = frames;
-      period_ = frames * 1e6 / nominalRate;
-      start_ = now;
-      next_ = now + period_;
-      return;
-    }
-    const double omega = 2 * std::numbers::pi * kLoopBandwidthHz * period_ / 1e6;
-    start_ = next_;
-    next_ += std::numbers::sqrt2 * omega * error + period_;
-    period_ += omega * omega * error;
-  }
-  /// The length of one buffer, in microseconds.
-  double Period() const { return period_; }
-  /// The frame of the current buffer at which `time` falls (may lie outside it).
-  long FrameAt(double time) const { return std::lround((time - start_) * frames_ / period_); }
-
- private:
-  int frames_ = 0;
-  double period_ = 0;
-  double start_ = 0;
-  double next_ = 0;
-};
 
 }  // namespace
 
