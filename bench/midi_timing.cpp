@@ -3,12 +3,15 @@
 // For a 10-second rhythm-like buffer (T = 96 ticks per quarter, 500,000 / 96 us per tick) it
 // reports, for each path, the error of every message's arrival time against its tick time
 // (median, 99th percentile and worst, after removing the path's constant latency, which is
-// reported apart), the processor time the whole process used while the buffer played, and the
-// time from Stop to the last note ended on the wire. Paths:
-//   recorder  the recording device on the system's steady clock (the engine alone);
-//   jack      the JACK MIDI device, received by a libjack client of this program, in frames;
-//   synth     the built-in synthesizer: the time each message reached FluidSynth, and the onsets
-//             of its audio (driver "jack"), read sample by sample by the same client.
+// reported apart), the processor time the whole process used while the buffer played (the
+// listening client included; its own share is reported at the end), and the time from Stop to
+// the last note ended on the wire. Paths:
+//   recorder     the recording device on the system's steady clock (the engine alone);
+//   jack         the JACK MIDI device, received by a libjack client of this program, in frames;
+//   synth        the built-in synthesizer on JACK's audio: when each message was handed to it;
+//   synth-audio  the onset of each hit in its audio, read sample by sample by the same client
+//                (FluidSynth's finest step is one block of 64 samples), and Stop to the last
+//                sound.
 //
 // Run it with a JACK server, most simply through the script next to it, which starts a private
 // server with the dummy driver (no sound card needed):
@@ -435,25 +438,29 @@ void MeasureSynthAudio(JackListener& listener) {
   listener.Clear();
   player.PlayToEnd(ToBuffer(hits));
   std::this_thread::sleep_for(300ms);
+  // Each hit is paired with the onset within 20 ms of its time (counted from the first onset);
+  // a hit whose sound dips and swells again can show a second onset, which is passed over, and
+  // a hit still ringing into the next can hide that one's onset, which is then left out.
   const auto onsets = listener.Onsets();
-  std::vector<double> expected;
-  for (const TimedMessage& event : hits) {
-    if ((event.message.bytes[0] & 0xF0) == 0x90) expected.push_back(TickMicros(event.tick));
-  }
-  // Each hit's onset is the first one from 20 ms before its time on; a hit whose sound dips and
-  // swells again can show a second onset, which is skipped.
   std::vector<double> arrivals;
+  std::vector<double> expected;
   std::size_t next = 0;
-  for (double time : expected) {
+  for (const TimedMessage& event : hits) {
+    if ((event.message.bytes[0] & 0xF0) != 0x90) continue;
+    const double time = TickMicros(event.tick);
     while (next < onsets.size()) {
       const double onset =
-          FramesToMicros(static_cast<std::int32_t>(onsets[next++] - onsets[0]), listener.Rate());
+          FramesToMicros(static_cast<std::int32_t>(onsets[next] - onsets[0]), listener.Rate());
+      if (onset > time + 20'000) break;
+      ++next;
       if (onset >= time - 20'000) {
         arrivals.push_back(onset);
+        expected.push_back(time);
         break;
       }
     }
   }
+  std::printf("synth-audio %zu of %zu hits found in the audio\n", arrivals.size(), hits.size() / 2);
   ReportTiming("synth-audio", arrivals, expected);
 
   player.Start(ToBuffer(HeldChord()));
