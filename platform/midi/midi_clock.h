@@ -31,6 +31,7 @@ class IMidiClock {
                          MidiMicros deadline) = 0;
   /// Registers a listener that CatchUp is called on whenever the time jumps (manual clocks).
   virtual void AddListener(IMidiClockListener* listener) = 0;
+  /// Unregisters it; once this returns, CatchUp is no longer running on it.
   virtual void RemoveListener(IMidiClockListener* listener) = 0;
 };
 

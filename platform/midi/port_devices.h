@@ -18,6 +18,7 @@ std::vector<std::shared_ptr<IMidiDevice>> ListSystemMidiPorts();
 /// The channels a port device has sent on, so that silencing it touches only those.
 class UsedChannels {
  public:
+  /// Remembers the channel of a message sent.
   void Note(const MidiMessage& message) { mask_ |= 1u << (message.bytes[0] & 0x0F); }
   /// An All Notes Off controller for every channel used so far.
   std::vector<MidiMessage> AllNotesOff() const;

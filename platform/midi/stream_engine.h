@@ -42,6 +42,7 @@ class MidiStream final : private IMidiClockListener {
   MidiStream(const MidiStream&) = delete;
   MidiStream& operator=(const MidiStream&) = delete;
 
+  /// The device the stream plays on.
   const std::shared_ptr<IMidiDevice>& Device() const { return device_; }
   /// Ends every sounding note, hands every queued buffer back and leaves the stream stopped.
   void Stop();
