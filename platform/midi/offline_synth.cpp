@@ -2,7 +2,6 @@
 
 #include <fluidsynth.h>
 
-#include <filesystem>
 #include <memory>
 
 #include "platform/midi/stream_events.h"
@@ -37,15 +36,12 @@ std::string StartSynth(OfflineFluid& fluid, const std::vector<std::string>& soun
   fluid_settings_setstr(fluid.settings, "synth.midi-bank-select", "gm");
   fluid.synth = new_fluid_synth(fluid.settings);
   if (fluid.synth == nullptr) return "the synthesizer could not be created";
-  for (const std::string& soundfont : soundfonts) {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(soundfont, error)) continue;
-    if (fluid_synth_sfload(fluid.synth, soundfont.c_str(), 1) < 0) {
-      return "the soundfont " + soundfont + " could not be loaded";
-    }
-    return {};
+  const std::string soundfont = FindSoundfont(soundfonts);
+  if (soundfont.empty()) return "no soundfont found";
+  if (fluid_synth_sfload(fluid.synth, soundfont.c_str(), 1) < 0) {
+    return "the soundfont " + soundfont + " could not be loaded";
   }
-  return "no soundfont found";
+  return {};
 }
 
 // FluidSynth's own router plays the message, as a MIDI driver would hand it over. The first

@@ -56,14 +56,6 @@ void ApplySetting(fluid_settings_t* settings, const std::string& name, const std
   }
 }
 
-std::string FirstExistingFile(const std::vector<std::string>& paths) {
-  for (const std::string& path : paths) {
-    std::error_code error;
-    if (std::filesystem::is_regular_file(path, error)) return path;
-  }
-  return {};
-}
-
 void Play(fluid_synth_t* synth, const MidiMessage& message) {
   const int channel = message.bytes[0] & 0x0F;
   const int data1 = message.bytes[1];
@@ -182,12 +174,20 @@ SynthOptions DefaultSynthOptions() {
   return options;
 }
 
+std::string FindSoundfont(const std::vector<std::string>& soundfonts) {
+  for (const std::string& path : soundfonts) {
+    std::error_code error;
+    if (std::filesystem::is_regular_file(path, error)) return path;
+  }
+  return {};
+}
+
 SynthDevice::SynthDevice(SynthOptions options) : options_(std::move(options)) {}
 
 SynthDevice::~SynthDevice() = default;
 
 MidiResult SynthDevice::Open() {
-  const std::string soundfont = FirstExistingFile(options_.soundfonts);
+  const std::string soundfont = FindSoundfont(options_.soundfonts);
   if (soundfont.empty()) return kMidiNoSoundfont;
   PreventJackServerAutoStart();
   auto fluid = std::make_unique<Fluid>();

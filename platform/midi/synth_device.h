@@ -22,6 +22,9 @@ struct SynthOptions {
 /// FluidR3_GM.sf2, else TimGM6mb.sf2; the platform's audio drivers in order of preference.
 SynthOptions DefaultSynthOptions();
 
+/// The first of `soundfonts` that is an existing file, or an empty text.
+std::string FindSoundfont(const std::vector<std::string>& soundfonts);
+
 class SynthDevice final : public IMidiDevice {
  public:
   explicit SynthDevice(SynthOptions options = DefaultSynthOptions());
