@@ -14,7 +14,7 @@ namespace {
 
 /// The largest rhythm file in examples/.
 std::string LargestExample() {
-  const auto folder = std::filesystem::path(__FILE__).parent_path().parent_path() / "examples";
+  const auto folder = std::filesystem::path(BRONDEL_SOURCE_DIR) / "examples";
   std::filesystem::path largest;
   std::uintmax_t size = 0;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {

@@ -79,7 +79,7 @@ void RenderAllSections(benchmark::State& state, const TRhythmSlot& slot) {
 
 // Every example rhythm next to this program's sources gets a benchmark of its own.
 void RegisterExamples() {
-  const auto folder = std::filesystem::path(__FILE__).parent_path().parent_path() / "examples";
+  const auto folder = std::filesystem::path(BRONDEL_SOURCE_DIR) / "examples";
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
     TLoadOutcome outcome = ReadRhythmFile(entry.path().string());

@@ -36,7 +36,7 @@ constexpr const char* kNoOutput = " > /dev/null";
 constexpr int kFolderFiles = 1000;
 
 fs::path SourceDir() {
-  return fs::path(__FILE__).parent_path().parent_path();
+  return fs::path(BRONDEL_SOURCE_DIR);
 }
 
 std::string Quoted(const fs::path& path) {

@@ -12,9 +12,10 @@
 
 namespace brondel::test {
 
-/// A path inside the source tree, wherever the test runs from.
+/// A path inside the source tree, wherever the test runs from. The build gives the tree's
+/// absolute path: __FILE__ may be relative (compiler caches rewrite it).
 inline std::filesystem::path SourcePath(const std::string& relative) {
-  return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / relative;
+  return std::filesystem::path(BRONDEL_SOURCE_DIR) / relative;
 }
 
 /// A fresh folder below the system's temporary folder, removed with everything in it.
