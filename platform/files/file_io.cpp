@@ -1,53 +1,339 @@
 #include "platform/files/file_io.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
-#include <QString>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <random>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+
+#include <fstream>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#endif
 
 namespace brondel::platform {
 
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t kReadChunk = 64 * 1024;
+constexpr int kNameAttempts = 100;
+
+std::string Reason(int error) {
+  return std::strerror(error);
+}
+
+// "<folder>/.<name>." and a random suffix: a hidden name beside the target, on its file system,
+// so that the rename that replaces the target cannot fail for crossing file systems.
+std::string TemporaryNameBeside(const std::string& target) {
+  thread_local std::mt19937_64 random{std::random_device{}()};
+  const fs::path path(target);
+  const fs::path hidden = "." + path.filename().string() + "." + std::to_string(random() >> 16);
+  return (path.parent_path() / hidden).string();
+}
+
+/// A temporary file beside its target, written completely and closed, waiting to replace it.
+struct TPreparedFile {
+  std::string temporary;
+  std::string target;  // the file to replace: the path given, or the file a link points to
+};
+
+void Discard(const std::vector<TPreparedFile>& files) {
+  for (const TPreparedFile& file : files) std::remove(file.temporary.c_str());
+}
+
+#ifndef _WIN32
+
+// Past the file size limit the system sends SIGXFSZ, which ends the process; ignored, the write
+// fails with EFBIG instead and is reported like a full disk.
+void IgnoreFileSizeSignal() {
+  static const bool ignored = [] { return std::signal(SIGXFSZ, SIG_IGN) != SIG_ERR; }();
+  static_cast<void>(ignored);
+}
+
+// Creates a file that did not exist; the mode asked for (0666) is narrowed by the umask, as for
+// any new file of the user's. Returns the descriptor, or -1 with `error` set.
+int CreateNewFile(const std::string& base, std::string& created, std::string& error) {
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    const std::string name = TemporaryNameBeside(base);
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      created = name;
+      return fd;
+    }
+    if (errno != EEXIST) break;
+  }
+  error = Reason(errno);
+  return -1;
+}
+
+// The regular file a write to `path` replaces (the file itself, or the file a link points to),
+// with its status when it exists; an error for anything else.
+struct TTarget {
+  std::string path;
+  bool exists = false;
+  struct stat info {};
+  std::string error;
+};
+
+TTarget ResolveTarget(const std::string& path) {
+  TTarget target;
+  target.path = path;
+  if (::lstat(path.c_str(), &target.info) != 0) {
+    if (errno != ENOENT) target.error = Reason(errno);
+    return target;
+  }
+  if (S_ISLNK(target.info.st_mode)) {
+    const std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr),
+                                                           &std::free);
+    if (real == nullptr) {
+      target.error =
+          errno == ENOENT ? "It is a symbolic link to a file that does not exist" : Reason(errno);
+      return target;
+    }
+    target.path = real.get();
+    if (::stat(target.path.c_str(), &target.info) != 0) {
+      target.error = Reason(errno);
+      return target;
+    }
+  }
+  if (!S_ISREG(target.info.st_mode)) {
+    target.error = kNotRegularFileReason;
+    return target;
+  }
+  target.exists = true;
+  return target;
+}
+
+std::string WriteAll(int fd, const std::vector<std::uint8_t>& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (written < 0 && errno == EINTR) continue;
+    if (written < 0) return Reason(errno);
+    if (written == 0) return Reason(EIO);
+    done += static_cast<std::size_t>(written);
+  }
+  return {};
+}
+
+// The replaced file keeps its permissions, and its owner where the system allows it.
+std::string TakeOverAttributes(int fd, const struct stat& old) {
+  if (::fchmod(fd, old.st_mode & 07777) != 0) return Reason(errno);
+  if ((old.st_uid != ::geteuid() || old.st_gid != ::getegid()) &&
+      ::fchown(fd, old.st_uid, old.st_gid) != 0) {
+    // Only root may give a file away: the new file is then the user's own.
+  }
+  return {};
+}
+
+// The rename is on the disk only once the folder is; a failure here loses nothing.
+void SyncFolderOf(const std::string& file) {
+  fs::path folder = fs::path(file).parent_path();
+  if (folder.empty()) folder = ".";
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+// Writes, flushes to the disk and closes a temporary file beside the target; on failure it is
+// removed again.
+std::string Prepare(const std::string& path, const std::vector<std::uint8_t>& bytes,
+                    TPreparedFile& prepared) {
+  IgnoreFileSizeSignal();
+  const TTarget target = ResolveTarget(path);
+  if (!target.error.empty()) return target.error;
+  std::string error;
+  const int fd = CreateNewFile(target.path, prepared.temporary, error);
+  if (fd < 0) return error;
+  prepared.target = target.path;
+  error = WriteAll(fd, bytes);
+  if (error.empty() && target.exists) error = TakeOverAttributes(fd, target.info);
+  if (error.empty() && ::fsync(fd) != 0) error = Reason(errno);
+  // Some file systems report a failed write only when the file is closed.
+  if (::close(fd) != 0 && error.empty()) error = Reason(errno);
+  if (!error.empty()) Discard({prepared});
+  return error;
+}
+
+std::string Replace(const TPreparedFile& file) {
+  if (std::rename(file.temporary.c_str(), file.target.c_str()) != 0) return Reason(errno);
+  SyncFolderOf(file.target);
+  return {};
+}
+
+#else  // Windows: the same steps through the standard library.
+
+void IgnoreFileSizeSignal() {}
+
+int CreateNewFile(const std::string& base, std::string& created, std::string& error) {
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    const std::string name = TemporaryNameBeside(base);
+    std::error_code ignored;
+    if (fs::exists(name, ignored)) continue;
+    std::ofstream file(name, std::ios::binary);
+    if (!file) break;
+    created = name;
+    return 0;
+  }
+  error = Reason(errno);
+  return -1;
+}
+
+std::string Prepare(const std::string& path, const std::vector<std::uint8_t>& bytes,
+                    TPreparedFile& prepared) {
+  std::error_code status;
+  const fs::file_status kind = fs::status(path, status);
+  if (fs::exists(kind) && !fs::is_regular_file(kind)) return kNotRegularFileReason;
+  std::string error;
+  const std::string target = fs::exists(kind) ? fs::canonical(path, status).string() : path;
+  if (CreateNewFile(target, prepared.temporary, error) < 0) return error;
+  prepared.target = target;
+  std::ofstream file(prepared.temporary, std::ios::binary | std::ios::trunc);
+  file.write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
+  file.flush();
+  file.close();
+  if (!file) {
+    Discard({prepared});
+    return Reason(errno);
+  }
+  return {};
+}
+
+std::string Replace(const TPreparedFile& file) {
+  std::error_code error;
+  fs::rename(file.temporary, file.target, error);
+  return error ? error.message() : std::string();
+}
+
+#endif
+
+}  // namespace
+
 TReadResult ReadWholeFile(const std::string& path, std::size_t limit) {
   TReadResult result;
-  const QString name = QString::fromStdString(path);
-  // A pipe or a device could block the open or never end; only plain files are read.
-  const QFileInfo info(name);
-  if (info.exists() && !info.isFile()) {
-    result.error = "It is not a regular file";
+#ifndef _WIN32
+  // Opening without waiting: a named pipe must not block the open. The descriptor's status tells
+  // what the path really is, with no gap between a look at the name and the open.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    result.error = Reason(errno);
     return result;
   }
-  QFile file(name);
-  if (!file.open(QIODevice::ReadOnly)) {
-    result.error = file.errorString().toStdString();
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) {
+    result.error = Reason(errno);
+  } else if (!S_ISREG(info.st_mode)) {
+    result.error = kNotRegularFileReason;
+  }
+  if (!result.error.empty()) {
+    ::close(fd);
     return result;
   }
   // Reading one byte past the limit tells a file that is too large without trusting its size.
-  const QByteArray data = file.read(static_cast<qint64>(limit) + 1);
-  if (file.error() != QFileDevice::NoError) {
-    result.error = file.errorString().toStdString();
+  std::vector<std::uint8_t> chunk(kReadChunk);
+  while (result.bytes.size() <= limit) {
+    const ssize_t got = ::read(fd, chunk.data(), chunk.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) result.error = Reason(errno);
+    if (got <= 0) break;
+    result.bytes.insert(result.bytes.end(), chunk.begin(), chunk.begin() + got);
+  }
+  ::close(fd);
+#else
+  std::error_code status;
+  if (fs::exists(path, status) && !fs::is_regular_file(path, status)) {
+    result.error = kNotRegularFileReason;
     return result;
   }
-  if (static_cast<std::size_t>(data.size()) > limit) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    result.error = Reason(errno);
+    return result;
+  }
+  std::vector<char> chunk(kReadChunk);
+  while (result.bytes.size() <= limit && file.read(chunk.data(), chunk.size()).gcount() > 0) {
+    result.bytes.insert(result.bytes.end(), chunk.begin(), chunk.begin() + file.gcount());
+  }
+  if (file.bad()) result.error = Reason(errno);
+#endif
+  if (!result.error.empty()) {
+    result.bytes.clear();
+    return result;
+  }
+  if (result.bytes.size() > limit) {
+    result.bytes.clear();
     result.tooLarge = true;
     result.error = "The file is larger than " + std::to_string(limit) + " bytes";
     return result;
   }
-  result.bytes.assign(data.begin(), data.end());
   result.ok = true;
   return result;
 }
 
 std::string WriteFileSafely(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  QSaveFile file(QString::fromStdString(path));
-  if (!file.open(QIODevice::WriteOnly)) return file.errorString().toStdString();
-  const auto size = static_cast<qint64>(bytes.size());
-  if (file.write(reinterpret_cast<const char*>(bytes.data()), size) != size) {
-    const std::string reason = file.errorString().toStdString();
-    file.cancelWriting();
-    return reason;
+  return WriteFilesSafely({{path, bytes}}).error;
+}
+
+TWriteResult WriteFilesSafely(const std::vector<TFileToWrite>& files) {
+  std::vector<TPreparedFile> prepared;
+  for (const TFileToWrite& file : files) {
+    TPreparedFile next;
+    const std::string error = Prepare(file.path, file.bytes, next);
+    if (!error.empty()) {
+      Discard(prepared);
+      return {file.path, error};
+    }
+    prepared.push_back(next);
   }
-  if (!file.commit()) return file.errorString().toStdString();
+  for (std::size_t i = 0; i < prepared.size(); ++i) {
+    const std::string error = Replace(prepared[i]);
+    if (!error.empty()) {
+      Discard({prepared.begin() + static_cast<std::ptrdiff_t>(i), prepared.end()});
+      return {files[i].path, error};
+    }
+  }
   return {};
+}
+
+TScratchFile::TScratchFile() {
+  IgnoreFileSizeSignal();
+  std::error_code error;
+  const fs::path folder = fs::temp_directory_path(error);
+  if (error) {
+    error_ = error.message();
+    return;
+  }
+  std::string created;
+  const int fd = CreateNewFile((folder / "brondel").string(), created, error_);
+  if (fd < 0) return;
+#ifndef _WIN32
+  ::close(fd);
+#endif
+  path_ = created;
+}
+
+TScratchFile::~TScratchFile() {
+  if (!path_.empty()) std::remove(path_.c_str());
+}
+
+void UseBinaryStandardOutput() {
+#ifdef _WIN32
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
 }
 
 }  // namespace brondel::platform

@@ -1,6 +1,7 @@
-// Reading and writing whole files. A write goes to a temporary file beside the target and
-// replaces the target only once everything is written, so a failure never destroys what was
-// on disk.
+// Reading and writing whole files. Paths are the bytes the system gets, whatever their encoding.
+// A write goes to a temporary file beside the target, is flushed to the disk and checked at
+// every step, and only then replaces the target, so a failure never destroys what was on disk.
+// Failures come back as the system's reason, a text; nothing here throws.
 #pragma once
 
 #include <cstddef>
@@ -17,11 +18,58 @@ struct TReadResult {
   std::string error;  // the system's reason when !ok
 };
 
+/// The reason given for a path that names a folder, a device, a named pipe or a socket: such a
+/// file is neither read (it may never end) nor replaced.
+inline constexpr const char* kNotRegularFileReason = "It is not a regular file";
+
 /// Reads a whole regular file of at most `limit` bytes; a larger file sets tooLarge.
 TReadResult ReadWholeFile(const std::string& path, std::size_t limit);
 
-/// Writes `bytes` as the file at `path`, replacing it atomically. Returns an empty string on
-/// success, else the system's reason.
+/// Writes `bytes` as the file at `path`, replacing it only once every byte is on the disk.
+/// Refuses an existing target that is no regular file. A symbolic link to a regular file stays
+/// a link: the file it points to is replaced. Returns an empty string on success, else the
+/// system's reason; the target is then as it was and no temporary file is left. A write past
+/// the process's file size limit fails like any other (the limit's signal is ignored from the
+/// first write on, for the whole process).
 std::string WriteFileSafely(const std::string& path, const std::vector<std::uint8_t>& bytes);
+
+/// One file of a WriteFilesSafely call.
+struct TFileToWrite {
+  std::string path;
+  std::vector<std::uint8_t> bytes;
+};
+
+/// The outcome of WriteFilesSafely: an empty error when every file was written.
+struct TWriteResult {
+  std::string failedPath;  // the file the error is about
+  std::string error;       // the system's reason
+};
+
+/// Writes several files all or none: every file is written to its temporary file first, and
+/// the targets are replaced only once all of them are complete. Should replacing fail part way
+/// (a rename refused after every file was written), the files replaced so far stay replaced.
+TWriteResult WriteFilesSafely(const std::vector<TFileToWrite>& files);
+
+/// A new empty file in the system's temporary folder for a library that writes only to a named
+/// file; removed with this object.
+class TScratchFile {
+ public:
+  TScratchFile();
+  ~TScratchFile();
+  TScratchFile(const TScratchFile&) = delete;
+  TScratchFile& operator=(const TScratchFile&) = delete;
+
+  /// The file's path; empty when it could not be created.
+  const std::string& Path() const { return path_; }
+  /// The system's reason when the file could not be created.
+  const std::string& Error() const { return error_; }
+
+ private:
+  std::string path_;
+  std::string error_;
+};
+
+/// Makes the standard output take bytes as they are (Windows would turn "\n" into "\r\n").
+void UseBinaryStandardOutput();
 
 }  // namespace brondel::platform

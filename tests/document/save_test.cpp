@@ -7,10 +7,8 @@
 #include "document/rhythm_loader.h"
 #include "document/save_file.h"
 #include "examples/generator/example_rhythms.h"
-#include "platform/files/file_io.h"
 #include "tests/support/memory_grid.h"
 #include "tests/support/rhythm_text.h"
-#include "tests/support/test_files.h"
 
 namespace brondel {
 namespace {
@@ -203,21 +201,6 @@ TEST(BuildSaveImage, OpenSaveOpenGivesTheSameDocumentForEveryExample) {
       EXPECT_TRUE(SameRhythmFile("saved.ckf", image.bytes, example.bytes));
     }
   }
-}
-
-TEST(WriteFileSafely, ReplacesAFileAndReportsAFolderThatCannotBeWritten) {
-  test::TTempDir dir;
-  const std::string path = dir.File("saved.ckf");
-  test::WriteBytes(path, {1, 2, 3});
-  const std::vector<std::uint8_t> bytes = Example("ballad.ckf");
-  EXPECT_EQ(platform::WriteFileSafely(path, bytes), "");
-  EXPECT_EQ(test::ReadBytes(path), bytes);
-
-  // A path below a plain file: no folder to create the file in, whoever runs the test.
-  const std::string below = path + "/inside.ckf";
-  EXPECT_NE(platform::WriteFileSafely(below, bytes), "");
-  EXPECT_EQ(test::ReadBytes(path), bytes) << "the existing file is intact";
-  EXPECT_FALSE(std::filesystem::exists(below));
 }
 
 }  // namespace

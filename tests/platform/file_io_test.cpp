@@ -1,0 +1,253 @@
+// Whole-file reads and safe writes on a real file system: a write that fails part way (a file
+// size limit, a full file system) leaves the old file as it was and reports the failure; a
+// target that is no regular file is refused; names are bytes, whatever their encoding.
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "platform/files/file_io.h"
+#include "tests/support/child_process.h"
+#include "tests/support/test_files.h"
+
+namespace brondel {
+namespace {
+
+namespace fs = std::filesystem;
+using platform::ReadWholeFile;
+using platform::WriteFileSafely;
+using test::ReadBytes;
+using test::WriteBytes;
+
+const std::vector<std::uint8_t> kOld{'o', 'l', 'd', '\n'};
+
+std::vector<std::uint8_t> Pattern(std::size_t size) {
+  std::vector<std::uint8_t> bytes(size);
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7);
+  return bytes;
+}
+
+std::vector<std::string> Names(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+mode_t ModeOf(const std::string& path) {
+  struct stat info {};
+  EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+  return info.st_mode & 07777;
+}
+
+// A tmpfs of a few kilobytes mounted on a fresh folder, for a file system that fills up.
+class TSmallFileSystem {
+ public:
+  explicit TSmallFileSystem(std::size_t bytes) {
+    const std::string options = "size=" + std::to_string(bytes);
+    if (::mount("brondel-test", dir_.Path().c_str(), "tmpfs", 0, options.c_str()) == 0) {
+      mounted_ = true;
+    } else {
+      reason_ = std::strerror(errno);
+    }
+  }
+  ~TSmallFileSystem() {
+    if (mounted_) ::umount2(dir_.Path().c_str(), MNT_DETACH);
+  }
+  TSmallFileSystem(const TSmallFileSystem&) = delete;
+  TSmallFileSystem& operator=(const TSmallFileSystem&) = delete;
+
+  bool Mounted() const { return mounted_; }
+  const std::string& Reason() const { return reason_; }
+  const test::TTempDir& Dir() const { return dir_; }
+
+ private:
+  test::TTempDir dir_;
+  bool mounted_ = false;
+  std::string reason_;
+};
+
+TEST(WriteFileSafely, ReplacesAFileKeepingItsPermissionsAndLeavesNothingElse) {
+  test::TTempDir dir;
+  const std::string path = dir.File("saved.ckf");
+  WriteBytes(path, kOld);
+  ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+  const auto bytes = Pattern(5000);
+  EXPECT_EQ(WriteFileSafely(path, bytes), "");
+  EXPECT_EQ(ReadBytes(path), bytes);
+  EXPECT_EQ(ModeOf(path), mode_t{0640});
+  EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"saved.ckf"});
+}
+
+TEST(WriteFileSafely, ANewFileGetsThePermissionsTheUserAsksFor) {
+  test::TTempDir dir;
+  const mode_t mask = ::umask(022);
+  ::umask(mask);
+  const std::string path = dir.File("new.ckf");
+  EXPECT_EQ(WriteFileSafely(path, Pattern(10)), "");
+  EXPECT_EQ(ModeOf(path), mode_t{0666 & ~mask});
+}
+
+TEST(WriteFileSafely, AFolderThatCannotHoldTheFileIsReported) {
+  test::TTempDir dir;
+  const std::string file = dir.File("plain.ckf");
+  WriteBytes(file, kOld);
+  // Below a plain file there is no folder to create the file in, whoever runs the test.
+  EXPECT_NE(WriteFileSafely(file + "/inside.ckf", Pattern(10)), "");
+  EXPECT_EQ(ReadBytes(file), kOld);
+  EXPECT_NE(WriteFileSafely(dir.File("missing/out.ckf"), Pattern(10)), "");
+  EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"plain.ckf"});
+}
+
+// The child writes past its file size limit; it exits 0 when the write reported a failure.
+void ExpectFileSizeLimitFailure(bool ignoreSignal) {
+  test::TTempDir dir;
+  const std::string path = dir.File("old.ckf");
+  WriteBytes(path, kOld);
+  const auto run = test::RunInChild(
+      [&] {
+        const std::string reason = WriteFileSafely(path, Pattern(10000));
+        std::cerr << reason;
+        return reason.empty() ? 1 : 0;
+      },
+      {4096, ignoreSignal, std::nullopt});
+  EXPECT_EQ(run.signal, 0) << "the write ended the process";
+  EXPECT_EQ(run.exitCode, 0) << "a write cut off at 4096 bytes was reported as done";
+  EXPECT_EQ(run.err, std::strerror(EFBIG));
+  EXPECT_EQ(ReadBytes(path), kOld);
+  EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"old.ckf"});
+}
+
+TEST(WriteFileSafely, AWritePastTheFileSizeLimitFailsAndKeepsTheOldFile) {
+  ExpectFileSizeLimitFailure(true);
+}
+
+TEST(WriteFileSafely, AWritePastTheFileSizeLimitDoesNotEndTheProgram) {
+  ExpectFileSizeLimitFailure(false);
+}
+
+// One and two pages of room: the old file takes one, so the new file finds none, or room for
+// only part of it.
+TEST(WriteFileSafely, AFullFileSystemFailsAndKeepsTheOldFile) {
+  for (const std::size_t size : {4096u, 8192u}) {
+    const TSmallFileSystem small(size);
+    if (!small.Mounted()) GTEST_SKIP() << "cannot mount a small tmpfs here: " << small.Reason();
+    const std::string path = small.Dir().File("old.ckf");
+    WriteBytes(path, kOld);
+    ASSERT_EQ(ReadBytes(path), kOld);
+    EXPECT_EQ(WriteFileSafely(path, Pattern(10000)), std::strerror(ENOSPC)) << size;
+    EXPECT_EQ(ReadBytes(path), kOld) << size;
+    EXPECT_EQ(Names(small.Dir().Path()), std::vector<std::string>{"old.ckf"}) << size;
+    if (size == 8192u) {
+      // Once the failed file is gone, a file that fits goes through.
+      EXPECT_EQ(WriteFileSafely(path, Pattern(3000)), "");
+      EXPECT_EQ(ReadBytes(path), Pattern(3000));
+    }
+  }
+}
+
+TEST(WriteFileSafely, AnExistingTargetThatIsNoRegularFileIsRefused) {
+  test::TTempDir dir;
+  const std::string pipe = dir.File("pipe.ckf");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+  const std::string folder = dir.File("folder.ckf");
+  fs::create_directory(folder);
+  std::vector<std::string> targets{pipe, folder};
+  // A device node of our own (the same device as /dev/null) where creating one is allowed.
+  const std::string device = dir.File("null.ckf");
+  if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) targets.push_back(device);
+  for (const std::string& target : targets) {
+    EXPECT_EQ(WriteFileSafely(target, Pattern(100)), platform::kNotRegularFileReason) << target;
+  }
+  EXPECT_TRUE(fs::is_fifo(pipe));
+  EXPECT_TRUE(fs::is_directory(folder));
+  if (targets.size() == 3) {
+    EXPECT_TRUE(fs::is_character_file(device));
+  }
+  EXPECT_EQ(Names(dir.Path()).size(), targets.size()) << "no temporary file is left";
+}
+
+TEST(WriteFileSafely, ALinkToARegularFileIsWrittenThroughAndStaysALink) {
+  test::TTempDir dir;
+  fs::create_directory(dir.Path() / "real");
+  const std::string real = dir.File("real/rhythm.ckf");
+  WriteBytes(real, kOld);
+  const std::string link = dir.File("link.ckf");
+  fs::create_symlink("real/rhythm.ckf", link);
+  EXPECT_EQ(WriteFileSafely(link, Pattern(300)), "");
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(ReadBytes(real), Pattern(300));
+  EXPECT_EQ(Names(dir.Path() / "real"), std::vector<std::string>{"rhythm.ckf"});
+
+  // A link to nothing, or to something that is no regular file, is refused as it stands.
+  const std::string dangling = dir.File("dangling.ckf");
+  fs::create_symlink("nowhere.ckf", dangling);
+  EXPECT_NE(WriteFileSafely(dangling, Pattern(10)), "");
+  EXPECT_FALSE(fs::exists(dir.Path() / "nowhere.ckf"));
+  const std::string toFolder = dir.File("to-folder.ckf");
+  fs::create_directory_symlink("real", toFolder);
+  EXPECT_EQ(WriteFileSafely(toFolder, Pattern(10)), platform::kNotRegularFileReason);
+  EXPECT_TRUE(fs::is_symlink(toFolder));
+}
+
+TEST(WholeFiles, NamesThatAreNoUtf8AreWrittenAndReadAsTheirBytes) {
+  test::TTempDir dir;
+  for (const std::string name : {"caf\xe9.ckf", "\xff\xfe.z00", "plain \xc3\xa9.ckf"}) {
+    const std::string path = dir.File(name);
+    EXPECT_EQ(WriteFileSafely(path, Pattern(700)), "") << path;
+    EXPECT_TRUE(fs::exists(path));
+    const platform::TReadResult read = ReadWholeFile(path, 1000);
+    EXPECT_TRUE(read.ok) << read.error;
+    EXPECT_EQ(read.bytes, Pattern(700));
+  }
+  EXPECT_EQ(Names(dir.Path()).size(), 3u);
+}
+
+TEST(ReadWholeFile, APipeWithoutWriterIsRefusedWithoutWaiting) {
+  test::TTempDir dir;
+  const std::string pipe = dir.File("pipe.ckf");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+  const platform::TReadResult read = ReadWholeFile(pipe, 1000);
+  EXPECT_FALSE(read.ok);
+  EXPECT_EQ(read.error, platform::kNotRegularFileReason);
+}
+
+TEST(ReadWholeFile, AFileLargerThanTheLimitIsRefused) {
+  test::TTempDir dir;
+  const std::string path = dir.File("big.ckf");
+  WriteBytes(path, Pattern(1001));
+  const platform::TReadResult read = ReadWholeFile(path, 1000);
+  EXPECT_FALSE(read.ok);
+  EXPECT_TRUE(read.tooLarge);
+  EXPECT_TRUE(ReadWholeFile(path, 1001).ok);
+}
+
+TEST(WriteFilesSafely, AFailureWritesNoneOfTheFiles) {
+  test::TTempDir dir;
+  WriteBytes(dir.File("b.mid"), kOld);
+  fs::create_directory(dir.Path() / "c.mid");
+  const platform::TWriteResult result =
+      platform::WriteFilesSafely({{dir.File("a.mid"), Pattern(10)},
+                                  {dir.File("b.mid"), Pattern(20)},
+                                  {dir.File("c.mid"), Pattern(30)},
+                                  {dir.File("d.mid"), Pattern(40)}});
+  EXPECT_EQ(result.failedPath, dir.File("c.mid"));
+  EXPECT_EQ(result.error, platform::kNotRegularFileReason);
+  EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{"b.mid", "c.mid"}));
+  EXPECT_EQ(ReadBytes(dir.File("b.mid")), kOld);
+
+  fs::remove(dir.Path() / "c.mid");
+  const platform::TWriteResult done = platform::WriteFilesSafely(
+      {{dir.File("a.mid"), Pattern(10)}, {dir.File("b.mid"), Pattern(20)}});
+  EXPECT_TRUE(done.error.empty()) << done.error;
+  EXPECT_EQ(ReadBytes(dir.File("b.mid")), Pattern(20));
+  EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{"a.mid", "b.mid"}));
+}
+
+}  // namespace
+}  // namespace brondel
