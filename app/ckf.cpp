@@ -396,9 +396,13 @@ void TForm1::Saveas1Click() {
       return;
     }
     const std::optional<std::string> target =
-        dialogs_->AskSaveFileName(docs_.slots[kMainSlot].fileName);
+        dialogs_->AskSaveFileName(brondel::ProposedSaveName(docs_.slots[kMainSlot].fileName));
     if (!target) {
       dialogs_->ShowMessage("Error writting file");
+      return;
+    }
+    if (const std::string refusal = brondel::SaveTargetRefusal(*target); !refusal.empty()) {
+      dialogs_->ShowMessage(refusal);
       return;
     }
     const std::string reason = brondel::platform::WriteFileSafely(*target, image.bytes);

@@ -86,10 +86,13 @@ std::string FileExtension(std::string_view path) {
   return std::string(path.substr(dot));
 }
 
+bool IsZ00FileName(std::string_view path) {
+  return FileExtension(path) == ".z00";
+}
+
 TFileLayout LayoutForFileName(std::string_view path) {
-  const std::string ext = FileExtension(path);
-  if (ext == ".z00") return TFileLayout{0, 540, false};
-  return TFileLayout{64, 604, ext == ".ckf"};
+  if (IsZ00FileName(path)) return TFileLayout{0, 540, false};
+  return TFileLayout{64, 604, FileExtension(path) == ".ckf"};
 }
 
 }  // namespace brondel

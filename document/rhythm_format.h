@@ -159,6 +159,8 @@ struct TFileLayout {
 
 /// The text from the last "." to the end, provided no path or drive separator follows it.
 std::string FileExtension(std::string_view path);
+/// True for a name whose extension is exactly ".z00" (case-sensitive): the .z00 layout's name.
+bool IsZ00FileName(std::string_view path);
 /// ".z00" exactly (case-sensitive) gives the .z00 layout; everything else the .ckf layout.
 TFileLayout LayoutForFileName(std::string_view path);
 

@@ -4,6 +4,15 @@
 
 namespace brondel {
 
+std::string ProposedSaveName(const std::string& openedPath) {
+  if (!IsZ00FileName(openedPath)) return openedPath;
+  return openedPath.substr(0, openedPath.size() - FileExtension(openedPath).size()) + ".ckf";
+}
+
+std::string SaveTargetRefusal(const std::string& target) {
+  return IsZ00FileName(target) ? kZ00TargetRefusal : std::string();
+}
+
 TSaveImage BuildSaveImage(TRhythmDocuments& docs) {
   TRhythmSlot& main = docs.slots[kMainSlot];
   if (TooLargeToSave(main.streams)) {

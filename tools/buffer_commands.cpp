@@ -10,7 +10,7 @@ int RunRender(const TCommandLine& line, TConsole& console) {
   const std::string& path = line.positional[0];
   const int section = SectionOf(path, line.positional[1]);
   TRhythmDocuments docs = OpenAsMainFile(path, console.err);
-  WriteOutput(line.Value("-o"), SectionBuffer(path, docs, section));
+  WriteOutput(line.Value("-o"), SectionBuffer(path, docs, section), console.out);
   return kExitOk;
 }
 
@@ -19,16 +19,20 @@ int RunPreview(const TCommandLine& line, TConsole& console) {
   const int section = SectionOf(path, line.positional[1]);
   const int part = PartOf(path, line.positional[2]);
   TRhythmDocuments docs = OpenAsMainFile(path, console.err);
-  WriteOutput(line.Value("-o"), PartBuffer(path, docs, section, part));
+  WriteOutput(line.Value("-o"), PartBuffer(path, docs, section, part), console.out);
   return kExitOk;
 }
 
 int RunResave(const TCommandLine& line, TConsole& console) {
   const std::string& path = line.positional[0];
+  const std::string out = line.Value("-o");
+  if (const std::string refusal = SaveTargetRefusal(out); !refusal.empty()) {
+    throw TFileError(out, refusal);
+  }
   TRhythmDocuments docs = OpenAsMainFile(path, console.err);
   const TSaveImage image = BuildSaveImage(docs);
   if (!image.refusal.empty()) throw TFileError(path, image.refusal);
-  WriteOutput(line.Value("-o"), image.bytes);
+  WriteOutput(out, image.bytes, console.out);
   return kExitOk;
 }
 

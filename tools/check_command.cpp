@@ -3,6 +3,7 @@
 #include <cctype>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "tools/commands.h"
 #include "tools/rhythm_input.h"
@@ -25,20 +26,32 @@ bool IsRhythmFileName(const fs::path& path) {
   return extension == ".ckf" || extension == ".z00";
 }
 
-// The rhythm files below a folder, sorted; a folder that cannot be walked is a problem itself.
-std::vector<std::string> RhythmFilesBelow(const std::string& folder, std::string& problem) {
+// What a walk below a folder found: rhythm files to check and folders that could not be read,
+// each with its problem.
+struct TFolderFindings {
   std::vector<std::string> files;
+  std::vector<std::pair<std::string, std::string>> unreadable;  // folder, problem
+};
+
+// Walks a folder and the folders below it (not the ones a link points to, which could lead back
+// up). A folder that cannot be read is a problem of its own; the walk goes on with the others.
+void WalkFolder(const fs::path& folder, TFolderFindings& findings) {
+  std::vector<fs::path> subfolders;
   std::error_code error;
-  fs::recursive_directory_iterator walk(folder, fs::directory_options::skip_permission_denied,
-                                        error);
-  for (; !error && walk != fs::recursive_directory_iterator(); walk.increment(error)) {
-    if (walk->is_regular_file(error) && IsRhythmFileName(walk->path())) {
-      files.push_back(walk->path().generic_string());
+  fs::directory_iterator entry(folder, error);
+  for (; !error && entry != fs::directory_iterator(); entry.increment(error)) {
+    std::error_code kind;
+    if (entry->is_directory(kind) && !entry->is_symlink(kind)) {
+      subfolders.push_back(entry->path());
+    } else if (entry->is_regular_file(kind) && IsRhythmFileName(entry->path())) {
+      findings.files.push_back(entry->path().generic_string());
     }
   }
-  if (error) problem = "cannot read folder: " + error.message();
-  std::sort(files.begin(), files.end());
-  return files;
+  if (error) {
+    findings.unreadable.emplace_back(folder.generic_string(),
+                                     "cannot read folder: " + error.message());
+  }
+  for (const fs::path& subfolder : subfolders) WalkFolder(subfolder, findings);
 }
 
 // Settings the window refuses to store (128 and more) but plays as they are.
@@ -88,11 +101,14 @@ int RunCheck(const TCommandLine& line, TConsole& console) {
       report(argument, FileProblems(argument));
       continue;
     }
-    std::string walkProblem;
-    for (const std::string& file : RhythmFilesBelow(argument, walkProblem)) {
-      report(file, FileProblems(file));
+    TFolderFindings findings;
+    WalkFolder(argument, findings);
+    std::sort(findings.files.begin(), findings.files.end());
+    for (const std::string& file : findings.files) report(file, FileProblems(file));
+    for (const auto& [folder, problem] : findings.unreadable) report(folder, {problem});
+    if (findings.files.empty() && findings.unreadable.empty()) {
+      report(argument, {"no rhythm file (.ckf or .z00) in this folder or below it"});
     }
-    if (!walkProblem.empty()) report(argument, {walkProblem});
   }
   return problemCount == 0 ? kExitOk : kExitFileProblem;
 }

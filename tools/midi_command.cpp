@@ -57,19 +57,24 @@ int RunExportMidi(const TCommandLine& line, TConsole& console) {
   const std::optional<int> section = line.Has("--section")
                                          ? std::optional(SectionOf(path, line.Value("--section")))
                                          : std::nullopt;
+  const bool oneFile = section || line.Has("--play-all");
+  if (!oneFile && out == kStandardOutputName) {
+    throw TUsageError("-o - writes one file: add --section or --play-all");
+  }
   TRhythmDocuments docs = OpenAsMainFile(path, console.err);
   if (section) {
-    WriteOutput(out, SectionMidiFile(path, docs, *section));
+    WriteOutput(out, SectionMidiFile(path, docs, *section), console.out);
   } else if (line.Has("--play-all")) {
     WriteOutput(out,
-                MidiFileOf(path, docs.slots[kMainSlot], "Play all", PlayAllBuffers(path, docs)));
+                MidiFileOf(path, docs.slots[kMainSlot], "Play all", PlayAllBuffers(path, docs)),
+                console.out);
   } else {
-    // Every file is built before the first is written, so a refused rhythm writes none.
-    std::vector<std::pair<std::string, std::vector<std::uint8_t>>> files;
+    // One file per section, written all or none.
+    std::vector<platform::TFileToWrite> files;
     for (int s = 0; s < kSectionCount; ++s) {
-      files.emplace_back(SectionFileName(out, s), SectionMidiFile(path, docs, s));
+      files.push_back({SectionFileName(out, s), SectionMidiFile(path, docs, s)});
     }
-    for (const auto& [name, bytes] : files) WriteOutput(name, bytes);
+    WriteOutputs(files);
   }
   return kExitOk;
 }

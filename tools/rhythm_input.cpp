@@ -92,9 +92,21 @@ int PartOf(const std::string& path, const std::string& text) {
   return *part;
 }
 
-void WriteOutput(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  const std::string error = platform::WriteFileSafely(path, bytes);
-  if (!error.empty()) throw TFileError(path, "cannot write: " + error);
+void WriteOutput(const std::string& path, const std::vector<std::uint8_t>& bytes,
+                 std::ostream& standardOutput) {
+  if (path != kStandardOutputName) {
+    WriteOutputs({{path, bytes}});
+    return;
+  }
+  standardOutput.write(reinterpret_cast<const char*>(bytes.data()),
+                       static_cast<std::streamsize>(bytes.size()));
+  standardOutput.flush();
+  if (!standardOutput) throw TFileError(path, "cannot write to the standard output");
+}
+
+void WriteOutputs(const std::vector<platform::TFileToWrite>& files) {
+  const platform::TWriteResult result = platform::WriteFilesSafely(files);
+  if (!result.error.empty()) throw TFileError(result.failedPath, "cannot write: " + result.error);
 }
 
 }  // namespace brondel::tool

@@ -10,6 +10,7 @@
 
 #include "document/rhythm_loader.h"
 #include "document/rhythm_slot.h"
+#include "platform/files/file_io.h"
 
 namespace brondel::tool {
 
@@ -38,8 +39,16 @@ int SectionOf(const std::string& path, const std::string& text);
 /// TFileError naming `path`.
 int PartOf(const std::string& path, const std::string& text);
 
+/// The output name "-": the standard output.
+inline constexpr const char* kStandardOutputName = "-";
+
 /// Writes a whole output file through a temporary file, so that a failure leaves nothing
-/// half written; throws TFileError naming `path` on failure.
-void WriteOutput(const std::string& path, const std::vector<std::uint8_t>& bytes);
+/// half written, or the bytes to `standardOutput` for "-"; throws TFileError naming `path` on
+/// failure.
+void WriteOutput(const std::string& path, const std::vector<std::uint8_t>& bytes,
+                 std::ostream& standardOutput);
+
+/// Writes several output files all or none; throws TFileError naming the one that failed.
+void WriteOutputs(const std::vector<platform::TFileToWrite>& files);
 
 }  // namespace brondel::tool

@@ -47,7 +47,8 @@ const std::vector<TCommand>& Commands() {
        "opens it, and prints each problem on its own line as PATH: problem (cannot be read, too\n"
        "short, wrong type byte, a part running past the end, a filler that is no wait record,\n"
        "part data larger than a rhythm file can address, tempo outside 11 to 249, a setting of\n"
-       "128 or more). Exit status 0 when every file is sound, 1 when any has a problem.\n",
+       "128 or more; a folder that cannot be read, a folder without any rhythm file). Exit\n"
+       "status 0 when every file is sound, 1 when there is any problem.\n",
        {},
        1,
        kAnyNumber,
@@ -76,7 +77,8 @@ const std::vector<TCommand>& Commands() {
        "resave FILE -o OUT",
        "what \"Save as\" writes right after opening FILE",
        "Writes exactly the file that File > \"Save as\" writes right after FILE has been opened\n"
-       "as the main file and nothing else: always the .ckf layout.\n",
+       "as the main file and nothing else: always the .ckf layout, so OUT may not end in\n"
+       "\".z00\" (such a file opens in the .z00 layout).\n",
        {kOutput},
        1,
        1,
@@ -134,8 +136,10 @@ void PrintToolHelp(std::ostream& out) {
     out << "  " << command.name << std::string(13 - command.name.size(), ' ') << command.summary
         << '\n';
   }
-  out << "\nRun 'brondel-tool COMMAND --help' for a command's usage. Exit status: 0 done, 1 a\n"
-         "file could not be used (or check found problems), 2 a usage error.\n";
+  out << "\nRun 'brondel-tool COMMAND --help' for a command's usage, 'brondel-tool --version'\n"
+         "for the version. -o - writes a command's one output file to the standard output.\n"
+         "Exit status: 0 done, 1 a file could not be used (or check found problems), 2 a usage\n"
+         "error.\n";
 }
 
 void PrintCommandHelp(const TCommand& command, std::ostream& out) {
@@ -178,6 +182,10 @@ int RunCommand(const TCommand& command, const std::vector<std::string>& words, T
 }  // namespace
 
 int RunTool(const std::vector<std::string>& words, TConsole& console) {
+  if (words.size() == 1 && words[0] == "--version") {
+    console.out << "brondel-tool " << BRONDEL_VERSION << '\n';
+    return kExitOk;
+  }
   if (words.empty() || words[0] == "--help" || words[0] == "-h" || words[0] == "help") {
     PrintToolHelp(words.empty() ? console.err : console.out);
     return words.empty() ? kExitUsage : kExitOk;

@@ -5,8 +5,14 @@
 #include <QLineEdit>
 #include <QtTest>
 
+#include <sys/stat.h>
+
+#include <filesystem>
+
 #include "document/copy_part.h"
 #include "document/rhythm_loader.h"
+#include "document/save_file.h"
+#include "platform/files/file_io.h"
 #include "window_rig.h"
 
 using brondel::platform::MidiCall;
@@ -172,12 +178,16 @@ class TestWindowEdit : public QObject {
 
   void SaveWritesWhatOpensAgain() {
     TWindowRig rig(1);
-    for (const char* example : {"pop_beat.ckf", "waltz.z00", "ballad.ckf"}) {
+    // The name proposed is the opened path, a .z00 file's with the .ckf extension.
+    const std::vector<std::pair<std::string, std::string>> examples{
+        {"pop_beat.ckf", "pop_beat.ckf"}, {"waltz.z00", "waltz.ckf"}, {"ballad.ckf", "ballad.ckf"}};
+    for (const auto& [example, proposed] : examples) {
       rig.Open(0, kExamples + example);
-      const std::string target = rig.dir.filePath(QString(example) + ".saved.ckf").toStdString();
+      const std::string target =
+          rig.dir.filePath(QString::fromStdString(example) + ".saved.ckf").toStdString();
       rig.dialogs.saveAnswers.push_back(target);
       rig.form->Saveas1Click();
-      QCOMPARE(rig.dialogs.proposedSaveNames.back(), kExamples + example);
+      QCOMPARE(rig.dialogs.proposedSaveNames.back(), kExamples + proposed);
       const auto saved = ReadBytes(target);
       QCOMPARE(saved[23], std::uint8_t{11});
       auto reread = brondel::ReadRhythmFile(target);
@@ -215,6 +225,50 @@ class TestWindowEdit : public QObject {
     QCOMPARE(rig.dialogs.shown.size(), std::size_t{3});
     QVERIFY(QFileInfo(rig.dir.filePath("folder.ckf")).isDir());
     QCOMPARE(ReadBytes(path), original);
+  }
+
+  // Save as writes the .ckf layout: a .z00 main file is proposed under its .ckf name, and a
+  // target named exactly ".z00" is refused, since it would open in the other layout.
+  void AZ00MainFileIsProposedAndSavedUnderACkfName() {
+    TWindowRig rig(1);
+    const std::vector<std::uint8_t> original = ReadBytes(kExamples + "waltz.z00");
+    const std::string waltz = rig.Write("waltz.z00", original);
+    rig.Open(0, waltz);
+    const std::string proposed = rig.dir.filePath("waltz.ckf").toStdString();
+    rig.dialogs.saveAnswers.push_back(proposed);
+    rig.form->Saveas1Click();
+    QCOMPARE(rig.dialogs.proposedSaveNames.back(), proposed);
+    QVERIFY(rig.dialogs.shown.empty());
+    const auto saved = brondel::ReadRhythmFile(proposed);
+    QVERIFY(saved.rhythm.has_value());
+    QVERIFY(saved.rhythm->slot.streams == rig.form->Documents().slots[0].streams);
+
+    rig.dialogs.saveAnswers.push_back(waltz);
+    rig.form->Saveas1Click();
+    QCOMPARE(rig.dialogs.Texts(), std::vector<std::string>{brondel::kZ00TargetRefusal});
+    QCOMPARE(ReadBytes(waltz), original);
+    QCOMPARE(brondel::ReadRhythmFile(waltz).status, brondel::TLoadStatus::kLoaded);
+
+    // Only the exact extension selects the .z00 layout: capitals open as .ckf and are saved.
+    const std::string capitals = rig.dir.filePath("WALTZ.Z00").toStdString();
+    rig.dialogs.saveAnswers.push_back(capitals);
+    rig.form->Saveas1Click();
+    QCOMPARE(rig.dialogs.shown.size(), std::size_t{1});
+    QCOMPARE(brondel::ReadRhythmFile(capitals).status, brondel::TLoadStatus::kLoaded);
+  }
+
+  void ATargetThatIsNoRegularFileIsRefusedAndStays() {
+    TWindowRig rig(1);
+    rig.Open(0, kExamples + "pop_beat.ckf");
+    const std::string pipe = rig.dir.filePath("pipe.ckf").toStdString();
+    QCOMPARE(::mkfifo(pipe.c_str(), 0644), 0);
+    rig.dialogs.saveAnswers.push_back(pipe);
+    rig.form->Saveas1Click();
+    QCOMPARE(rig.dialogs.shown.size(), std::size_t{1});
+    QCOMPARE(rig.dialogs.shown[0].kind, TShownBox::Kind::kError);
+    QCOMPARE(rig.dialogs.shown[0].text,
+             "Cannot create file \"" + pipe + "\". " + brondel::platform::kNotRegularFileReason);
+    QVERIFY(std::filesystem::is_fifo(pipe));
   }
 
   void SaveBeforeAnyOpenWritesAnEmptyRhythm() {

@@ -203,5 +203,19 @@ TEST(BuildSaveImage, OpenSaveOpenGivesTheSameDocumentForEveryExample) {
   }
 }
 
+// Only a name that opens in the .z00 layout is refused, and only its extension is replaced.
+TEST(SaveTarget, AnExactZ00ExtensionIsProposedAsCkfAndRefused) {
+  const std::vector<std::pair<std::string, std::string>> proposals{
+      {"/music/waltz.z00", "/music/waltz.ckf"}, {"/music/waltz.ckf", "/music/waltz.ckf"},
+      {"/music/WALTZ.Z00", "/music/WALTZ.Z00"}, {"/music/old.z00/waltz", "/music/old.z00/waltz"},
+      {"waltz.z00.bak", "waltz.z00.bak"},       {"", ""}};
+  for (const auto& [opened, proposed] : proposals) {
+    EXPECT_EQ(ProposedSaveName(opened), proposed) << opened;
+    EXPECT_EQ(SaveTargetRefusal(proposed), "") << proposed;
+  }
+  EXPECT_EQ(SaveTargetRefusal("/music/waltz.z00"), kZ00TargetRefusal);
+  EXPECT_EQ(SaveTargetRefusal(".z00"), kZ00TargetRefusal);
+}
+
 }  // namespace
 }  // namespace brondel

@@ -134,6 +134,17 @@ TEST_F(ToolCheck, FilesAreCheckedWhateverTheirNameAndAMissingOneIsAProblem) {
   EXPECT_EQ(RunTool({"check", sound}).status, 0);
 }
 
+TEST_F(ToolCheck, AFolderWithoutAnyRhythmFileIsAProblem) {
+  const std::string notes = Put("notes/readme.txt", {'n', 'o'});
+  const std::string folder = std::filesystem::path(notes).parent_path().generic_string();
+  const std::string empty = (dir_.Path() / "empty").generic_string();
+  std::filesystem::create_directories(empty);
+  const auto run = RunTool({"check", folder, empty});
+  EXPECT_EQ(run.status, 1);
+  const std::string problem = ": no rhythm file (.ckf or .z00) in this folder or below it\n";
+  EXPECT_EQ(run.out, folder + problem + empty + problem);
+}
+
 TEST_F(ToolCheck, NoPathIsAUsageError) {
   const auto run = RunTool({"check"});
   EXPECT_EQ(run.status, 2);

@@ -1,0 +1,95 @@
+// The tool as its own process, under what a test cannot put on itself: a file size limit, and
+// an unprivileged user for whom permissions really stop reading.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "tests/support/child_process.h"
+#include "tests/support/test_files.h"
+#include "tests/tool/tool_test_support.h"
+
+namespace brondel {
+namespace {
+
+namespace fs = std::filesystem;
+using test::FileBytes;
+using test::FilesIn;
+
+const std::string kTool = BRONDEL_TOOL_BINARY;
+const std::string kPopBeat = test::SourcePath("examples/pop_beat.ckf").string();
+const std::vector<std::uint8_t> kOld{'o', 'l', 'd', '\n'};
+
+// As `ulimit -f 4`, with and without `trap '' XFSZ`: the save is cut off after 4,096 bytes.
+TEST(ToolProcess, AResaveCutOffByTheFileSizeLimitFailsAndKeepsTheOldFile) {
+  for (const bool ignoreSignal : {true, false}) {
+    test::TTempDir dir;
+    const std::string old = dir.File("old.ckf");
+    test::WriteBytes(old, kOld);
+    const auto run =
+        test::RunProgram({kTool, "resave", kPopBeat, "-o", old}, {4096, ignoreSignal, {}});
+    EXPECT_EQ(run.signal, 0) << ignoreSignal;
+    EXPECT_EQ(run.exitCode, 1) << ignoreSignal;
+    EXPECT_EQ(run.err, old + ": cannot write: " + std::strerror(EFBIG) + "\n");
+    EXPECT_EQ(FileBytes(old), kOld) << ignoreSignal;
+    EXPECT_EQ(FilesIn(dir.Path()), std::vector<std::string>{"old.ckf"});
+  }
+}
+
+TEST(ToolProcess, DashWritesToTheRealStandardOutput) {
+  test::TTempDir dir;
+  const auto run = test::RunProgram({kTool, "resave", kPopBeat, "-o", "-"});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  ASSERT_EQ(test::RunTool({"resave", kPopBeat, "-o", dir.File("saved.ckf")}).status, 0);
+  const auto saved = FileBytes(dir.File("saved.ckf"));
+  EXPECT_EQ(run.out, std::string(saved.begin(), saved.end()));
+}
+
+// Root reads whatever the permissions say, so the check then runs as "nobody", from a copy of
+// the tool that "nobody" may run.
+class ToolUnreadable : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::permissions(dir_.Path(), fs::perms(0755));
+    tool_ = dir_.File("brondel-tool");
+    fs::copy_file(kTool, tool_);
+    fs::create_directories(dir_.Path() / "rhythms/sound");
+    fs::copy_file(kPopBeat, dir_.Path() / "rhythms/sound/pop_beat.ckf");
+    fs::create_directories(dir_.Path() / "rhythms/locked");
+    fs::copy_file(kPopBeat, dir_.Path() / "rhythms/locked/hidden.ckf");
+    fs::copy_file(kPopBeat, dir_.Path() / "rhythms/unreadable.ckf");
+    Lock("rhythms/locked");
+    Lock("rhythms/unreadable.ckf");
+    if (::geteuid() == 0) limits_.user = test::kNobody;
+  }
+  void TearDown() override { fs::permissions(dir_.Path() / "rhythms/locked", fs::perms(0755)); }
+  void Lock(const std::string& name) { fs::permissions(dir_.Path() / name, fs::perms::none); }
+  std::string Path(const std::string& name) const { return dir_.File(name); }
+  test::TChildRun Check(const std::string& path) {
+    return test::RunProgram({tool_, "check", path}, limits_);
+  }
+
+  test::TTempDir dir_;
+  std::string tool_;
+  test::TChildLimits limits_;
+};
+
+TEST_F(ToolUnreadable, AFolderOrFileThatCannotBeReadIsAProblem) {
+  const std::string denied = std::strerror(EACCES);
+  const auto all = Check(Path("rhythms"));
+  EXPECT_EQ(all.exitCode, 1) << all.err;
+  EXPECT_EQ(all.out, Path("rhythms/unreadable.ckf") + ": cannot open: " + denied + "\n" +
+                         Path("rhythms/locked") + ": cannot read folder: " + denied + "\n");
+
+  const auto locked = Check(Path("rhythms/locked"));
+  EXPECT_EQ(locked.exitCode, 1);
+  EXPECT_EQ(locked.out, Path("rhythms/locked") + ": cannot read folder: " + denied + "\n");
+
+  const auto sound = Check(Path("rhythms/sound"));
+  EXPECT_EQ(sound.exitCode, 0) << sound.out;
+  EXPECT_EQ(sound.out, "");
+}
+
+}  // namespace
+}  // namespace brondel
