@@ -50,10 +50,6 @@ TSectionEntry TRhythmHeader::Section(int section) const {
   return e;
 }
 
-void TRhythmHeader::SetSection(int section, const TSectionEntry& entry) {
-  std::copy(entry.bytes.begin(), entry.bytes.end(), &bytes[SectionOffset(section)]);
-}
-
 TPartSettings TRhythmHeader::Settings(int section, int part) const {
   TPartSettings s;
   const auto* from = &bytes[SettingOffset(section, part, 0)];

@@ -31,6 +31,22 @@ inline constexpr std::uint8_t kEndMarker = 0xFC;   // byte 1 of the end record
 // Largest total length (540 + part data) that the 16-bit header fields can hold.
 inline constexpr std::size_t kMaxTotalLength = 0xFFFF;
 
+/// MIDI channel of part p, counted from 0: the parts play on channels 10 to 14 counted from 1,
+/// Drums on the drum channel 10.
+constexpr std::uint8_t PartChannel(int part) {
+  return static_cast<std::uint8_t>(9 + part);
+}
+/// The part that plays on a MIDI channel counted from 0, or -1 for a channel no part uses.
+constexpr int ChannelPart(std::uint8_t channel) {
+  const int part = channel - PartChannel(0);
+  return part >= 0 && part < kPartCount ? part : -1;
+}
+/// The status byte of a channel message of `kind` (0x90 note on, 0xB0 controller, 0xC0 program
+/// change) on part p's channel: 0x99 + p for a note on.
+constexpr std::uint8_t PartStatus(std::uint8_t kind, int part) {
+  return static_cast<std::uint8_t>(kind | PartChannel(part));
+}
+
 extern const std::array<std::string_view, kSectionCount> kSectionNames;
 extern const std::array<std::string_view, kPartCount> kPartNames;
 extern const std::array<std::string_view, kParamCount> kParamNames;
@@ -122,7 +138,6 @@ struct TRhythmHeader {
   }
 
   TSectionEntry Section(int section) const;
-  void SetSection(int section, const TSectionEntry& entry);
 
   std::uint16_t BarCount(int section) const { return ReadU16LE(&bytes[SectionOffset(section)]); }
   void SetBarCount(int section, std::uint16_t bars) {

@@ -8,21 +8,17 @@ namespace brondel {
 
 namespace {
 
-constexpr std::uint8_t kNoteOn = 0x99;  // channel 10; part p plays on channel 10 + p
-constexpr std::uint8_t kController = 0xB9;
-constexpr std::uint8_t kProgramChange = 0xC9;
+constexpr std::uint8_t kNoteOn = 0x90;  // message kinds, sent on each part's channel
+constexpr std::uint8_t kController = 0xB0;
+constexpr std::uint8_t kProgramChange = 0xC0;
 constexpr std::size_t kSetupEventsPerPart = 6;
 constexpr std::size_t kSetupEventCount = kSetupEventsPerPart * kPartCount;
-
-std::uint8_t OnPartChannel(std::uint8_t status, int part) {
-  return static_cast<std::uint8_t>(status + part);
-}
 
 // The part's sound, sent at time 0 before its notes: program, then bank, volume, pan, reverb
 // and chorus as controllers 0, 7, 10, 91, 93. Values go out as stored, unchecked.
 std::array<TRenderEvent, kSetupEventsPerPart> SetupEvents(const TPartSettings& sound, int part) {
-  const std::uint8_t controller = OnPartChannel(kController, part);
-  return {{{0, OnPartChannel(kProgramChange, part), sound.Tone(), 0},
+  const std::uint8_t controller = PartStatus(kController, part);
+  return {{{0, PartStatus(kProgramChange, part), sound.Tone(), 0},
            {0, controller, 0, sound.Bank()},
            {0, controller, 7, sound.Volume()},
            {0, controller, 10, sound.Pane()},
@@ -52,7 +48,7 @@ void AppendPartEvents(const TPartStream& stream, int part, std::vector<TRenderEv
       return;
     }
     running = static_cast<std::uint16_t>(running + record.b0);
-    events.push_back({running, OnPartChannel(kNoteOn, part), record.b1, record.b2});
+    events.push_back({running, PartStatus(kNoteOn, part), record.b1, record.b2});
   });
 }
 
@@ -127,7 +123,7 @@ void RenderPartPreview(const TRhythmSlot& slot, int section, int part, TEventBuf
       return;
     }
     const auto delta = static_cast<std::uint16_t>(pending + record.b0);
-    AppendStreamEvent(buffer, delta, OnPartChannel(kNoteOn, part), record.b1, record.b2);
+    AppendStreamEvent(buffer, delta, PartStatus(kNoteOn, part), record.b1, record.b2);
     pending = 0;
   });
 }

@@ -2,8 +2,8 @@
 #include <filesystem>
 #include <utility>
 
+#include "playback/midi_export.h"
 #include "tools/commands.h"
-#include "tools/midi_file.h"
 #include "tools/queue_capture.h"
 #include "tools/rhythm_input.h"
 
@@ -22,21 +22,12 @@ std::string SectionFileName(const std::string& out, int section) {
   return name.string();
 }
 
-// The stream cannot play at a division of 0, and a MIDI file cannot have one.
-TMidiFileHeader FileHeader(const std::string& path, const TRhythmSlot& slot,
-                           const std::string& what) {
-  if (slot.header.Tempo() == 0) throw TFileError(path, "tempo 0 cannot be a MIDI division");
-  return {slot.header.Tempo(), slot.header.TimeSignature(),
-          fs::path(path).stem().string() + " " + what};
-}
-
 std::vector<std::uint8_t> MidiFileOf(const std::string& path, const TRhythmSlot& slot,
                                      const std::string& what,
                                      const std::vector<TEventBuffer>& buffers) {
-  const TMidiFileHeader header = FileHeader(path, slot, what);
-  TMidiSong song;
-  for (const TEventBuffer& buffer : buffers) AppendPlayedBuffer(song, buffer);
-  return BuildMidiFile(song, header);
+  TMidiExport exported = ExportMidiFile(slot, fs::path(path).stem().string() + " " + what, buffers);
+  if (!exported.refusal.empty()) throw TFileError(path, exported.refusal);
+  return std::move(exported.bytes);
 }
 
 std::vector<std::uint8_t> SectionMidiFile(const std::string& path, TRhythmDocuments& docs,

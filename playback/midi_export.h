@@ -1,0 +1,33 @@
+// Standard MIDI Files of what the program plays: rendered buffers laid one after the other on
+// one timeline, a conductor track with the tempo and the rhythm's time signature, and one track
+// per part, named after it, with the messages of its channel.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "document/rhythm_slot.h"
+#include "playback/render.h"
+
+namespace brondel {
+
+/// The tempo of every exported file, 500,000 us per quarter note: with the tempo byte as the
+/// division, a tick lasts 500,000 / tempo us, as on the stream.
+inline constexpr std::uint32_t kExportTempo = 500000;
+
+/// The bytes of an exported file, or the text that says why there are none.
+struct TMidiExport {
+  std::vector<std::uint8_t> bytes;
+  std::string refusal;  // non-empty: nothing was made
+};
+
+/// A format-1 Standard MIDI File of `buffers` as the stream plays them one after the other:
+/// each buffer starts where the one before it ends, at its last event. A message with a data
+/// byte above 127 (an end record) is not written, as it is not sent, but keeps its place in
+/// time. The division is the slot's tempo byte, so a tempo of 0 is refused; `title` names the
+/// conductor track.
+TMidiExport ExportMidiFile(const TRhythmSlot& slot, const std::string& title,
+                           const std::vector<TEventBuffer>& buffers);
+
+}  // namespace brondel
