@@ -47,7 +47,7 @@ void TPlayback::ShowMidiError(std::string_view prefix, platform::MidiResult code
 
 void TPlayback::ComboBox1Change(int selectedIndex) {
   CloseMidiStream();
-  deviceId_ = static_cast<std::uint32_t>(selectedIndex);  // no selection (-1): the mapper
+  SelectDevice(static_cast<std::uint32_t>(selectedIndex));  // no selection (-1): the mapper
   OpenMidiStream();
 }
 

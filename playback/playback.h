@@ -21,6 +21,8 @@ class TPlayback {
   TPlayback(TRhythmDocuments& docs, platform::IMidiService& midi, IPlaybackHost& host);
 
   // --- The MIDI output stream ---
+  /// Makes `deviceId` the selected device, on which the next OpenMidiStream opens the stream.
+  void SelectDevice(std::uint32_t deviceId) { deviceId_ = deviceId; }
   /// Opens the stream on the selected device; "OPEN " + text on failure.
   void OpenMidiStream();
   /// Closes the stream; "CLOSE " + text on failure. The handle is kept whatever the result.

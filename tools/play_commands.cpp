@@ -85,51 +85,6 @@ class TConsoleHost : public IPlaybackHost {
   bool interrupted_ = false;
 };
 
-// The system's MIDI service, with the chosen device where the window's start-up opens device 0.
-class TChosenDeviceService : public platform::IMidiService {
- public:
-  TChosenDeviceService(platform::IMidiService& system, std::uint32_t chosen)
-      : system_(system), chosen_(chosen) {}
-
-  std::vector<std::string> OutputDeviceNames() override { return system_.OutputDeviceNames(); }
-  platform::MidiResult StreamOpen(platform::MidiStreamHandle* handle, std::uint32_t) override {
-    return system_.StreamOpen(handle, chosen_);
-  }
-  platform::MidiResult StreamClose(platform::MidiStreamHandle handle) override {
-    return system_.StreamClose(handle);
-  }
-  platform::MidiResult StreamStop(platform::MidiStreamHandle handle) override {
-    return system_.StreamStop(handle);
-  }
-  platform::MidiResult StreamSetTimeDivision(platform::MidiStreamHandle handle,
-                                             std::uint32_t timeDivision) override {
-    return system_.StreamSetTimeDivision(handle, timeDivision);
-  }
-  platform::MidiResult PrepareHeader(platform::MidiStreamHandle handle,
-                                     platform::TMidiHeader* header) override {
-    return system_.PrepareHeader(handle, header);
-  }
-  platform::MidiResult StreamOut(platform::MidiStreamHandle handle,
-                                 platform::TMidiHeader* header) override {
-    return system_.StreamOut(handle, header);
-  }
-  platform::MidiResult StreamRestart(platform::MidiStreamHandle handle) override {
-    return system_.StreamRestart(handle);
-  }
-  platform::MidiResult UnprepareHeader(platform::MidiStreamHandle handle,
-                                       platform::TMidiHeader* header) override {
-    return system_.UnprepareHeader(handle, header);
-  }
-  std::string ErrorText(platform::MidiResult code) override { return system_.ErrorText(code); }
-  void SetBufferDoneNotifier(std::function<void()> notifier) override {
-    system_.SetBufferDoneNotifier(std::move(notifier));
-  }
-
- private:
-  platform::IMidiService& system_;
-  const std::uint32_t chosen_;
-};
-
 std::uint32_t DeviceNumber(const TCommandLine& line) {
   const std::string text = line.Has("--device") ? line.Value("--device") : "0";
   const bool digits =
@@ -161,11 +116,11 @@ int RunPlay(const TCommandLine& line, TConsole& console) {
                 << " ('brondel-tool devices' lists them)\n";
     return kExitFileProblem;
   }
-  TChosenDeviceService midi(*system, device);
-  midi.SetBufferDoneNotifier([&host] { host.BufferDone(); });
-  TPlayback playback(docs, midi, host);
+  system->SetBufferDoneNotifier([&host] { host.BufferDone(); });
+  TPlayback playback(docs, *system, host);
   host.OnInterrupt([&playback] { playback.Stop(); });
   const TInterruptCatcher catcher;
+  playback.SelectDevice(device);
   playback.OpenMidiStream();
   if (host.ShowedMessage()) return kExitFileProblem;  // no stream: nothing to play or close
   playback.PlaySection(kMainSlot, section);

@@ -28,6 +28,14 @@ TEST_F(MidiStream, CloseFailureShowsClosePrefixAndKeepsTheHandle) {
   EXPECT_EQ(playback.Handle(), handle);
 }
 
+TEST_F(MidiStream, ASelectedDeviceIsWhereTheNextOpenGoes) {
+  playback.SelectDevice(3);
+  EXPECT_THAT(log, IsEmpty()) << "selecting touches no stream";
+  playback.OpenMidiStream();
+  EXPECT_THAT(log, ElementsAre("open 3"));
+  EXPECT_EQ(playback.DeviceId(), 3u);
+}
+
 TEST_F(MidiStream, DeviceChangeClosesThenOpensOnTheEntryIndex) {
   playback.ComboBox1Change(2);
   EXPECT_THAT(log, ElementsAre("close", "open 2"));
