@@ -310,6 +310,7 @@ void TForm1::OpenRhythmFile(int slot) {
     case brondel::TLoadStatus::kCannotOpen:
       dialogs_->ShowError(outcome.message);
       return;
+    case brondel::TLoadStatus::kTooLarge:
     case brondel::TLoadStatus::kNotRhythm:
     case brondel::TLoadStatus::kDamaged:
       dialogs_->ShowMessage(outcome.message);

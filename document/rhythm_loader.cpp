@@ -13,8 +13,16 @@ namespace {
 /// How the records of one part ended.
 enum class TPartEnd { kWhole, kBadFiller, kStartsPastEnd, kNoEndRecord, kNoFiller };
 
-TLoadOutcome Refusal(TLoadStatus status, std::string message) {
-  return TLoadOutcome{status, std::nullopt, std::move(message)};
+TLoadOutcome Refusal(TLoadStatus status, std::string message, TRefusalDetails details = {}) {
+  return TLoadOutcome{status, std::nullopt, std::move(message), std::move(details)};
+}
+
+// A ".ckf" file refused for its type byte: how long it is and which byte it has, if any.
+TRefusalDetails TypeByteDetails(const std::vector<std::uint8_t>& fileBytes) {
+  TRefusalDetails details;
+  details.fileSize = fileBytes.size();
+  if (fileBytes.size() > kTypeByteOffset) details.typeByte = fileBytes[kTypeByteOffset];
+  return details;
 }
 
 std::string DamagedPartMessage(TPartEnd end, int section, int part) {
@@ -79,7 +87,7 @@ TLoadOutcome ReadRhythm(const std::string& path, const std::vector<std::uint8_t>
   loaded.layout = LayoutForFileName(path);
   if (loaded.layout.typeTested &&
       (fileBytes.size() <= kTypeByteOffset || fileBytes[kTypeByteOffset] != kCkfTypeByte)) {
-    return Refusal(TLoadStatus::kNotRhythm, kNotRhythmMessage);
+    return Refusal(TLoadStatus::kNotRhythm, kNotRhythmMessage, TypeByteDetails(fileBytes));
   }
   const std::size_t headerOffset = loaded.layout.headerOffset;
   if (fileBytes.size() < headerOffset + kHeaderSize) {
@@ -107,17 +115,18 @@ TLoadOutcome ReadRhythm(const std::string& path, const std::vector<std::uint8_t>
                        " a rhythm file can address.");
   }
   loaded.slot.fileName = path;
-  return TLoadOutcome{TLoadStatus::kLoaded, std::move(loaded), {}};
+  return TLoadOutcome{TLoadStatus::kLoaded, std::move(loaded), {}, {}};
 }
 
 TLoadOutcome ReadRhythmFile(const std::string& path) {
   platform::TReadResult read = platform::ReadWholeFile(path, kMaxRhythmFileSize);
   if (read.tooLarge) {
-    return Refusal(TLoadStatus::kNotRhythm, "This is not a rhythm file: it is larger than " +
-                                                std::to_string(kMaxRhythmFileSize >> 20) + " MiB.");
+    return Refusal(TLoadStatus::kTooLarge, "This is not a rhythm file: it is larger than " +
+                                               std::to_string(kMaxRhythmFileSize >> 20) + " MiB.");
   }
   if (!read.ok) {
-    return Refusal(TLoadStatus::kCannotOpen, "Cannot open file \"" + path + "\". " + read.error);
+    return Refusal(TLoadStatus::kCannotOpen, "Cannot open file \"" + path + "\". " + read.error,
+                   {read.error, 0, std::nullopt});
   }
   return ReadRhythm(path, read.bytes);
 }
@@ -125,8 +134,6 @@ TLoadOutcome ReadRhythmFile(const std::string& path) {
 void CommitLoadedRhythm(TRhythmDocuments& docs, int slot, TLoadedRhythm&& loaded) {
   docs.slots[static_cast<std::size_t>(slot)] = std::move(loaded.slot);
   docs.filePrefix = loaded.prefix;
-  docs.headerOffset = loaded.layout.headerOffset;
-  docs.dataBase = loaded.layout.dataBase;
 }
 
 }  // namespace brondel

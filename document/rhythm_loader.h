@@ -21,7 +21,14 @@ inline constexpr std::size_t kMaxRhythmFileSize = 1024 * 1024;
 inline constexpr const char* kNotRhythmMessage =
     "This is not a rhythm file.\r\nPlease, try with another";
 
-enum class TLoadStatus { kLoaded, kCannotOpen, kNotRhythm, kDamaged };
+enum class TLoadStatus { kLoaded, kCannotOpen, kTooLarge, kNotRhythm, kDamaged };
+
+/// Why a file was refused, for callers that say more than the window's message.
+struct TRefusalDetails {
+  std::string systemReason;              // kCannotOpen: the system's reason
+  std::size_t fileSize = 0;              // kNotRhythm: the size of the file
+  std::optional<std::uint8_t> typeByte;  // kNotRhythm: byte 23; none when the file is shorter
+};
 
 /// A document read from a file, not yet in any slot.
 struct TLoadedRhythm {
@@ -36,6 +43,7 @@ struct TLoadOutcome {
   TLoadStatus status = TLoadStatus::kDamaged;
   std::optional<TLoadedRhythm> rhythm;  // when kLoaded
   std::string message;                  // when not kLoaded
+  TRefusalDetails details;              // when not kLoaded
 };
 
 /// Reads the bytes of a file named `path` as a rhythm, in the layout its extension selects.
@@ -44,8 +52,7 @@ TLoadOutcome ReadRhythm(const std::string& path, const std::vector<std::uint8_t>
 /// Reads the file at `path` (at most kMaxRhythmFileSize bytes) and then ReadRhythm.
 TLoadOutcome ReadRhythmFile(const std::string& path);
 
-/// Puts a loaded document into `slot` and makes its prefix, header offset and data base the
-/// shared values of the last open.
+/// Puts a loaded document into `slot` and makes its prefix the shared prefix of the last open.
 void CommitLoadedRhythm(TRhythmDocuments& docs, int slot, TLoadedRhythm&& loaded);
 
 }  // namespace brondel

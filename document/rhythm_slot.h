@@ -1,5 +1,5 @@
-// The in-memory documents: the two slots (main file and import file) and the values both
-// share (the file prefix of the last open, its header offset and data base).
+// The in-memory documents: the two slots (main file and import file) and the file prefix of
+// the last open, which both share.
 #pragma once
 
 #include <array>
@@ -30,12 +30,11 @@ struct TRhythmSlot {
 inline constexpr int kMainSlot = 0;
 inline constexpr int kImportSlot = 1;
 
-/// Both slots plus the values shared by them; one instance lives for the whole run.
+/// Both slots plus the prefix they share (the first 64 bytes of the file opened last, which
+/// every save writes); one instance lives for the whole run.
 struct TRhythmDocuments {
   std::array<TRhythmSlot, 2> slots;
   std::array<std::uint8_t, kPrefixSize> filePrefix{};
-  std::uint16_t headerOffset = 0;
-  std::uint16_t dataBase = 0;
 };
 
 /// Number of records in a stream whose byte 1 is not 0xFF (notes, end record, bad filler).

@@ -5,6 +5,7 @@
 #include <system_error>
 #include <utility>
 
+#include "document/apply_settings.h"
 #include "tools/commands.h"
 #include "tools/rhythm_input.h"
 
@@ -13,10 +14,6 @@ namespace brondel::tool {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr int kLowestTempo = 11;
-constexpr int kHighestTempo = 249;
-constexpr int kHighestSetting = 127;
 
 // The open dialog lists "*.ckf;*.z00", which matches names in any letter case.
 bool IsRhythmFileName(const fs::path& path) {
@@ -60,10 +57,11 @@ void AddSettingProblems(const TRhythmSlot& slot, std::vector<std::string>& probl
     for (int p = 0; p < kPartCount; ++p) {
       for (int k = 0; k < kParamCount; ++k) {
         const int value = slot.header.SettingByte(s, p, k);
-        if (value <= kHighestSetting) continue;
+        if (value <= kMaxSettingValue) continue;
         problems.push_back(PartItemText(s, p) + " " +
                            std::string(kParamNames[static_cast<std::size_t>(k)]) + " is " +
-                           std::to_string(value) + ", settings go up to 127");
+                           std::to_string(value) + ", settings go up to " +
+                           std::to_string(kMaxSettingValue));
       }
     }
   }
@@ -74,8 +72,9 @@ std::vector<std::string> LoadedRhythmProblems(const TLoadedRhythm& rhythm) {
   std::vector<std::string> problems = BadFillerProblems(rhythm);
   const TRhythmSlot& slot = rhythm.slot;
   const int tempo = slot.header.Tempo();
-  if (tempo < kLowestTempo || tempo > kHighestTempo) {
-    problems.push_back("tempo " + std::to_string(tempo) + " is outside 11 to 249");
+  if (tempo < kMinTempo || tempo > kMaxTempo) {
+    problems.push_back("tempo " + std::to_string(tempo) + " is outside " +
+                       std::to_string(kMinTempo) + " to " + std::to_string(kMaxTempo));
   }
   AddSettingProblems(slot, problems);
   return problems;

@@ -13,12 +13,12 @@ namespace brondel::tool {
 namespace {
 
 // A .ckf file is refused for its type byte; say whether there is one at all.
-std::string TypeByteProblem(const std::vector<std::uint8_t>& bytes) {
-  if (bytes.size() <= kTypeByteOffset) {
-    return "too short: " + std::to_string(bytes.size()) +
+std::string TypeByteProblem(const TRefusalDetails& details) {
+  if (!details.typeByte) {
+    return "too short: " + std::to_string(details.fileSize) +
            " bytes, a .ckf rhythm file has its type byte at offset 23";
   }
-  return "wrong type byte " + std::to_string(bytes[kTypeByteOffset]) +
+  return "wrong type byte " + std::to_string(*details.typeByte) +
          " at offset 23, a .ckf rhythm file has " + std::to_string(kCkfTypeByte);
 }
 
@@ -45,18 +45,21 @@ std::optional<int> ParseIndexOrName(const std::string& text,
 }  // namespace
 
 TOpenedRhythm OpenRhythm(const std::string& path) {
-  const platform::TReadResult read = platform::ReadWholeFile(path, kMaxRhythmFileSize);
-  if (read.tooLarge) return {std::nullopt, "not a rhythm file: larger than 1 MiB"};
-  if (!read.ok) return {std::nullopt, "cannot open: " + read.error};
-  TLoadOutcome outcome = ReadRhythm(path, read.bytes);
+  TLoadOutcome outcome = ReadRhythmFile(path);
   switch (outcome.status) {
     case TLoadStatus::kLoaded:
       return {std::move(outcome.rhythm), {}};
+    case TLoadStatus::kCannotOpen:
+      return {std::nullopt, "cannot open: " + outcome.details.systemReason};
+    case TLoadStatus::kTooLarge:
+      return {std::nullopt, "not a rhythm file: larger than " +
+                                std::to_string(kMaxRhythmFileSize >> 20) + " MiB"};
     case TLoadStatus::kNotRhythm:
-      return {std::nullopt, TypeByteProblem(read.bytes)};
-    default:
-      return {std::nullopt, outcome.message};
+      return {std::nullopt, TypeByteProblem(outcome.details)};
+    case TLoadStatus::kDamaged:
+      break;
   }
+  return {std::nullopt, outcome.message};
 }
 
 TRhythmDocuments OpenAsMainFile(const std::string& path, std::ostream& warnings) {
