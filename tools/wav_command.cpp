@@ -16,7 +16,8 @@ int RunWav(const TCommandLine& line, TConsole& console) {
   const platform::OfflineAudio audio =
       platform::RenderStreamOffline(buffer, docs.slots[kMainSlot].header.Tempo());
   if (!audio.error.empty()) throw TFileError(path, "cannot render: " + audio.error);
-  WriteOutput(line.Value("-o"), BuildWavFile(audio.samples, audio.sampleRate), console.out);
+  const std::string out = line.Value("-o");
+  WriteOutput(out, BuildWavFile(out, audio.samples, audio.sampleRate), console.out);
   return kExitOk;
 }
 

@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <stdexcept>
+
+#include "tools/command_line.h"
 
 namespace brondel::tool {
 
@@ -59,7 +60,8 @@ sf_count_t Tell(void* user) {
 
 }  // namespace
 
-std::vector<std::uint8_t> BuildWavFile(const std::vector<float>& stereoSamples, int sampleRate) {
+std::vector<std::uint8_t> BuildWavFile(const std::string& out,
+                                       const std::vector<float>& stereoSamples, int sampleRate) {
   SF_VIRTUAL_IO io{Length, Seek, Read, Write, Tell};
   SF_INFO info{};
   info.samplerate = sampleRate;
@@ -68,12 +70,11 @@ std::vector<std::uint8_t> BuildWavFile(const std::vector<float>& stereoSamples, 
   TMemoryFile memory;
   std::unique_ptr<SNDFILE, decltype(&sf_close)> file(
       sf_open_virtual(&io, SFM_WRITE, &info, &memory), sf_close);
-  if (!file)
-    throw std::runtime_error(std::string("cannot make a WAV file: ") + sf_strerror(nullptr));
+  if (!file) throw TFileError(out, std::string("cannot make a WAV file: ") + sf_strerror(nullptr));
   sf_command(file.get(), SFC_SET_CLIPPING, nullptr, SF_TRUE);
   const auto frames = static_cast<sf_count_t>(stereoSamples.size() / 2);
   if (sf_writef_float(file.get(), stereoSamples.data(), frames) != frames) {
-    throw std::runtime_error(std::string("cannot write the WAV data: ") + sf_strerror(file.get()));
+    throw TFileError(out, std::string("cannot write the WAV data: ") + sf_strerror(file.get()));
   }
   file.reset();  // closing writes the final header lengths
   return std::move(memory.bytes);

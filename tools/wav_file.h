@@ -3,12 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace brondel::tool {
 
-/// The bytes of a 16-bit PCM stereo WAV file of interleaved samples in -1 to 1 (clipped).
-/// Throws std::runtime_error when libsndfile refuses.
-std::vector<std::uint8_t> BuildWavFile(const std::vector<float>& stereoSamples, int sampleRate);
+/// The bytes of the 16-bit PCM stereo WAV file `out` of interleaved samples in -1 to 1
+/// (clipped). Throws TFileError naming `out` when libsndfile refuses.
+std::vector<std::uint8_t> BuildWavFile(const std::string& out,
+                                       const std::vector<float>& stereoSamples, int sampleRate);
 
 }  // namespace brondel::tool
