@@ -1,6 +1,7 @@
 #include "platform/qt/qt_dialogs.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -11,6 +12,12 @@ namespace {
 // Texts of the program use "\r\n" line breaks; a label wants plain "\n".
 QString DisplayText(const std::string& text) {
   return QString::fromStdString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+// The chosen file's path in the system's encoding of file names, as the file calls take it.
+std::optional<std::string> ChosenPath(QFileDialog& dialog) {
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return QFile::encodeName(dialog.selectedFiles().first()).toStdString();
 }
 
 }  // namespace
@@ -33,8 +40,7 @@ std::optional<std::string> TQtDialogs::AskOpenFileName() {
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setNameFilter(QStringLiteral("*:ckf (*.ckf *.z00)"));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return dialog.selectedFiles().first().toStdString();
+  return ChosenPath(dialog);
 }
 
 std::optional<std::string> TQtDialogs::AskSaveFileName(const std::string& initialName) {
@@ -45,9 +51,8 @@ std::optional<std::string> TQtDialogs::AskSaveFileName(const std::string& initia
   dialog.setDefaultSuffix(QStringLiteral("ckf"));
   // Replacing an existing file is what "Save as" does; it asks nothing.
   dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-  if (!initialName.empty()) dialog.selectFile(QString::fromStdString(initialName));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return dialog.selectedFiles().first().toStdString();
+  if (!initialName.empty()) dialog.selectFile(QFile::decodeName(initialName.c_str()));
+  return ChosenPath(dialog);
 }
 
 }  // namespace brondel::platform
