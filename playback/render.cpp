@@ -4,6 +4,8 @@
 #include <array>
 #include <utility>
 
+#include "document/rhythm_timing.h"
+
 namespace brondel {
 
 namespace {
@@ -34,25 +36,12 @@ void AppendRenderEvent(TEventBuffer& buffer, const TRenderEvent& event) {
   AppendStreamEvent(buffer, event.Time, event.Status, event.Data1, event.Data2);
 }
 
-// Visits the stream's whole records in order; a trailing partial record is never read.
-template <typename Visit>
-void ForEachRecord(const TPartStream& stream, Visit visit) {
-  for (std::size_t at = 0; at + kRecordSize <= stream.size(); at += kRecordSize) {
-    visit(TRhythmRecord::FromBytes(&stream[at]));
-  }
-}
-
 // One event per record that is not a wait, end record included, at the part's running time.
-// The running time is 16 bits wide and wraps, so a part that passes 65535 ticks goes on from 0.
 void AppendPartEvents(const TPartStream& stream, int part, std::vector<TRenderEvent>& events) {
-  std::uint16_t running = 0;
-  ForEachRecord(stream, [&](const TRhythmRecord& record) {
-    if (record.IsWait()) {
-      running = static_cast<std::uint16_t>(running + record.Delay());
-      return;
+  ForEachTimedRecord(stream, [&](const TRhythmRecord& record, std::uint16_t running) {
+    if (!record.IsWait()) {
+      events.push_back({running, OnPartChannel(kNoteOn, part), record.b1, record.b2});
     }
-    running = static_cast<std::uint16_t>(running + record.b0);
-    events.push_back({running, OnPartChannel(kNoteOn, part), record.b1, record.b2});
   });
 }
 
