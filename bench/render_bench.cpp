@@ -1,12 +1,13 @@
 // Rendering times: the largest section a rhythm file can hold, all ten sections of each example
 // rhythm and of a rhythm whose ten sections share the longest drum part a section holds; and the
 // exchange sort alone, the loop that defines it against ExchangeSortByTime, on the largest
-// section's events, on the loop's worst case (falling times: every comparison exchanges) and on
-// short sections.
+// section's events, on each example's ten sections, on the loop's worst case (falling times:
+// every comparison exchanges) and on short sections.
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "document/rhythm_loader.h"
@@ -117,36 +118,63 @@ void RenderSharedDrumPart(benchmark::State& state) {
 }
 BENCHMARK(RenderSharedDrumPart)->Unit(benchmark::kMillisecond);
 
-// Every example rhythm next to this program's sources gets a benchmark of its own.
-void RegisterExamples() {
+struct TExample {
+  std::string name;
+  TRhythmSlot slot;
+};
+
+// Every example rhythm next to this program's sources.
+std::vector<TExample> Examples() {
+  std::vector<TExample> examples;
   const auto folder = std::filesystem::path(BRONDEL_SOURCE_DIR) / "examples";
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
     TLoadOutcome outcome = ReadRhythmFile(entry.path().string());
     if (outcome.status != TLoadStatus::kLoaded) continue;
-    benchmark::RegisterBenchmark(("RenderAllSections/" + entry.path().filename().string()).c_str(),
-                                 [slot = std::move(outcome.rhythm->slot)](benchmark::State& s) {
-                                   RenderAllSections(s, slot);
-                                 })
+    examples.push_back({entry.path().filename().string(), std::move(outcome.rhythm->slot)});
+  }
+  return examples;
+}
+
+void RegisterRenders(const std::vector<TExample>& examples) {
+  for (const TExample& example : examples) {
+    benchmark::RegisterBenchmark(
+        ("RenderAllSections/" + example.name).c_str(),
+        [slot = example.slot](benchmark::State& s) { RenderAllSections(s, slot); })
         ->Unit(benchmark::kMicrosecond);
   }
 }
 
-// The sorts on a copy of `unsorted` each time; the copy is timed too, and is the same for both.
+// Arrays of events before their sort: one section's, or each of a rhythm's ten.
+using TUnsorted = std::vector<std::vector<TRenderEvent>>;
+
+// The sorts on copies of the arrays each time; the copies are timed too, the same for both.
 template <void (*Sort)(std::vector<TRenderEvent>&)>
-void SortCopies(benchmark::State& state, const std::vector<TRenderEvent>& unsorted) {
+void SortCopies(benchmark::State& state, const TUnsorted& unsorted) {
+  std::size_t events = 0;
+  for (const auto& array : unsorted) events += array.size();
   for (auto _ : state) {
-    std::vector<TRenderEvent> events = unsorted;
-    Sort(events);
-    benchmark::DoNotOptimize(events.data());
+    for (const auto& array : unsorted) {
+      std::vector<TRenderEvent> copy = array;
+      Sort(copy);
+      benchmark::DoNotOptimize(copy.data());
+    }
   }
-  state.counters["events"] = static_cast<double>(unsorted.size());
+  state.counters["events"] = static_cast<double>(events);
 }
 
 std::vector<TRenderEvent> SectionEvents(const TRhythmSlot& slot, int section) {
   std::vector<TRenderEvent> events;
   CollectSectionEvents(slot, section, events);
   return events;
+}
+
+TUnsorted AllSectionEvents(const TRhythmSlot& slot) {
+  TUnsorted sections;
+  for (int section = 0; section < kSectionCount; ++section) {
+    sections.push_back(SectionEvents(slot, section));
+  }
+  return sections;
 }
 
 // Times falling one tick at a time: the loop exchanges at every comparison.
@@ -158,29 +186,30 @@ std::vector<TRenderEvent> FallingTimes(std::size_t size) {
   return events;
 }
 
-void RegisterSorts() {
-  const std::size_t largest = SectionEvents(LargestSection(), 0).size();
-  struct TInput {
-    std::string name;
-    std::vector<TRenderEvent> events;
-  };
-  std::vector<TInput> inputs = {{"LargestSection", SectionEvents(LargestSection(), 0)},
-                                {"Falling/" + std::to_string(largest), FallingTimes(largest)}};
+void RegisterSorts(const std::vector<TExample>& examples) {
+  const std::vector<TRenderEvent> largest = SectionEvents(LargestSection(), 0);
+  std::vector<std::pair<std::string, TUnsorted>> inputs = {
+      {"LargestSection", {largest}},
+      {"Falling/" + std::to_string(largest.size()), {FallingTimes(largest.size())}}};
+  for (const TExample& example : examples) {
+    inputs.push_back({"AllSections/" + example.name, AllSectionEvents(example.slot)});
+  }
   for (const std::size_t pairs : {0u, 5u, 10u, 25u, 50u, 100u, 200u}) {
     std::vector<TRenderEvent> events = SectionEvents(BusySection(pairs), 0);
-    inputs.push_back({"ShortSection/" + std::to_string(events.size()), std::move(events)});
+    inputs.push_back({"ShortSection/" + std::to_string(events.size()), {std::move(events)}});
   }
   for (const std::size_t size : {35u, 50u, 130u, 430u}) {
-    inputs.push_back({"Falling/" + std::to_string(size), FallingTimes(size)});
+    inputs.push_back({"Falling/" + std::to_string(size), {FallingTimes(size)}});
   }
-  for (TInput& input : inputs) {
+  for (const auto& [name, unsorted] : inputs) {
+    // Milliseconds for arrays as long as the largest section, microseconds for the rest.
     const auto unit =
-        input.events.size() > 1000 ? benchmark::kMillisecond : benchmark::kMicrosecond;
-    benchmark::RegisterBenchmark(("SortLoop/" + input.name).c_str(), SortCopies<ExchangeSortLoop>,
-                                 input.events)
+        unsorted.front().size() > 10000 ? benchmark::kMillisecond : benchmark::kMicrosecond;
+    benchmark::RegisterBenchmark(("SortLoop/" + name).c_str(), SortCopies<ExchangeSortLoop>,
+                                 unsorted)
         ->Unit(unit);
-    benchmark::RegisterBenchmark(("SortByTime/" + input.name).c_str(),
-                                 SortCopies<ExchangeSortByTime>, input.events)
+    benchmark::RegisterBenchmark(("SortByTime/" + name).c_str(), SortCopies<ExchangeSortByTime>,
+                                 unsorted)
         ->Unit(unit);
   }
 }
@@ -188,8 +217,9 @@ void RegisterSorts() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  RegisterExamples();
-  RegisterSorts();
+  const std::vector<TExample> examples = Examples();
+  RegisterRenders(examples);
+  RegisterSorts(examples);
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
