@@ -35,10 +35,12 @@ void ExchangeSortLoop(std::vector<TRenderEvent>& events);
 /// than the loop's exchanges. Fewer than 2^32 events.
 void ExchangeSortDirect(std::vector<TRenderEvent>& events);
 
+/// Below this many events the loop's few comparisons beat ExchangeSortDirect's set-up.
+inline constexpr std::size_t kShortSortLimit = 40;
+
 /// ExchangeSortLoop's result the fastest way: the loop itself below kShortSortLimit events,
 /// ExchangeSortDirect from there on.
 void ExchangeSortByTime(std::vector<TRenderEvent>& events);
-inline constexpr std::size_t kShortSortLimit = 40;
 
 /// The events of section 0-9 of a slot in the order they are generated, each at its time from
 /// the section's start: the 30 set-up events at 0, then part by part one event per record
