@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "document/rhythm_writer.h"
 #include "platform/files/file_io.h"
 
 namespace brondel {
@@ -60,8 +59,14 @@ TPartEnd ReadPartRecords(const std::vector<std::uint8_t>& file, std::size_t star
   return filler.IsWait() ? TPartEnd::kWhole : TPartEnd::kBadFiller;
 }
 
+std::size_t SectionDataSize(const TRhythmSlot& slot, int section) {
+  std::size_t size = 0;
+  for (const auto& stream : slot.streams[static_cast<std::size_t>(section)]) size += stream.size();
+  return size;
+}
+
 /// Fills every part stream of the new document and counts each section's events. Returns the
-/// refusal text of the first damaged part, or an empty text.
+/// refusal text of the first damaged part or overfull section, or an empty text.
 std::string SplitPartData(const std::vector<std::uint8_t>& file, TLoadedRhythm& loaded) {
   TRhythmSlot& slot = loaded.slot;
   for (int s = 0; s < kSectionCount; ++s) {
@@ -74,6 +79,15 @@ std::string SplitPartData(const std::vector<std::uint8_t>& file, TLoadedRhythm& 
       if (end != TPartEnd::kWhole && end != TPartEnd::kBadFiller) {
         return DamagedPartMessage(end, s, p);
       }
+    }
+    // Parts may share data, so a file may hold more in all than a saved one can. A section
+    // that holds more than any file addresses, though, is parts running on through bytes that
+    // are no rhythm; refusing it also keeps every section's render small.
+    if (const std::size_t size = SectionDataSize(slot, s); size > kMaxSectionDataSize) {
+      return "The file is damaged: the parts of " +
+             std::string(kSectionNames[static_cast<std::size_t>(s)]) + " hold " +
+             std::to_string(size) + " bytes of data, more than the " +
+             std::to_string(kMaxSectionDataSize) + " a section can hold.";
     }
     slot.eventCounts[static_cast<std::size_t>(s)] = CountSectionEvents(slot, s);
   }
@@ -102,17 +116,6 @@ TLoadOutcome ReadRhythm(const std::string& path, const std::vector<std::uint8_t>
   loaded.slot.denominator = TimeSignatureDenominator(signature);
   if (std::string damage = SplitPartData(fileBytes, loaded); !damage.empty()) {
     return Refusal(TLoadStatus::kDamaged, std::move(damage));
-  }
-  // The 16-bit offsets and total length address at most 64,995 bytes of part data; parts that
-  // run on (or share a long run) beyond that are no rhythm a keyboard wrote, could never be
-  // saved, and would make one section too long to sort in a blink.
-  if (TooLargeToSave(loaded.slot.streams)) {
-    return Refusal(TLoadStatus::kDamaged,
-                   "The file is damaged: its parts hold " +
-                       std::to_string(TotalPartDataSize(loaded.slot.streams)) +
-                       " bytes of data, more than the " +
-                       std::to_string(kMaxTotalLength - kHeaderSize) +
-                       " a rhythm file can address.");
   }
   loaded.slot.fileName = path;
   return TLoadOutcome{TLoadStatus::kLoaded, std::move(loaded), {}, {}};

@@ -17,6 +17,12 @@ namespace brondel {
 /// may run past that, but a file of more than 1 MiB cannot be a rhythm.
 inline constexpr std::size_t kMaxRhythmFileSize = 1024 * 1024;
 
+/// Most part data one section may hold: its five parts' sizes added up, data that parts share
+/// counted each time. It is all that a file's 16-bit offsets and total length address (65,535
+/// less the 540-byte header), so every section a saved file can hold loads, and a section
+/// renders to at most 21,694 events (30 set-up events, 21,664 records of parts of even length).
+inline constexpr std::size_t kMaxSectionDataSize = kMaxTotalLength - kHeaderSize;
+
 /// The exact text shown for a ".ckf" file without the rhythm type byte.
 inline constexpr const char* kNotRhythmMessage =
     "This is not a rhythm file.\r\nPlease, try with another";

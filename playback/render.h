@@ -25,9 +25,27 @@ inline constexpr std::size_t kStreamEventSize = 12;
 void AppendStreamEvent(TEventBuffer& buffer, std::uint32_t delta, std::uint8_t status,
                        std::uint8_t data1, std::uint8_t data2);
 
-/// Sorts by Time: for j = 0..n-2, for i = j+1..n-1, exchanges events i and j when i's Time is
-/// less than j's. Not stable; buffers keep the order it gives equal times.
+/// The exchange sort by Time that defines the buffers: for j = 0..n-2, for i = j+1..n-1,
+/// exchanges events i and j when i's Time is less than j's. Not stable: buffers keep the order
+/// it gives equal times. O(n^2); the reference the faster sorts are checked against.
+void ExchangeSortLoop(std::vector<TRenderEvent>& events);
+
+/// Leaves the events exactly as ExchangeSortLoop does, event for event, computed from where the
+/// events of each time stand: O(n log n), plus turns of rows of equal times that are never more
+/// than the loop's exchanges. Fewer than 2^32 events.
+void ExchangeSortDirect(std::vector<TRenderEvent>& events);
+
+/// Below this many events the loop's few comparisons beat ExchangeSortDirect's set-up.
+inline constexpr std::size_t kShortSortLimit = 40;
+
+/// ExchangeSortLoop's result the fastest way: the loop itself below kShortSortLimit events,
+/// ExchangeSortDirect from there on.
 void ExchangeSortByTime(std::vector<TRenderEvent>& events);
+
+/// The events of section 0-9 of a slot in the order they are generated, each at its time from
+/// the section's start: the 30 set-up events at 0, then part by part one event per record
+/// whose byte 1 is not 0xFF, at the part's 16-bit running time. `events` is replaced by them.
+void CollectSectionEvents(const TRhythmSlot& slot, int section, std::vector<TRenderEvent>& events);
 
 /// Renders section 0-9 of a slot: the 30 set-up events, one event per record whose byte 1 is not
 /// 0xFF, the exchange sort, deltas; `events` (the slot's render-event array) is replaced by them.

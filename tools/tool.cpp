@@ -46,8 +46,9 @@ const std::vector<TCommand>& Commands() {
        "Reads every .ckf and .z00 file given, or found below a folder given, as the window\n"
        "opens it, and prints each problem on its own line as PATH: problem (cannot be read, too\n"
        "short, wrong type byte, a part running past the end, a filler that is no wait record,\n"
-       "part data larger than a rhythm file can address, tempo outside 11 to 249, a setting of\n"
-       "128 or more; a folder that cannot be read, a folder without any rhythm file). Exit\n"
+       "a section whose parts hold more data than a file can address, tempo outside 11 to 249,\n"
+       "a setting of 128 or more; a folder that cannot be read, a folder without any rhythm\n"
+       "file). Exit\n"
        "status 0 when every file is sound, 1 when there is any problem.\n",
        {},
        1,

@@ -1,6 +1,6 @@
 // Damaged files: every truncation of each example and many randomly corrupted copies (fixed
 // seed) are either loaded into a sound document or refused with a message. No read may run past
-// the file or fail to end.
+// the file or fail to end, and no loaded section holds more than a file can address.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -13,10 +13,11 @@ namespace {
 
 /// A loaded document must be what the loader promises: every part whole records ending at its
 /// first end record (plus a filler after an odd run), the bytes the file holds at its offset,
-/// counts matching, and exactly the parts with a bad filler reported.
+/// counts matching, no section over the bound, and exactly the parts with a bad filler reported.
 testing::AssertionResult Sound(const TLoadedRhythm& loaded, const std::vector<std::uint8_t>& file) {
   std::vector<std::string> badFillers;
   for (int s = 0; s < kSectionCount; ++s) {
+    std::size_t sectionBytes = 0;
     for (int p = 0; p < kPartCount; ++p) {
       const auto& stream =
           loaded.slot.streams[static_cast<std::size_t>(s)][static_cast<std::size_t>(p)];
@@ -38,6 +39,10 @@ testing::AssertionResult Sound(const TLoadedRhythm& loaded, const std::vector<st
       if (!std::equal(stream.begin(), stream.end(), file.begin() + static_cast<long>(start))) {
         return testing::AssertionFailure() << PartItemText(s, p) << " is not the file's bytes";
       }
+      sectionBytes += stream.size();
+    }
+    if (sectionBytes > kMaxSectionDataSize) {
+      return testing::AssertionFailure() << "section " << s << " holds " << sectionBytes;
     }
     if (loaded.slot.eventCounts[static_cast<std::size_t>(s)] !=
         CountSectionEvents(loaded.slot, s)) {
@@ -80,7 +85,7 @@ std::vector<std::uint8_t> Corrupt(std::vector<std::uint8_t> file, std::mt19937& 
     return std::uniform_int_distribution<std::size_t>(0, bound - 1)(random);
   };
   const auto anyByte = [&] { return static_cast<std::uint8_t>(pick(256)); };
-  switch (pick(5)) {
+  switch (pick(6)) {
     case 0:  // a few bytes anywhere
       for (std::size_t n = 1 + pick(8); n > 0; --n) file[pick(file.size())] = anyByte();
       break;
@@ -99,6 +104,22 @@ std::vector<std::uint8_t> Corrupt(std::vector<std::uint8_t> file, std::mt19937& 
       file.resize(pick(file.size()));
       if (!file.empty()) file[pick(file.size())] = anyByte();
       break;
+    case 4: {  // a long run of records appended and shared by parts of one section
+      const std::size_t at = file.size() - 604;
+      if (at > 0xFFFF) break;
+      for (std::size_t n = pick(25000); n > 0; --n) {
+        file.insert(file.end(),
+                    {anyByte(), pick(4) ? kWaitMarker : static_cast<std::uint8_t>(pick(128)), 0});
+      }
+      file.insert(file.end(), {0, kEndMarker, 0, 0, kWaitMarker, 0});
+      const std::size_t section = pick(kSectionCount);
+      for (std::size_t parts = 1 + pick(kPartCount); parts > 0; --parts) {
+        const std::size_t field = 64 + 60 + 52 * section + 2 * pick(kPartCount);
+        file[field] = static_cast<std::uint8_t>(at & 0xFF);
+        file[field + 1] = static_cast<std::uint8_t>(at >> 8);
+      }
+      break;
+    }
     default:  // noise appended, up to a whole 16-bit range
       for (std::size_t n = pick(65536 + 4096); n > 0; --n) file.push_back(anyByte());
       file[64 + 60 + 52 * pick(kSectionCount) + 2 * pick(kPartCount) + 1] = anyByte();
@@ -113,6 +134,7 @@ TEST(DamagedFiles, RandomlyCorruptedCopiesAreLoadedOrRefused) {
   std::size_t largest = 0;
   int loaded = 0;
   int refused = 0;
+  int overfull = 0;  // refused for a section holding more than a file addresses
   for (const auto& example : examples::ExampleRhythms()) {
     for (int round = 0; round < 1500; ++round) {
       const std::vector<std::uint8_t> file = Corrupt(example.bytes, random);
@@ -122,11 +144,13 @@ TEST(DamagedFiles, RandomlyCorruptedCopiesAreLoadedOrRefused) {
       const TLoadOutcome outcome = ReadRhythm(name, file);
       ASSERT_TRUE(LoadedOrRefused(outcome, file)) << example.fileName << " round " << round;
       (outcome.status == TLoadStatus::kLoaded ? loaded : refused) += 1;
+      overfull += outcome.message.find("a section can hold") != std::string::npos;
     }
   }
   RecordProperty("largest_file_bytes", static_cast<int>(largest));
   EXPECT_GT(loaded, 0);
   EXPECT_GT(refused, 0);
+  EXPECT_GT(overfull, 0);
   EXPECT_GT(largest, 65536u);
 }
 

@@ -7,6 +7,7 @@
 
 #include "document/rhythm_builder.h"
 #include "document/rhythm_loader.h"
+#include "document/save_file.h"
 #include "tests/support/rhythm_text.h"
 #include "tests/support/test_files.h"
 
@@ -272,25 +273,95 @@ TEST(ReadRhythm, OddRunWithoutRoomForItsFillerIsDamaged) {
             "its filler.");
 }
 
-TEST(ReadRhythm, PartDataBeyondWhatOffsetsAddressIsDamaged) {
-  // One long run of notes shared by all fifty parts: 50 x 1,302 bytes is more than 64,995.
+/// A drum groove of `bars` 4/4 bars at 96 ticks a quarter note: kick and hi-hat on every beat
+/// with their note-offs, 16 records a bar, then the end record and its filler.
+TPartStream DrumGroove(int bars) {
   TPartBuilder part;
-  for (int i = 0; i < 216; ++i) part.Note(1, 36, 100).Note(1, 36, 0);
-  const TPartStream run = part.End();
-  ASSERT_EQ(run.size(), std::size_t{1302});
-  std::vector<std::uint8_t> data = run;
-  TLoadOutcome outcome = ReadRhythm("shared.ckf", HandLaidCkf(AllPartsAt(0), data));
-  EXPECT_EQ(outcome.status, TLoadStatus::kDamaged);
-  EXPECT_EQ(outcome.message,
-            "The file is damaged: its parts hold 65100 bytes of data, more than the 64995 a "
-            "rhythm file can address.");
+  for (int beat = 0; beat < 4 * bars; ++beat) {
+    part.Note(beat ? 96 : 0, 36, 100).Note(0, 42, 80).Note(0, 36, 0).Note(0, 42, 0);
+  }
+  return part.End(96);
+}
 
-  // The same run in forty-nine parts (63,798 bytes) is a rhythm that can be saved again.
-  TRhythmHeader header = AllPartsAt(0);
-  header.SetDataOffset(9, 4, static_cast<std::uint16_t>(run.size()));
+TEST(ReadRhythm, SectionsSharingOneLongDrumPartLoadAndOnlySaveAsRefusesThem) {
+  // Every section plays one drum part of 140 bars (6,726 bytes); the other forty parts share one
+  // empty part. The file holds 6,732 bytes of part data; counted in every part that uses them,
+  // they are 10 x 6,726 + 40 x 6 = 67,500 bytes, more than a saved file can address.
+  const TPartStream drums = DrumGroove(140);
+  ASSERT_EQ(drums.size(), 6726u);
+  std::vector<std::uint8_t> data = drums;
+  const auto emptyAt = static_cast<std::uint16_t>(data.size());
   Append(data, TPartBuilder().End());
-  outcome = ReadRhythm("shared.ckf", HandLaidCkf(header, data));
-  EXPECT_EQ(outcome.status, TLoadStatus::kLoaded) << outcome.message;
+  TRhythmHeader header = AllPartsAt(emptyAt);
+  for (int s = 0; s < kSectionCount; ++s) header.SetDataOffset(s, 0, 0);
+
+  TLoadOutcome outcome = ReadRhythm("groove.ckf", HandLaidCkf(header, data));
+  ASSERT_EQ(outcome.status, TLoadStatus::kLoaded) << outcome.message;
+  const TRhythmSlot& slot = outcome.rhythm->slot;
+  EXPECT_EQ(TotalPartDataSize(slot.streams), 67500u);
+  for (int s = 0; s < kSectionCount; ++s) {
+    EXPECT_TRUE(SameRecords(slot.streams[static_cast<std::size_t>(s)][0], drums)) << s;
+    EXPECT_EQ(slot.eventCounts[static_cast<std::size_t>(s)], 16 * 140 + 1 + 4) << s;
+  }
+
+  // Saved, every part would take its own bytes: "Save as" refuses, as for any document that
+  // large, and changes nothing.
+  TRhythmDocuments docs;
+  CommitLoadedRhythm(docs, kMainSlot, std::move(*outcome.rhythm));
+  const TSaveImage image = BuildSaveImage(docs);
+  EXPECT_TRUE(image.bytes.empty());
+  EXPECT_EQ(image.refusal,
+            "The rhythm is too large to save: its header and part data take 68040 bytes, more "
+            "than the 65535 a rhythm file can hold.");
+  EXPECT_EQ(docs.slots[kMainSlot].header.DataOffset(9, 0), 0);
+
+  // All fifty parts sharing one run of 1,302 bytes (65,100 in all) load the same way.
+  TPartBuilder run;
+  for (int i = 0; i < 216; ++i) run.Note(1, 36, 100).Note(1, 36, 0);
+  EXPECT_EQ(ReadRhythm("shared.ckf", HandLaidCkf(AllPartsAt(0), run.End())).status,
+            TLoadStatus::kLoaded);
+}
+
+TEST(ReadRhythm, SectionHoldingMoreThanAFileAddressesIsDamaged) {
+  // Var1:Drums takes `drumBytes`, the other four parts of Var1 share one empty part (24 bytes).
+  const auto var1Holding = [](std::size_t drumBytes) {
+    TPartBuilder drums;
+    while (drums.Records().size() + 2 * kRecordSize < drumBytes) {
+      drums.Note(1, 36, 100).Note(1, 36, 0);
+    }
+    std::vector<std::uint8_t> data = drums.End();
+    EXPECT_EQ(data.size(), drumBytes);
+    const auto emptyAt = static_cast<std::uint16_t>(data.size());
+    Append(data, TPartBuilder().End());
+    TRhythmHeader header = AllPartsAt(emptyAt);
+    header.SetDataOffset(2, 0, 0);
+    return ReadRhythm("long.ckf", HandLaidCkf(header, data));
+  };
+  // 64,968 + 24 = 64,992 bytes, the most that parts of whole record pairs reach within 64,995.
+  const TLoadOutcome fits = var1Holding(64968);
+  ASSERT_EQ(fits.status, TLoadStatus::kLoaded) << fits.message;
+  // 21,654 notes, the end record (its filler is a wait), four empty parts' end records.
+  EXPECT_EQ(fits.rhythm->slot.eventCounts[2], 21654 + 1 + 4);
+
+  const TLoadOutcome over = var1Holding(64974);
+  EXPECT_EQ(over.status, TLoadStatus::kDamaged);
+  EXPECT_EQ(over.message,
+            "The file is damaged: the parts of Var1 hold 64998 bytes of data, more than the "
+            "64995 a section can hold.");
+  EXPECT_FALSE(over.rhythm.has_value());
+
+  // Five parts of one section sharing a run of 13,200 bytes are over the bound as well.
+  TPartBuilder run;
+  for (int i = 0; i < 2199; ++i) run.Note(1, 36, 100).Note(1, 36, 0);
+  std::vector<std::uint8_t> data = run.End();
+  ASSERT_EQ(data.size(), 13200u);
+  const auto emptyAt = static_cast<std::uint16_t>(data.size());
+  Append(data, TPartBuilder().End());
+  TRhythmHeader header = AllPartsAt(emptyAt);
+  for (int p = 0; p < kPartCount; ++p) header.SetDataOffset(8, p, 0);
+  EXPECT_EQ(ReadRhythm("shared.ckf", HandLaidCkf(header, data)).message,
+            "The file is damaged: the parts of End1 hold 66000 bytes of data, more than the "
+            "64995 a section can hold.");
 }
 
 TEST(CommitLoadedRhythm, ReplacesTheSlotAndTheSharedValuesOnly) {

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <random>
 
 #include "playback/render.h"
 #include "tests/playback/stream_events.h"
@@ -194,37 +193,6 @@ TEST(RenderSection, FillerThatIsNotAWaitYieldsAnEvent) {
   EXPECT_THAT(AfterSetup(Render(rhythm, kVar1)),
               ElementsAre(Ev(0, 0x9A, 0xFC, 0), Ev(0, 0x9B, 0xFC, 0), Ev(0, 0x9C, 0xFC, 0),
                           Ev(0, 0x9D, 0xFC, 0), Ev(5, 0x99, 0xFC, 0), Ev(0, 0x99, 0, 0)));
-}
-
-// The sort exactly as the buffers are defined by it, two loops and a swap in place.
-void TextbookExchangeSort(std::vector<TRenderEvent>& events) {
-  for (std::size_t j = 0; j + 1 < events.size(); ++j) {
-    for (std::size_t i = j + 1; i < events.size(); ++i) {
-      if (events[i].Time < events[j].Time) std::swap(events[i], events[j]);
-    }
-  }
-}
-
-TEST(RenderSection, SortMakesTheSameExchangesAsTheTextbookLoops) {
-  std::mt19937 random(4242);
-  for (const std::uint32_t timeRange : {1u, 3u, 8u, 1000u}) {
-    for (const std::size_t size : {0u, 1u, 2u, 7u, 300u}) {
-      std::vector<TRenderEvent> events;
-      for (std::size_t k = 0; k < size; ++k) {  // Data1/Data2 name each event's first position
-        events.push_back({static_cast<std::uint32_t>(random() % timeRange), 0x99,
-                          static_cast<std::uint8_t>(k & 0xFF), static_cast<std::uint8_t>(k >> 8)});
-      }
-      std::vector<TRenderEvent> expected = events;
-      TextbookExchangeSort(expected);
-      ExchangeSortByTime(events);
-      for (std::size_t k = 0; k < size; ++k) {
-        ASSERT_EQ(events[k].Time, expected[k].Time) << k << " of " << size;
-        ASSERT_EQ(events[k].Data1 + 256 * events[k].Data2,
-                  expected[k].Data1 + 256 * expected[k].Data2)
-            << "position " << k << " of " << size << ", times below " << timeRange;
-      }
-    }
-  }
 }
 
 TEST(RenderSection, RenderEventArrayHoldsTheBufferOrderWithDeltas) {
