@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/midi/stream_events.h"
+#include "platform/midi_service.h"
 #include "playback/render.h"
 
 namespace brondel::tool {
