@@ -32,8 +32,8 @@ class ManualMidiClock final : public IMidiClock {
   class Sleeper;
 
   std::atomic<MidiMicros::rep> now_{0};
-  std::mutex sleepersMutex_;
-  std::vector<Sleeper*> sleepers_;
+  std::mutex sleepersMutex_;        // guards sleepers_; held through every Advance
+  std::vector<Sleeper*> sleepers_;  // one per stream thread timed on this clock
 };
 
 }  // namespace brondel::platform
