@@ -3,7 +3,7 @@
 #include <QApplication>
 
 #include "app/ckf.h"
-#include "platform/midi/stream_service.h"
+#include "platform/midi_service.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

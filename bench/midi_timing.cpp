@@ -31,9 +31,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/midi/recording_device.h"
-#include "platform/midi/stream_service.h"
-#include "platform/midi/synth_device.h"
+#include "platform/midi/testing/midi_testing.h"
 
 #if defined(BRONDEL_HAVE_JACK)
 #include <jack/jack.h>

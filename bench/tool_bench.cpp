@@ -18,7 +18,7 @@
 #include "document/rhythm_builder.h"
 #include "document/rhythm_loader.h"
 #include "platform/files/file_io.h"
-#include "platform/midi/offline_synth.h"
+#include "platform/offline_synth.h"
 #include "playback/render.h"
 
 namespace {

@@ -1,10 +1,21 @@
 // The MIDI output service the program talks to: a stream of timed short messages on one
-// output device, with the calls and result codes of a classic MIDI stream interface. The
-// program stays single-threaded; the service plays queued buffers on a thread of its own.
+// output device, with the calls and result codes of a classic MIDI stream interface; the layout
+// of the stream-event buffers it plays; and the system's service with its error texts. This is
+// all of platform/midi that the program sees (its headers under platform/midi/ are private to
+// it; brondel-tool's offline rendering is in platform/offline_synth.h).
+//
+// Threads: the program calls the service from one thread (the window's, or brondel-tool's main
+// thread). Every open stream plays its queued buffers on a thread of its own, which calls only
+// the buffer-done notifier; the service's calls are nonetheless safe from any thread.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -15,20 +26,20 @@ using MidiResult = std::uint32_t;
 /// Result codes (0 = no error). Every code has a text from IMidiService::ErrorText.
 enum : MidiResult {
   kMidiNoError = 0,
-  kMidiError = 1,              // unspecified error
-  kMidiBadDeviceId = 2,        // no device has that id
-  kMidiNotEnabled = 3,         // driver failed to enable
-  kMidiAllocated = 4,          // device already in use
-  kMidiInvalidHandle = 5,      // no stream is open under that handle
-  kMidiNoDriver = 6,           // no driver / no audio output works
+  kMidiError = 1,          // unspecified error
+  kMidiBadDeviceId = 2,    // no device has that id
+  kMidiNotEnabled = 3,     // driver failed to enable
+  kMidiAllocated = 4,      // device already in use
+  kMidiInvalidHandle = 5,  // no stream is open under that handle
+  kMidiNoDriver = 6,       // no driver / no audio output works
   kMidiNoMemory = 7,
   kMidiNotSupported = 8,
   kMidiInvalidFlag = 10,
   kMidiInvalidParam = 11,
-  kMidiUnprepared = 64,        // header not prepared
-  kMidiStillPlaying = 65,      // the stream still holds the buffer
-  kMidiNotReady = 67,          // device busy
-  kMidiNoSoundfont = 80,       // the built-in synthesizer found no General MIDI soundfont
+  kMidiUnprepared = 64,    // header not prepared
+  kMidiStillPlaying = 65,  // the stream still holds the buffer
+  kMidiNotReady = 67,      // device busy
+  kMidiNoSoundfont = 80,   // the built-in synthesizer found no General MIDI soundfont
 };
 
 /// The one stream header: the buffer lent to the stream for the length of a play.
@@ -74,10 +85,38 @@ class IMidiService {
   virtual MidiResult UnprepareHeader(MidiStreamHandle handle, TMidiHeader* header) = 0;
   /// A text for every result code.
   virtual std::string ErrorText(MidiResult code) = 0;
-  /// Called on the service's thread whenever a queued buffer has been handed back (played to
-  /// its end or stopped), so a waiting play can wake instead of polling. Once this returns, the
-  /// previous notifier is neither running nor called again.
+  /// `notifier` is called on a stream's thread whenever a queued buffer has been handed back
+  /// (played to its end or stopped), so a waiting play can wake instead of polling. Once this
+  /// returns, the previous notifier is neither running nor called again.
   virtual void SetBufferDoneNotifier(std::function<void()> notifier) = 0;
 };
+
+/// A text for every result code, including codes no call returns ("Unknown MIDI error 123").
+std::string MidiErrorText(MidiResult code);
+
+/// The system's service: the built-in synthesizer first, then every MIDI output port.
+std::unique_ptr<IMidiService> MakeSystemMidiService();
+
+/// One complete short MIDI message: a status byte and its 0 to 2 data bytes, each below 128.
+struct MidiMessage {
+  std::array<std::uint8_t, 3> bytes{};
+  std::uint8_t size = 0;
+
+  friend bool operator==(const MidiMessage&, const MidiMessage&) = default;
+};
+
+/// Size of one stream-event record: delta ticks, stream id, event (each u32, little-endian).
+inline constexpr std::size_t kStreamEventSize = 12;
+
+/// One event of a stream-event buffer: its tick from the buffer's start and its message, if any.
+struct StreamEvent {
+  std::uint64_t tick = 0;
+  std::optional<MidiMessage> message;  // empty: the event keeps its place in time, sends nothing
+};
+
+/// The events of a buffer of stream-event records as a stream plays them: a record whose event is
+/// not a short channel message, or has a data byte above 127, sends nothing. Nullopt when the
+/// length is not a whole number of records.
+std::optional<std::vector<StreamEvent>> DecodeStreamEvents(std::span<const std::uint8_t> bytes);
 
 }  // namespace brondel::platform

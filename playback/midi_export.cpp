@@ -3,7 +3,7 @@
 #include <string_view>
 #include <utility>
 
-#include "platform/midi/stream_events.h"
+#include "platform/midi_service.h"
 #include "platform/midifile/midi_file.h"
 
 namespace brondel {

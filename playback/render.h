@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "document/rhythm_slot.h"
+#include "platform/midi_service.h"
 
 namespace brondel {
 
@@ -17,9 +18,10 @@ struct TRenderEvent {
   std::uint8_t Data2 = 0;
 };
 
-/// The stream-event buffer: records of 12 bytes (dwDeltaTime, dwStreamID, dwEvent), little-endian.
+/// The stream-event buffer: records of kStreamEventSize bytes (dwDeltaTime, dwStreamID, dwEvent),
+/// little-endian, as the MIDI service plays them.
 using TEventBuffer = std::vector<std::uint8_t>;
-inline constexpr std::size_t kStreamEventSize = 12;
+using platform::kStreamEventSize;
 
 /// Appends one short-message record.
 void AppendStreamEvent(TEventBuffer& buffer, std::uint32_t delta, std::uint8_t status,

@@ -8,7 +8,7 @@
 #include <functional>
 #include <mutex>
 
-#include "platform/midi/stream_service.h"
+#include "platform/midi_service.h"
 #include "playback/playback.h"
 #include "tools/commands.h"
 #include "tools/rhythm_input.h"

@@ -1,5 +1,5 @@
 // wav: a section as the built-in synthesizer sounds it, rendered offline to a WAV file.
-#include "platform/midi/offline_synth.h"
+#include "platform/offline_synth.h"
 #include "tools/commands.h"
 #include "tools/queue_capture.h"
 #include "tools/rhythm_input.h"

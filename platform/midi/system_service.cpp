@@ -1,8 +1,10 @@
-// The service the program uses: the built-in synthesizer as device 0, then the system's ports.
-#include "platform/midi/jack_environment.h"
-#include "platform/midi/port_devices.h"
-#include "platform/midi/stream_service.h"
-#include "platform/midi/synth_device.h"
+// The service the program uses: the built-in synthesizer as device 0, then the system's ports,
+// each with the default options of its kind.
+#include "platform/midi/engine/stream_service.h"
+#include "platform/midi/jack/jack_environment.h"
+#include "platform/midi/ports/port_devices.h"
+#include "platform/midi/synth/synth_device.h"
+#include "platform/midi_service.h"
 
 namespace brondel::platform {
 

@@ -7,7 +7,7 @@
 #include <functional>
 #include <vector>
 
-#include "platform/midi/midi_clock.h"
+#include "platform/midi/testing/midi_testing.h"
 
 class TClockDriver {
  public:

@@ -14,8 +14,7 @@
 #include "app/ckf.h"
 #include "document/rhythm_builder.h"
 #include "fake_dialogs.h"
-#include "platform/midi/recording_device.h"
-#include "platform/midi/stream_service.h"
+#include "platform/midi/testing/midi_testing.h"
 
 struct TWindowRig {
   /// A window over `deviceCount` recording devices ("Recorder A", "Recorder B", ...).

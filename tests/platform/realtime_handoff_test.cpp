@@ -5,8 +5,8 @@
 
 #include <cstdlib>
 
-#include "platform/midi/buffer_clock.h"
-#include "platform/midi/timed_queue.h"
+#include "platform/midi/engine/timed_queue.h"
+#include "platform/midi/synth/buffer_clock.h"
 #include "tests/platform/stream_test_support.h"
 
 namespace brondel::platform {

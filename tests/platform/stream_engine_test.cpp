@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <set>
 
+#include "platform/midi/engine/stream_engine.h"
+#include "platform/midi/engine/stream_events.h"
 #include "tests/platform/stream_test_support.h"
 
 namespace brondel::platform {

@@ -16,9 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/midi/midi_clock.h"
-#include "platform/midi/recording_device.h"
-#include "platform/midi/stream_service.h"
+#include "platform/midi/testing/midi_testing.h"
 
 namespace brondel::platform {
 

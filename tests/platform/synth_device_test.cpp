@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/midi/synth_device.h"
+#include "platform/midi/synth/synth_device.h"
 #include "tests/platform/stream_test_support.h"
 
 namespace brondel::platform {

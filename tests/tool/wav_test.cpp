@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "document/rhythm_builder.h"
-#include "platform/midi/synth_device.h"
+#include "platform/offline_synth.h"
 #include "tests/support/test_files.h"
 #include "tests/tool/tool_test_support.h"
 
@@ -71,7 +71,7 @@ std::size_t FrameOf(std::uint32_t tick, int tempo) {
 }
 
 bool HaveSoundfont() {
-  for (const std::string& path : platform::DefaultSynthOptions().soundfonts) {
+  for (const std::string& path : platform::GeneralMidiSoundfonts()) {
     if (std::filesystem::exists(path)) return true;
   }
   return false;

@@ -1,0 +1,27 @@
+// Every MIDI output port of the system, found through RtMidi and named as the system names
+// them. JACK ports are played through a libjack client of our own (jack/jack_device.h), so that
+// each message lands on its own frame; the other systems' ports go through RtMidi.
+//
+// Threads: as every device (midi_device.h); RtMidi sends on the calling thread.
+#pragma once
+#if !defined(BRONDEL_PLATFORM_MIDI_INTERNAL) && !defined(BRONDEL_PLATFORM_MIDI_TESTING_INSIDE)
+#error "This header is private to platform/midi: include platform/midi_service.h instead."
+#endif
+
+#include <string>
+
+#include "platform/midi/engine/midi_device.h"
+
+namespace brondel::platform {
+
+/// How an RtMidi port device names itself to the MIDI system.
+struct RtMidiPortOptions {
+  std::string clientName = "Brondel";
+  std::string portName = "Brondel out";
+};
+
+/// The output ports of every MIDI system that answers (on Linux the ALSA sequencer, then JACK),
+/// each as a device with the default options of its kind.
+MidiDeviceList ListSystemMidiPorts();
+
+}  // namespace brondel::platform

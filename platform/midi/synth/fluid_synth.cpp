@@ -1,0 +1,101 @@
+#include "platform/midi/synth/fluid_synth.h"
+
+#include <filesystem>
+
+#include "platform/offline_synth.h"
+
+namespace brondel::platform {
+namespace {
+
+constexpr int kDrumChannel = 9;  // channel 10, counted from 0
+
+void ApplySetting(fluid_settings_t* settings, const std::string& name, const std::string& value) {
+  switch (fluid_settings_get_type(settings, name.c_str())) {
+    case FLUID_INT_TYPE:
+      fluid_settings_setint(settings, name.c_str(), std::stoi(value));
+      break;
+    case FLUID_NUM_TYPE:
+      fluid_settings_setnum(settings, name.c_str(), std::stod(value));
+      break;
+    default:
+      fluid_settings_setstr(settings, name.c_str(), value.c_str());
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> GeneralMidiSoundfonts() {
+#ifdef _WIN32
+  return {"FluidR3_GM.sf2", "TimGM6mb.sf2"};
+#else
+  return {"/usr/share/sounds/sf2/FluidR3_GM.sf2", "/usr/share/sounds/sf2/TimGM6mb.sf2"};
+#endif
+}
+
+std::string FindSoundfont(const std::vector<std::string>& soundfonts) {
+  for (const std::string& path : soundfonts) {
+    std::error_code error;
+    if (std::filesystem::is_regular_file(path, error)) return path;
+  }
+  return {};
+}
+
+FluidSynth::FluidSynth(double sampleRate, const FluidSettingList& extra)
+    : settings_(new_fluid_settings()) {
+  fluid_settings_setnum(settings_, "synth.sample-rate", sampleRate);
+  fluid_settings_setstr(settings_, "synth.midi-bank-select", "gm");
+  for (const auto& [name, value] : extra) ApplySetting(settings_, name, value);
+}
+
+FluidSynth::~FluidSynth() {
+  if (synth_ != nullptr) delete_fluid_synth(synth_);
+  delete_fluid_settings(settings_);
+}
+
+std::string FluidSynth::Load(const std::string& soundfont) {
+  synth_ = new_fluid_synth(settings_);
+  if (synth_ == nullptr) return "the synthesizer could not be created";
+  if (fluid_synth_sfload(synth_, soundfont.c_str(), 1) < 0) {
+    return "the soundfont " + soundfont + " could not be loaded";
+  }
+  // FluidSynth makes channel 10 a drum channel as it creates the synthesizer; saying so here keeps
+  // both paths to it whatever the settings.
+  fluid_synth_set_channel_type(synth_, kDrumChannel, CHANNEL_TYPE_DRUM);
+  return {};
+}
+
+double FluidSynth::SampleRate() const {
+  double rate = 0;
+  fluid_settings_getnum(settings_, "synth.sample-rate", &rate);
+  return rate;
+}
+
+void FluidSynth::Play(const MidiMessage& message) const {
+  const int channel = message.bytes[0] & 0x0F;
+  const int data1 = message.bytes[1];
+  const int data2 = message.bytes[2];
+  switch (message.bytes[0] & 0xF0) {
+    case 0x80:
+      fluid_synth_noteoff(synth_, channel, data1);
+      break;
+    case 0x90:
+      fluid_synth_noteon(synth_, channel, data1, data2);
+      break;
+    case 0xA0:
+      fluid_synth_key_pressure(synth_, channel, data1, data2);
+      break;
+    case 0xB0:
+      fluid_synth_cc(synth_, channel, data1, data2);
+      break;
+    case 0xC0:
+      fluid_synth_program_change(synth_, channel, data1);
+      break;
+    case 0xD0:
+      fluid_synth_channel_pressure(synth_, channel, data1);
+      break;
+    default:
+      fluid_synth_pitch_bend(synth_, channel, data1 | data2 << 7);
+  }
+}
+
+}  // namespace brondel::platform

@@ -1,0 +1,86 @@
+#include "platform/midi/synth/live_synth.h"
+
+#include <algorithm>
+#include <array>
+
+namespace brondel::platform {
+namespace {
+
+// The most output or effect buffers a driver may hand the callback.
+constexpr int kMaxBuffers = 16;
+
+// FluidSynth's callback: the buffer starts now on the clock that due times refer to.
+int RenderNow(void* self, int len, int nfx, float* fx[], int nout, float* out[]) {
+  const auto now = static_cast<double>(SystemMidiClock().Now().count());
+  return static_cast<LiveSynth*>(self)->Render(now, len, nfx, fx, nout, out);
+}
+
+}  // namespace
+
+LiveSynth::LiveSynth(const SynthOptions& options)
+    : fluid_(options.sampleRate, options.settings),
+      sampleRate_(fluid_.SampleRate()),
+      wakeMargin_(static_cast<double>(options.wakeMargin.count())),
+      queue_(options.queueEntries),
+      latency_(wakeMargin_) {
+  fluid_settings_setstr(fluid_.Settings(), "audio.jack.id", options.jackClientName.c_str());
+  fluid_settings_setint(fluid_.Settings(), "audio.jack.autoconnect", 1);
+}
+
+LiveSynth::~LiveSynth() {
+  if (driver_ != nullptr) delete_fluid_audio_driver(driver_);
+}
+
+bool LiveSynth::StartDriver(const std::string& name) {
+  fluid_settings_setstr(fluid_.Settings(), "audio.driver", name.c_str());
+  driver_ = new_fluid_audio_driver2(fluid_.Settings(), &RenderNow, this);
+  timed_ = driver_ != nullptr;
+  if (driver_ == nullptr) driver_ = new_fluid_audio_driver(fluid_.Settings(), fluid_.Synth());
+  if (driver_ != nullptr) driverName_ = name;
+  return driver_ != nullptr;
+}
+
+void LiveSynth::Send(const MidiMessage& message, MidiMicros due) {
+  const double time = static_cast<double>(due.count()) + latency_.load();
+  if (!timed_ || !queue_.Push(message, static_cast<std::int64_t>(time))) fluid_.Play(message);
+}
+
+void LiveSynth::Silence(std::span<const MidiMessage> noteOffs) {
+  queue_.MarkStale();
+  for (const MidiMessage& message : noteOffs) fluid_.Play(message);
+  fluid_synth_all_sounds_off(fluid_.Synth(), -1);
+}
+
+int LiveSynth::RenderPart(int from, int to, int nfx, float* fx[], int nout, float* out[]) const {
+  // Drivers without effect buffers get the effects mixed into the dry ones, as FluidSynth
+  // advises.
+  std::array<float*, kMaxBuffers> dry{};
+  std::array<float*, kMaxBuffers> effects{};
+  const int outputs = std::min(nout, kMaxBuffers);
+  const int effectCount = nfx == 0 ? 4 : std::min(nfx, kMaxBuffers);
+  for (int i = 0; i < outputs; ++i) dry[i] = out[i] + from;
+  for (int i = 0; i < effectCount; ++i) effects[i] = nfx == 0 ? dry[i % outputs] : fx[i] + from;
+  return fluid_synth_process(fluid_.Synth(), to - from, effectCount, effects.data(), outputs,
+                             dry.data());
+}
+
+int LiveSynth::Render(double now, int len, int nfx, float* fx[], int nout, float* out[]) {
+  clock_.Tick(now, len, sampleRate_);
+  latency_.store(clock_.Period() + wakeMargin_);
+  int done = 0;
+  while (const TimedMessageQueue::Entry* entry = queue_.Front()) {
+    if (!queue_.IsStale(*entry)) {
+      const long at = clock_.FrameAt(static_cast<double>(entry->time));
+      if (at >= len) break;
+      if (at > done) {
+        RenderPart(done, static_cast<int>(at), nfx, fx, nout, out);
+        done = static_cast<int>(at);
+      }
+      fluid_.Play(entry->message);
+    }
+    queue_.Pop();
+  }
+  return RenderPart(done, len, nfx, fx, nout, out);
+}
+
+}  // namespace brondel::platform

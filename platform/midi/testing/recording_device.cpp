@@ -1,0 +1,75 @@
+#include "platform/midi/testing/recording_device.h"
+
+namespace brondel::platform {
+
+RecordingMidiDevice::RecordingMidiDevice(std::string name, IMidiClock& clock)
+    : name_(std::move(name)), clock_(clock) {}
+
+MidiResult RecordingMidiDevice::Open() {
+  std::lock_guard guard(mutex_);
+  open_ = true;
+  return kMidiNoError;
+}
+
+bool RecordingMidiDevice::IsOpen() const {
+  std::lock_guard guard(mutex_);
+  return open_;
+}
+
+void RecordingMidiDevice::Send(const MidiMessage& message, MidiMicros due) {
+  std::lock_guard guard(mutex_);
+  Record(message, due);
+}
+
+void RecordingMidiDevice::Silence(std::span<const MidiMessage> noteOffs) {
+  std::lock_guard guard(mutex_);
+  const MidiMicros now = clock_.Now();
+  for (const MidiMessage& message : noteOffs) Record(message, now);
+  ++silenceCount_;
+}
+
+MidiResult RecordingMidiDevice::Close() {
+  std::lock_guard guard(mutex_);
+  open_ = false;
+  return kMidiNoError;
+}
+
+MidiResult RecordingMidiDevice::Admit(MidiCall call) {
+  std::lock_guard guard(mutex_);
+  if (failEverything_ != kMidiNoError) return failEverything_;
+  const auto failure = failures_.find(call);
+  return failure == failures_.end() ? kMidiNoError : failure->second;
+}
+
+void RecordingMidiDevice::FailCall(MidiCall call, MidiResult code) {
+  std::lock_guard guard(mutex_);
+  failures_[call] = code;
+}
+
+void RecordingMidiDevice::FailEveryCall(MidiResult code) {
+  std::lock_guard guard(mutex_);
+  failEverything_ = code;
+  if (code == kMidiNoError) failures_.clear();
+}
+
+std::vector<RecordedMessage> RecordingMidiDevice::Messages() const {
+  std::lock_guard guard(mutex_);
+  return messages_;
+}
+
+int RecordingMidiDevice::SilenceCount() const {
+  std::lock_guard guard(mutex_);
+  return silenceCount_;
+}
+
+void RecordingMidiDevice::ClearRecording() {
+  std::lock_guard guard(mutex_);
+  messages_.clear();
+  silenceCount_ = 0;
+}
+
+void RecordingMidiDevice::Record(const MidiMessage& message, MidiMicros due) {
+  messages_.push_back({due, clock_.Now(), message});
+}
+
+}  // namespace brondel::platform
