@@ -16,6 +16,7 @@
 #include <QTableWidget>
 #include <exception>
 
+#include "app/pattern_window.h"
 #include "document/apply_settings.h"
 #include "document/copy_part.h"
 #include "document/rhythm_loader.h"
@@ -94,6 +95,8 @@ TForm1::TForm1(brondel::platform::IMidiService& midi, brondel::platform::IDialog
   playback_ = std::make_unique<brondel::TPlayback>(docs_, midi_, host);
   BuildControls();
   BuildMenu();
+  PatternWindow1 = new TPatternWindow(docs_, this);
+  BuildViewMenu();
   gridCells_ = std::make_unique<TSettingsGridCells>(StringGrid1);
   // The stream reports a buffer handed back from its own thread; a posted no-op wakes the
   // window's event loop so that a waiting play looks at its buffer again.
@@ -252,6 +255,15 @@ void TForm1::BuildMenu() {
   About1->setObjectName(QStringLiteral("About1"));
 }
 
+// View sits between File and About, where desktop programs keep it; About stays the last item.
+void TForm1::BuildViewMenu() {
+  View1 = new QMenu(QStringLiteral("View"), menuBar());
+  View1->setObjectName(QStringLiteral("View1"));
+  Pattern1 = View1->addAction(QStringLiteral("Pattern"), this, [this] { Pattern1Click(); });
+  Pattern1->setObjectName(QStringLiteral("Pattern1"));
+  menuBar()->insertMenu(About1, View1);
+}
+
 void TForm1::FormCreate() {
   setWindowTitle(QStringLiteral("Brondel 2"));
   resize(739, 452);
@@ -350,6 +362,7 @@ void TForm1::ShowLoadedSlot(int slot) {
     if (list->count() > 0) list->setCurrentRow(0);
   }
   if (slot == kMainSlot) ShowPartSettings();
+  SectionSelected(slot, 0);
 }
 
 void TForm1::FillPartList(int slot, int section, bool selectFirst) {
@@ -374,6 +387,7 @@ void TForm1::ListBox2Click() {
     if (section < 0 || !docs_.slots[kMainSlot].Loaded()) return;
     FillPartList(kMainSlot, section, true);
     ShowPartSettings();
+    SectionSelected(kMainSlot, section);
   });
 }
 
@@ -382,6 +396,7 @@ void TForm1::ListBox3Click() {
     const int section = ListBox3->currentRow();
     if (section < 0 || !docs_.slots[kImportSlot].Loaded()) return;
     FillPartList(kImportSlot, section, true);
+    SectionSelected(kImportSlot, section);
   });
 }
 
@@ -421,6 +436,7 @@ void TForm1::Button4Click() {
     brondel::ApplyGridToSections(main.header, *gridCells_, CheckBox1->isChecked(),
                                  ListBox2->currentRow());
   });
+  DocumentChanged(kMainSlot);
 }
 
 void TForm1::Button11Click() {
@@ -433,6 +449,7 @@ void TForm1::Button11Click() {
       dialogs_->ShowMessage(*refusal);
     }
   });
+  DocumentChanged(kMainSlot);
 }
 
 void TForm1::Button3Click() {
@@ -480,6 +497,20 @@ void TForm1::About1Click() {
   dialogs_->ShowMessage(kAboutText);
 }
 
+void TForm1::Pattern1Click() {
+  PatternWindow1->show();
+  PatternWindow1->raise();
+  PatternWindow1->activateWindow();
+}
+
+void TForm1::DocumentChanged(int slot) {
+  PatternWindow1->DocumentChanged(slot);
+}
+
+void TForm1::SectionSelected(int slot, int section) {
+  PatternWindow1->ShowSection(slot, section);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Window events
 
@@ -523,6 +554,7 @@ void TForm1::ShowPlayAllEntry(int slot, int section) {
     sections->setCurrentRow(section);
   }
   FillPartList(slot, section, false);
+  SectionSelected(slot, section);
 }
 
 void TForm1::WaitForEvents() {

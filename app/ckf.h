@@ -22,8 +22,10 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QMenu;
 class QPushButton;
 class QTableWidget;
+class TPatternWindow;
 
 class TSettingsGridCells;
 
@@ -58,9 +60,13 @@ class TForm1 : public QMainWindow, private brondel::IPlaybackHost {
   void ListBox3DblClick();
   void ListBox4DblClick();
   void StringGrid1SetEditText();
+  void Pattern1Click();
 
   /// Reads a rhythm file chosen in the open dialog into a slot.
   void OpenRhythmFile(int slot);
+
+  /// The notes or the header of a slot's document changed: every view of it is refreshed.
+  void DocumentChanged(int slot);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -75,6 +81,10 @@ class TForm1 : public QMainWindow, private brondel::IPlaybackHost {
 
   void BuildControls();
   void BuildMenu();
+  void BuildViewMenu();
+  /// A section of a slot was selected, by the user or by the program: the pattern window
+  /// follows.
+  void SectionSelected(int slot, int section);
   void FormCreate();
   void ShowLoadedSlot(int slot);
   void FillPartList(int slot, int section, bool selectFirst);
@@ -131,4 +141,7 @@ class TForm1 : public QMainWindow, private brondel::IPlaybackHost {
   QAction* Saveas1 = nullptr;
   QAction* Exit1 = nullptr;
   QAction* About1 = nullptr;
+  QMenu* View1 = nullptr;
+  QAction* Pattern1 = nullptr;
+  TPatternWindow* PatternWindow1 = nullptr;
 };
