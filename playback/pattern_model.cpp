@@ -76,6 +76,11 @@ std::vector<int> AssignRows(std::vector<TPatternNote>& notes) {
 
 }  // namespace
 
+int TPatternMeter::BeatsPerPulse() const {
+  const bool compound = denominator >= 8 && numerator > 3 && numerator % 3 == 0;
+  return compound ? 3 : 1;
+}
+
 bool TPatternMeter::HasBeats() const {
   return ticksPerQuarter > 0 && denominator > 0 && 4 * ticksPerQuarter >= denominator;
 }
@@ -120,12 +125,13 @@ std::vector<TGridLine> GridLines(const TPatternMeter& meter, std::uint64_t from,
     for (std::uint64_t beat = FirstStepFrom(from, beatTicks, units); meter.BeatStart(beat) <= to;
          ++beat) {
       const bool barStart = meter.HasBars() && beat % beatsPerBar == 0;
-      lines.push_back({meter.BeatStart(beat), barStart ? beat / beatsPerBar + 1 : 0});
+      const bool pulse = beat % static_cast<std::uint64_t>(meter.BeatsPerPulse()) == 0;
+      lines.push_back({meter.BeatStart(beat), barStart ? beat / beatsPerBar + 1 : 0, pulse});
     }
   } else if (meter.HasBars()) {
     for (std::uint64_t bar = FirstStepFrom(from, beatTicks * beatsPerBar, units);
          meter.BarStart(bar) <= to; ++bar) {
-      lines.push_back({meter.BarStart(bar), bar + 1});
+      lines.push_back({meter.BarStart(bar), bar + 1, true});
     }
   }
   return lines;

@@ -62,6 +62,9 @@ struct TPatternMeter {
   int denominator = 4;
   int ticksPerQuarter = kDefaultTicksPerQuarterNote;
 
+  /// How many beats make one felt beat: 3 in compound meters (6/8, 9/8, 12/8, 12/16: the
+  /// eighths go in threes), else 1.
+  int BeatsPerPulse() const;
   /// True when a beat lasts at least one tick; a finer grid is not drawn.
   bool HasBeats() const;
   /// True when a bar lasts at least one tick: a numerator above 0 and not too fine a grid.
@@ -79,6 +82,7 @@ struct TPatternMeter {
 struct TGridLine {
   std::uint64_t tick = 0;
   std::uint64_t bar = 0;  // the number (from 1) of the bar that starts here; 0 for a beat line
+  bool pulse = true;      // a felt beat starts here (a bar too); false inside a compound beat
 
   friend bool operator==(const TGridLine&, const TGridLine&) = default;
 };

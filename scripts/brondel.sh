@@ -6,7 +6,7 @@ set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${BRONDEL_BUILD_DIR:-$here/build}"
 packages=(cmake ninja-build g++ pkg-config clang-format qt6-base-dev qt6-base-dev-tools
-  librtmidi-dev libfluidsynth-dev fluid-soundfont-gm jackd2 libjack-jackd2-dev
+  qt6-svg-dev librtmidi-dev libfluidsynth-dev fluid-soundfont-gm jackd2 libjack-jackd2-dev
   libgtest-dev libgmock-dev libbenchmark-dev libsmf-dev libsndfile1-dev xvfb xdotool sox
   imagemagick)
 

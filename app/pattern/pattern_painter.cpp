@@ -28,7 +28,8 @@ const QColor kNameColumn(0xF4, 0xF5, 0xF7);
 const QColor kNameColumnDarkKey(0xE4, 0xE7, 0xEB);
 const QColor kRuler(0xDD, 0xE1, 0xE6);
 const QColor kBorder(0xB4, 0xBA, 0xC2);
-const QColor kBeatLine(0xDC, 0xE0, 0xE6);
+const QColor kInnerBeatLine(0xE8, 0xEB, 0xEF);
+const QColor kBeatLine(0xD2, 0xD7, 0xDE);
 const QColor kBarLine(0x9A, 0xA2, 0xAD);
 const QColor kText(0x2B, 0x2F, 0x36);
 const QColor kFaintText(0x86, 0x8C, 0x95);
@@ -126,12 +127,17 @@ void PaintLaneBackgrounds(QPainter& painter, const TPatternLayout& layout, const
   }
 }
 
+// Lines inside a compound beat, then beat lines, then bar lines, each over the lighter ones.
 void PaintGridLines(QPainter& painter, const TPatternLayout& layout,
                     const std::vector<TGridLine>& lines, const QRectF& area) {
-  for (const bool bars : {false, true}) {
-    painter.setPen(QPen(bars ? kBarLine : kBeatLine, 1));
+  const auto strength = [](const TGridLine& line) {
+    return line.bar != 0 ? 2 : line.pulse ? 1 : 0;
+  };
+  const std::array<QColor, 3> colours = {kInnerBeatLine, kBeatLine, kBarLine};
+  for (int level = 0; level < 3; ++level) {
+    painter.setPen(QPen(colours[static_cast<std::size_t>(level)], 1));
     for (const TGridLine& line : lines) {
-      if ((line.bar != 0) != bars) continue;
+      if (strength(line) != level) continue;
       const double x = std::floor(layout.TickToX(static_cast<double>(line.tick))) + 0.5;
       painter.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
     }

@@ -201,6 +201,14 @@ std::vector<std::uint64_t> AllTicks(const std::vector<TGridLine>& lines) {
   return ticks;
 }
 
+std::vector<std::uint64_t> PulseTicks(const std::vector<TGridLine>& lines) {
+  std::vector<std::uint64_t> ticks;
+  for (const TGridLine& line : lines) {
+    if (line.pulse) ticks.push_back(line.tick);
+  }
+  return ticks;
+}
+
 TPatternMeter Meter(std::uint8_t signature, int ticksPerQuarter = 96) {
   return {TimeSignatureNumerator(signature), TimeSignatureDenominator(signature), ticksPerQuarter};
 }
@@ -217,8 +225,14 @@ TEST(PatternGrid, BarAndBeatLinesFollowTheTimeSignature) {
   EXPECT_THAT(AllTicks(GridLines(Meter(k68), 0, 288)), ElementsAre(0, 48, 96, 144, 192, 240, 288));
   EXPECT_THAT(BarTicks(GridLines(Meter(k128), 0, 1200)), ElementsAre(0, 576, 1152));
   EXPECT_EQ(GridLines(Meter(k128), 0, 576).size(), 13u);
+  // Their eighths go in threes: a felt beat every dotted quarter.
+  EXPECT_THAT(PulseTicks(GridLines(Meter(k68), 0, 288)), ElementsAre(0, 144, 288));
+  EXPECT_THAT(PulseTicks(GridLines(Meter(k128), 0, 576)), ElementsAre(0, 144, 288, 432, 576));
+  EXPECT_THAT(PulseTicks(GridLines(Meter(k34), 0, 288)), ElementsAre(0, 96, 192, 288));
+  EXPECT_THAT(PulseTicks(GridLines(Meter(0x1B), 0, 144)), ElementsAre(0, 48, 96, 144))
+      << "3/8 counts every eighth";
   // A range that starts between lines, and numbers that go on from there.
-  EXPECT_THAT(GridLines(Meter(k34), 500, 600), ElementsAre(TGridLine{576, 3}));
+  EXPECT_THAT(GridLines(Meter(k34), 500, 600), ElementsAre(TGridLine{576, 3, true}));
   EXPECT_THAT(GridLines(Meter(k44), 97, 191), IsEmpty());
 }
 
