@@ -285,7 +285,9 @@ void PaintRuler(QPainter& painter, const TPatternLayout& layout,
   painter.fillRect(clip, kRuler);
   painter.setFont(PixelFont(11));
   const std::uint64_t labelStep = BarStep(BarPixels(layout), kMinBarLabelSpacing);
-  const bool withBeatLabels = BeatPixels(layout) >= kMinBeatLabelSpacing;
+  // Felt beats are numbered when there is room: every beat, or every third eighth in 12/8.
+  const bool withBeatLabels =
+      BeatPixels(layout) * layout.Pattern().meter.BeatsPerPulse() >= kMinBeatLabelSpacing;
   for (const TGridLine& line : lines) {
     const double x = std::floor(layout.TickToX(static_cast<double>(line.tick))) + 0.5;
     const bool bar = line.bar != 0;
@@ -298,7 +300,7 @@ void PaintRuler(QPainter& painter, const TPatternLayout& layout,
       painter.drawText(QRectF(x + 3, 0, kMinBarLabelSpacing * static_cast<double>(labelStep),
                               ruler.height() - 4),
                        Qt::AlignLeft | Qt::AlignVCenter, QString::number(line.bar));
-    } else if (!bar && withBeatLabels) {
+    } else if (!bar && line.pulse && withBeatLabels) {
       const TMusicalPosition at = layout.Pattern().meter.PositionOf(line.tick);
       painter.setPen(kFaintText);
       painter.drawText(QRectF(x + 3, 0, kMinBeatLabelSpacing, ruler.height() - 4),

@@ -187,26 +187,26 @@ TEST(PatternNotes, NotesNearARangeIncludeLongNotesStartedBeforeIt) {
   EXPECT_THAT(pattern.NotesNear(kDrums, 0, 2000), IsEmpty());
 }
 
-std::vector<std::uint64_t> BarTicks(const std::vector<TGridLine>& lines) {
+// The ticks of the lines that `keep` keeps.
+template <typename Keep>
+std::vector<std::uint64_t> Ticks(const std::vector<TGridLine>& lines, Keep keep) {
   std::vector<std::uint64_t> ticks;
   for (const TGridLine& line : lines) {
-    if (line.bar != 0) ticks.push_back(line.tick);
+    if (keep(line)) ticks.push_back(line.tick);
   }
   return ticks;
 }
 
-std::vector<std::uint64_t> AllTicks(const std::vector<TGridLine>& lines) {
-  std::vector<std::uint64_t> ticks;
-  for (const TGridLine& line : lines) ticks.push_back(line.tick);
-  return ticks;
+std::vector<std::uint64_t> BarTicks(const std::vector<TGridLine>& lines) {
+  return Ticks(lines, [](const TGridLine& line) { return line.bar != 0; });
 }
 
 std::vector<std::uint64_t> PulseTicks(const std::vector<TGridLine>& lines) {
-  std::vector<std::uint64_t> ticks;
-  for (const TGridLine& line : lines) {
-    if (line.pulse) ticks.push_back(line.tick);
-  }
-  return ticks;
+  return Ticks(lines, [](const TGridLine& line) { return line.pulse; });
+}
+
+std::vector<std::uint64_t> AllTicks(const std::vector<TGridLine>& lines) {
+  return Ticks(lines, [](const TGridLine&) { return true; });
 }
 
 TPatternMeter Meter(std::uint8_t signature, int ticksPerQuarter = 96) {
