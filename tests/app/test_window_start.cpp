@@ -302,9 +302,9 @@ class TestWindowStart : public QObject {
   void BadFillersAreReportedOncePerPartAndStillLoad() {
     TWindowRig rig;
     auto rhythm = SmallRhythm();
-    const auto badPart = brondel::TPartBuilder().Note(0, 40, 90).Note(4, 40, 0).End();  // + filler
-    auto damaged = badPart;
-    damaged[damaged.size() - 2] = 0x00;  // the filler's byte 1 is no wait marker
+    auto damaged = brondel::TPartBuilder().Note(0, 40, 90).Note(4, 40, 0).End();
+    QCOMPARE(damaged.size(), std::size_t{12});  // three records and the filler
+    damaged[damaged.size() - 2] = 0x00;         // the filler's byte 1 is no wait marker
     rhythm.Part(2, 1, damaged).Part(4, 3, damaged);
     rig.Open(0, rig.Write("fillers.ckf", rhythm.CkfFile()));
     QCOMPARE(rig.dialogs.Texts(), (std::vector<std::string>{"Error in file", "Error in file"}));
