@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -34,6 +35,7 @@ const QColor kAqua(0x00, 0xFF, 0xFF);
 const QColor kMoneyGreen(0xC0, 0xDC, 0xC0);
 constexpr int kGridColumns = 7;
 constexpr int kGridRows = 6;
+constexpr int kClientMargin = 8;  // the left margin of the window's controls
 
 const char kAboutText[] =
     "Brondel v2.1\r\nFor Casio ctk/wk keyboards\r\n"
@@ -240,6 +242,12 @@ void TForm1::BuildControls() {
   for (QListWidget* list : {ListBox1, ListBox2, ListBox3, ListBox4}) {
     list->viewport()->installEventFilter(this);
   }
+
+  // The controls sit at fixed positions: the window may not shrink below the last of them plus
+  // the margin they keep on the left.
+  const QRect controls = client->childrenRect();
+  client->setMinimumSize(controls.right() + 1 + kClientMargin,
+                         controls.bottom() + 1 + kClientMargin);
 }
 
 void TForm1::BuildMenu() {
@@ -247,10 +255,15 @@ void TForm1::BuildMenu() {
   file->setObjectName(QStringLiteral("File1"));
   Open1 = file->addAction(QStringLiteral("Open"), this, [this] { Open1Click(); });
   Open1->setObjectName(QStringLiteral("Open1"));
+  Open1->setShortcut(QKeySequence::Open);
+  // The platforms' standard Save As and Quit keys are empty on some (Windows), so these two are
+  // spelled out, the same everywhere.
   Saveas1 = file->addAction(QStringLiteral("Save as"), this, [this] { Saveas1Click(); });
   Saveas1->setObjectName(QStringLiteral("Saveas1"));
+  Saveas1->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
   Exit1 = file->addAction(QStringLiteral("Exit"), this, [this] { Exit1Click(); });
   Exit1->setObjectName(QStringLiteral("Exit1"));
+  Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
   About1 = menuBar()->addAction(QStringLiteral("About"), this, [this] { About1Click(); });
   About1->setObjectName(QStringLiteral("About1"));
 }
