@@ -123,6 +123,14 @@ done
 # --- The packaged programs and examples work together ---
 "$tool" check "$share/brondel/examples" >"$work/check.txt" 2>&1 ||
   fail "brondel-tool check on the installed examples: $(cat "$work/check.txt")"
+# draw needs Qt's offscreen platform and its SVG module from the packages the package depends on.
+for picture in var1.png var1.svg; do
+  env -u DISPLAY "$tool" draw "$share/brondel/examples/pop_beat.ckf" Var1 -o "$work/$picture" \
+    >"$work/draw.txt" 2>&1 || fail "brondel-tool draw $picture: $(cat "$work/draw.txt")"
+  [ -s "$work/draw.txt" ] && fail "brondel-tool draw $picture printed: $(cat "$work/draw.txt")"
+done
+[ "$(head -c 4 "$work/var1.png" | tail -c 3)" = PNG ] || fail "draw wrote no PNG"
+grep -q "<svg" "$work/var1.svg" || fail "draw wrote no SVG"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures problem(s) in $deb" >&2
