@@ -119,9 +119,10 @@ void TPatternView::ZoomBy(double factor, double anchorX) {
   pixelsPerTick_ = zoom;
   fitting_ = zoom <= fit;
   UpdateGeometry();
+  // Moving the scroll bar syncs the layout's scroll (scrollContentsBy); UpdateGeometry has
+  // synced it already if the bar stays where it is.
   horizontalScrollBar()->setValue(
       static_cast<int>(std::lround(tick * zoom - (anchorX - TPatternLayout::kNameColumnWidth))));
-  SyncScroll();
 }
 
 void TPatternView::ZoomIn() {

@@ -4,7 +4,8 @@
 //  - the section Play all is playing, as its walk selects it in the list;
 //  - Intro1 of a slot a file has just been opened into (the section its list now selects);
 //    the other slot's list, which the open also resets, is not followed;
-//  - every change of the document it shows: "Update parameters", "Copy", an open.
+//  - every change of the document it shows: "Update parameters", "Copy", an open ("Save as"
+//    changes nothing it shows).
 // A toolbar above the view holds the zoom; the commands that play the pattern go there too.
 #pragma once
 

@@ -157,7 +157,11 @@ void PaintSectionEnd(QPainter& painter, const TPatternLayout& layout, const QRec
 
 void PaintNotes(QPainter& painter, const TPatternLayout& layout, const QRectF& area) {
   const TSectionPattern& pattern = layout.Pattern();
-  const auto [first, last] = layout.VisibleTicks();
+  const auto [left, last] = layout.VisibleTicks();
+  // A note drawn wider than it lasts reaches in from a little before the left edge.
+  const auto reach =
+      static_cast<std::uint32_t>(std::ceil(TPatternLayout::kMinNoteWidth / layout.PixelsPerTick()));
+  const std::uint32_t first = left > reach ? left - reach : 0;
   for (int part = 0; part < kPartCount; ++part) {
     if (!layout.LaneRect(part).intersects(area)) continue;
     const QColor outline = PartColour(part).darker(135);
