@@ -86,10 +86,12 @@ void TPatternWindow::Refresh() {
   const QString section = Text(brondel::kSectionNames[static_cast<std::size_t>(section_)]);
   const QString file = QFileInfo(QFile::decodeName(slot->fileName.c_str())).fileName();
   setWindowTitle(file + QStringLiteral(" - ") + section);
-  summary_->setText(QStringLiteral("%1   %2 bars of %3   Tempo %4")
+  const int bars = slot->header.BarCount(section_);
+  summary_->setText(QStringLiteral("%1   %2 %3 of %4   Tempo %5")
                         .arg(slot_ == brondel::kMainSlot ? QStringLiteral("Main file")
                                                          : QStringLiteral("Import file"))
-                        .arg(slot->header.BarCount(section_))
+                        .arg(bars)
+                        .arg(bars == 1 ? QStringLiteral("bar") : QStringLiteral("bars"))
                         .arg(Text(brondel::TimeSignatureText(slot->header.TimeSignature())))
                         .arg(slot->header.Tempo()));
   view_->SetPattern(brondel::BuildSectionPattern(*slot, section_), section);
