@@ -246,7 +246,7 @@ class TimedForwarder final : public IMidiDevice {
     target_->Send(message, due);
     reached_.push_back(SystemMidiClock().Now());
   }
-  void Silence(std::span<const MidiMessage> noteOffs) override { target_->Silence(noteOffs); }
+  void Silence(std::span<const MidiMessage> endings) override { target_->Silence(endings); }
   MidiResult Close() override { return target_->Close(); }
   IMidiClock& Clock() override { return target_->Clock(); }
   const std::vector<MidiMicros>& Reached() const { return reached_; }
