@@ -12,8 +12,11 @@
 
 namespace brondel::platform {
 
-/// The General MIDI soundfonts the built-in synthesizer looks for, in order of preference:
-/// FluidR3_GM.sf2, else TimGM6mb.sf2.
+/// The General MIDI soundfonts the built-in synthesizer looks for, live and offline, in order of
+/// preference: the file named by the environment variable BRONDEL_SOUNDFONT; Debian's
+/// /usr/share/sounds/sf2/default-GM.sf2 (the file its alternatives link leads to); in
+/// /usr/share/soundfonts (other distributions) default.sf2, FluidR3_GM.sf2, then the other .sf2
+/// files by name; /usr/share/sounds/sf2/FluidR3_GM.sf2; /usr/share/sounds/sf2/TimGM6mb.sf2.
 std::vector<std::string> GeneralMidiSoundfonts();
 
 /// Interleaved stereo samples (left, right, left, ...) in -1 to 1, or why there are none.
