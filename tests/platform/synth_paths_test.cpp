@@ -119,5 +119,43 @@ TEST(SynthPaths, AnOutputThatFailsEndsTheOfflineRender) {
   EXPECT_EQ(blocks, 1);
 }
 
+// Peak of one buffer of the live path, rendered as the audio callback would at `now` (us).
+float RenderPeak(LiveSynth& live, double now) {
+  std::vector<float> left(kBufferFrames);
+  std::vector<float> right(kBufferFrames);
+  float* out[] = {left.data(), right.data()};
+  live.Render(now, kBufferFrames, 0, nullptr, 2, out);
+  float peak = 0;
+  for (int i = 0; i < kBufferFrames; ++i)
+    peak = std::max({peak, std::fabs(left[i]), std::fabs(right[i])});
+  return peak;
+}
+
+TEST(SynthPaths, SilenceCutsAHeldOrganChordByTheNextBuffer) {
+  // An organ sounds on until its note-off and then takes a long release: Stop must not leave
+  // that release (nor a note whose note-on the audio thread was taking) sounding.
+  const std::string soundfont = FindSoundfont(GeneralMidiSoundfonts());
+  if (soundfont.empty()) GTEST_SKIP() << "no General MIDI soundfont installed";
+  SynthOptions options = DefaultSynthOptions();
+  options.sampleRate = kRate;
+  options.wakeMargin = MidiMicros(0);
+  options.settings = {{"synth.reverb.active", "0"}, {"synth.chorus.active", "0"}};
+  LiveSynth live(options);
+  ASSERT_EQ(live.Load(soundfont), "");
+  live.Send(Msg(0xC0, 19), MidiMicros(0));
+  for (const std::uint8_t key : {std::uint8_t{60}, std::uint8_t{64}, std::uint8_t{67}}) {
+    live.Send(Msg(0x90, key, 110), MidiMicros(0));
+  }
+  float loudest = 0;
+  for (int buffer = 0; buffer < 30; ++buffer) {
+    loudest = std::max(loudest, RenderPeak(live, buffer * kBufferMicros));
+  }
+  ASSERT_GT(loudest, 0.05f);
+  live.Silence(
+      std::vector<MidiMessage>{Msg(0x80, 60), Msg(0x80, 64), Msg(0x80, 67), Msg(0xB0, 123)});
+  RenderPeak(live, 30 * kBufferMicros);
+  EXPECT_LT(RenderPeak(live, 31 * kBufferMicros), 1e-4f);
+}
+
 }  // namespace
 }  // namespace brondel::platform

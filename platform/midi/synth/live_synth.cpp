@@ -11,6 +11,8 @@ constexpr int kMaxBuffers = 16;
 
 // The time of a message that goes at the start of the next buffer: long past on any clock.
 constexpr double kAtOnce = 0;
+// The controller that cuts every voice of a channel at once, release and effects included.
+constexpr std::uint8_t kAllSoundOff = 120;
 
 // FluidSynth's callback: the buffer starts now on the clock that due times refer to.
 int RenderNow(void* self, int len, int nfx, float* fx[], int nout, float* out[]) {
@@ -49,10 +51,12 @@ void LiveSynth::Send(const MidiMessage& message, MidiMicros due) {
 
 void LiveSynth::Silence(std::span<const MidiMessage> endings) {
   queue_.MarkStale();
-  fluid_synth_all_sounds_off(fluid_.Synth(), -1);
-  // A note Render took off the queue just before it was marked may start after the cut: its
-  // note-off, queued behind it, still ends it.
+  // Queued behind what Render may be applying this moment: a note it took off the queue just
+  // before it was marked still gets its note-off, and the cut comes after every note.
   for (const MidiMessage& message : endings) Enqueue(message, kAtOnce);
+  for (std::uint8_t channel = 0; channel < 16; ++channel) {
+    Enqueue({{static_cast<std::uint8_t>(0xB0 | channel), kAllSoundOff, 0}, 3}, kAtOnce);
+  }
 }
 
 MidiMicros LiveSynth::Latency() const {

@@ -45,9 +45,8 @@ class LiveSynth {
   /// buffer and the wake margin. Until a driver that renders on its own starts, it is queued for
   /// Render.
   void Send(const MidiMessage& message, MidiMicros due);
-  /// Drops the queued messages (except those that end a note), cuts every voice, then plays
-  /// `endings` at once; queued behind what Render may be applying this moment, so that they come
-  /// after it.
+  /// Drops the queued messages (except those that end a note), plays `endings` at once, then
+  /// cuts every voice (All Sound Off on every channel).
   void Silence(std::span<const MidiMessage> endings);
   /// How much later than its due time a message is heard: a buffer as learnt, plus the margin.
   MidiMicros Latency() const;

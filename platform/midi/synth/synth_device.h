@@ -50,7 +50,7 @@ class SynthDevice final : public IMidiDevice {
   /// Plays the message at the sample of `due` plus a fixed latency (a buffer and the wake
   /// margin), or at once where the driver renders on its own.
   void Send(const MidiMessage& message, MidiMicros due) override;
-  /// Drops the queued messages, cuts every voice, then sends the endings.
+  /// Drops the queued messages, sends the endings, then cuts every voice.
   void Silence(std::span<const MidiMessage> endings) override;
   MidiResult Close() override;
   IMidiClock& Clock() override;
