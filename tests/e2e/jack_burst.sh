@@ -23,13 +23,8 @@ device="$("$tool" devices | awk -F': ' '$2 == "midi-monitor:input" { print $1 }'
 
 # The messages the section sends, then the All Notes Off that end a play nothing follows.
 "$tool" render "$work/burst.ckf" Var1 -o "$work/var1.bin"
-od -An -v -tu1 -w12 "$work/var1.bin" |
-  awk '{ two = ($9 >= 192 && $9 < 224)
-         if ($10 > 127 || (!two && $11 > 127)) next
-         printf "%02X %02X", $9, $10
-         if (!two) printf " %02X", $11
-         printf "\n" }' >"$work/expected.txt"
-printf '%s\n' "B9 7B 00" "BA 7B 00" "BB 7B 00" "BC 7B 00" "BD 7B 00" >>"$work/expected.txt"
+sent_messages "$work/var1.bin" | cut -d' ' -f2- >"$work/expected.txt"
+section_endings >>"$work/expected.txt"
 [ "$(grep -c '^99 3D 00$' "$work/expected.txt")" -eq 3000 ] || fail "the burst is not in the section"
 
 "$tool" play "$work/burst.ckf" Var1 --device "$device" 2>"$work/play.err" ||

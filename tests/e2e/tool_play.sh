@@ -25,16 +25,9 @@ device="$(awk -F': ' '$2 == "midi-monitor:input" { print $1 }' "$work/devices.tx
 # What the window would send for pop_beat Fill1: the rendered buffer's messages at their ticks,
 # without those whose data bytes are above 127 (the end records).
 "$tool" render "$examples/pop_beat.ckf" Fill1 -o "$work/fill1.bin"
-od -An -v -tu1 -w12 "$work/fill1.bin" |
-  awk '{ tick += $1 + 256 * $2 + 65536 * $3 + 16777216 * $4
-         two = ($9 >= 192 && $9 < 224)
-         if ($10 > 127 || (!two && $11 > 127)) next
-         printf "%d %02X %02X", tick, $9, $10
-         if (!two) printf " %02X", $11
-         printf "\n" }' >"$work/expected.txt"
+sent_messages "$work/fill1.bin" >"$work/expected.txt"
 cut -d' ' -f2- "$work/expected.txt" >"$work/expected_messages.txt"
-# A play that nothing follows ends with All Notes Off on the five parts' channels.
-printf '%s\n' "B9 7B 00" "BA 7B 00" "BB 7B 00" "BC 7B 00" "BD 7B 00" >>"$work/expected_messages.txt"
+section_endings >>"$work/expected_messages.txt"
 [ "$(wc -l <"$work/expected.txt")" -gt 40 ] || fail "the rendered section is too small"
 
 "$tool" play "$examples/pop_beat.ckf" Fill1 --device "$device" 2>"$work/play.err" ||

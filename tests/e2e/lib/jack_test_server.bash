@@ -58,3 +58,20 @@ received() {
 received_messages() {
   received "$1" | cut -d' ' -f2-
 }
+
+# The messages a stream-event buffer file sends, at their ticks: "tick STATUS DATA1 [DATA2]",
+# without those whose data bytes are above 127 (the end records).
+sent_messages() {
+  od -An -v -tu1 -w12 "$1" |
+    awk '{ tick += $1 + 256 * $2 + 65536 * $3 + 16777216 * $4
+           two = ($9 >= 192 && $9 < 224)
+           if ($10 > 127 || (!two && $11 > 127)) next
+           printf "%d %02X %02X", tick, $9, $10
+           if (!two) printf " %02X", $11
+           printf "\n" }'
+}
+
+# What a section's play that nothing follows ends with: All Notes Off on the five parts' channels.
+section_endings() {
+  printf '%s\n' "B9 7B 00" "BA 7B 00" "BB 7B 00" "BC 7B 00" "BD 7B 00"
+}
