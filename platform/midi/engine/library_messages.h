@@ -1,5 +1,6 @@
 // What the libraries under the MIDI layer print of their own accord (ALSA's library, libjack,
-// FluidSynth, RtMidi) comes through each library's own hook to one place. While the layer tries
+// FluidSynth) comes through each library's own hook to one place; RtMidi's reports go to the
+// port devices' own callback, which counts them (ports/port_devices.cpp). While the layer tries
 // something whose failure it reports itself (listing the devices, opening one, trying the audio
 // drivers, loading a soundfont), those messages are expected and dropped: the result code says
 // what happened in one line. Any other message is a real problem the layer has no result for; it
@@ -20,8 +21,8 @@ namespace brondel::platform {
 /// do nothing): JACK's error and info functions, ALSA's error handler, FluidSynth's log levels.
 void RouteLibraryMessages();
 
-/// One message of a library (the hooks' and RtMidi's error callbacks' way in): dropped while a
-/// scope expects messages, else written to standard error unless the same line was already.
+/// One message of a library (the hooks' way in): dropped while a scope expects messages, else
+/// written to standard error unless the same line was already.
 void LibraryMessage(std::string_view library, std::string_view text);
 
 /// While any of these lives (on any thread), library messages are expected and dropped.

@@ -13,20 +13,15 @@
 namespace brondel::platform {
 namespace {
 
-// An RtMidi output whose errors come to `errors` instead of being printed and thrown; its
-// warnings go where every library's messages go. Its constructor may still throw.
+// An RtMidi output whose errors and warnings (a message it could not send is one) are counted in
+// `problems` instead of being printed and thrown: the device's result codes report them. Its
+// constructor may still throw.
 std::unique_ptr<RtMidiOut> MakeRtMidiOut(RtMidi::Api api, const std::string& clientName,
-                                         int* errors) {
+                                         int* problems) {
   auto out = std::make_unique<RtMidiOut>(api, clientName);
   out->setErrorCallback(
-      [](RtMidiError::Type type, const std::string& text, void* count) {
-        if (type == RtMidiError::WARNING || type == RtMidiError::DEBUG_WARNING) {
-          LibraryMessage("RtMidi", text);
-        } else {
-          ++*static_cast<int*>(count);
-        }
-      },
-      errors);
+      [](RtMidiError::Type, const std::string&, void* count) { ++*static_cast<int*>(count); },
+      problems);
   return out;
 }
 
@@ -80,7 +75,7 @@ class RtMidiPortDevice final : public IMidiDevice {
   const std::string name_;
   const RtMidiPortOptions options_;
   std::unique_ptr<RtMidiOut> out_;
-  int errors_ = 0;  // errors RtMidi reported since Open
+  int errors_ = 0;  // errors and warnings RtMidi reported since Open
 };
 
 std::vector<std::string> RtMidiPortNames(RtMidi::Api api) {
