@@ -12,7 +12,8 @@
 // within a moment of its end), and at every Stop, the stream ends every note it started that
 // still sounds and sends All Notes Off on every channel it has used, on every device. A buffer
 // that follows another seamlessly (queued behind it, queued within that moment, or a looping
-// buffer's next repetition) starts where the other ended and cuts nothing.
+// buffer's next repetition) starts where the other ended and cuts no note it ends itself; a note
+// still sounding that it never ends (a part muted in a loop's next rendering) ends at the seam.
 #pragma once
 
 #include <array>

@@ -96,6 +96,30 @@ TEST_F(LoopTest, ABufferQueuedBehindALoopTakesOverAtItsNextSeam) {
   EXPECT_EQ(service->UnprepareHeader(handle, &second), kMidiNoError);
 }
 
+TEST_F(LoopTest, ANoteTheNextRenderingNeverEndsIsEndedAtTheSeam) {
+  // The bass holds a note over each seam, ended by the next repetition's first event. With the
+  // bass muted, the next rendering has nothing that would end it: it is ended at the seam, just
+  // before the new repetition starts; the drums, ended by their own, play on.
+  StartLoop(StreamBuffer({{0, 0x8A, 40, 0},
+                          {0, 0x99, 36, 100},
+                          {10, 0x89, 36, 0},
+                          {40, 0x9A, 40, 90},
+                          {50, 0x99, 0xFC, 0}}));
+  AdvanceTo(kBarLength + 300ms);
+  TMidiHeader muted;
+  const std::vector<std::uint8_t> drumsOnly =
+      StreamBuffer({{0, 0x99, 36, 100}, {10, 0x89, 36, 0}, {90, 0x99, 0xFC, 0}});
+  ASSERT_EQ(QueueLoop(drumsOnly, muted), kMidiNoError);
+  recorder->ClearRecording();
+  AdvanceTo(2 * kBarLength + 100ms);
+  const std::vector<RecordedMessage> recorded = recorder->Messages();
+  ASSERT_EQ(recorded.size(), 3u);
+  EXPECT_EQ(recorded[0].message, Msg(0x8A, 40, 0));
+  EXPECT_EQ(recorded[0].due, 2 * kBarLength);
+  EXPECT_EQ(recorded[1].message, Msg(0x99, 36, 100));
+  EXPECT_EQ(recorded[1].due, 2 * kBarLength);
+}
+
 TEST_F(LoopTest, StopEndsALoopAtOnceEndsItsNotesAndHandsEveryBufferBack) {
   StartLoop(kBar);
   TMidiHeader second;

@@ -18,6 +18,17 @@ MidiMicros SaturatingAdd(MidiMicros a, MidiMicros b) {
 
 }  // namespace
 
+NoteSet NotesEndedBy(const std::vector<StreamEvent>& events) {
+  NoteSet ended;
+  for (const StreamEvent& event : events) {
+    const int kind = event.message ? event.message->bytes[0] & 0xF0 : 0;
+    if (kind == 0x80 || (kind == 0x90 && event.message->bytes[2] == 0)) {
+      ended[event.message->bytes[0] & 0x0F].set(event.message->bytes[1]);
+    }
+  }
+  return ended;
+}
+
 void SoundingNotes::Track(const MidiMessage& message) {
   const int kind = message.bytes[0] & 0xF0;
   const std::size_t channel = message.bytes[0] & 0x0F;
@@ -30,17 +41,23 @@ void SoundingNotes::Track(const MidiMessage& message) {
   }
 }
 
-std::vector<MidiMessage> SoundingNotes::TakeEndings() {
-  std::vector<MidiMessage> endings;
+std::vector<MidiMessage> SoundingNotes::TakeNoteOffsBut(const NoteSet& ended) {
+  std::vector<MidiMessage> noteOffs;
   for (std::size_t channel = 0; channel < notes_.size(); ++channel) {
-    for (std::size_t key = 0; key < notes_[channel].size(); ++key) {
-      if (notes_[channel][key]) {
-        endings.push_back(
+    const std::bitset<128> cut = notes_[channel] & ~ended[channel];
+    for (std::size_t key = 0; key < cut.size(); ++key) {
+      if (cut[key]) {
+        noteOffs.push_back(
             {{static_cast<std::uint8_t>(0x80 | channel), static_cast<std::uint8_t>(key), 0}, 3});
       }
     }
-    notes_[channel].reset();
+    notes_[channel] &= ended[channel];
   }
+  return noteOffs;
+}
+
+std::vector<MidiMessage> SoundingNotes::TakeEndings() {
+  std::vector<MidiMessage> endings = TakeNoteOffsBut({});
   for (std::size_t channel = 0; channel < channels_.size(); ++channel) {
     if (channels_[channel]) {
       endings.push_back({{static_cast<std::uint8_t>(0xB0 | channel), kAllNotesOff, 0}, 3});
@@ -98,7 +115,8 @@ bool MidiStream::Queue(const TMidiHeader* header, std::vector<StreamEvent> event
   {
     std::lock_guard guard(mutex_);
     if (HoldsLocked(header)) return false;
-    queue_.push_back({header, std::move(events), loop});
+    const NoteSet ends = NotesEndedBy(events);
+    queue_.push_back({header, std::move(events), loop, ends});
     if (running_ && queue_.size() == 1) {
       MidiMicros start = clock_.Now();
       if (endOfPlay_) {
@@ -151,6 +169,9 @@ bool MidiStream::HoldsLocked(const TMidiHeader* header) const {
 
 void MidiStream::StartFront(MidiMicros at) {
   Buffer& front = queue_.front();
+  for (const MidiMessage& noteOff : sounding_.TakeNoteOffsBut(front.ends)) {
+    device_->Send(noteOff, at);
+  }
   front.next = 0;
   front.start = front.baseTime = at;
   front.baseTick = 0;

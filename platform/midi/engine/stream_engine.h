@@ -3,7 +3,9 @@
 // It repeats a looping buffer until another is queued behind it, keeps a short history of what
 // played when (so that the position can be told as the device sounds it, its latency taken off),
 // and ends whatever it started: at a Stop, and once a play has ended with nothing following it,
-// every note still sounding gets its note-off and every channel used gets All Notes Off.
+// every note still sounding gets its note-off and every channel used gets All Notes Off. Where
+// one buffer follows another seamlessly nothing is cut, except a note the next never ends (a
+// part muted in a loop's next rendering), which would sound on for ever.
 //
 // Threads: the stream's own thread (Run) sends every message to the device and reports each
 // buffer handed back; every public call comes from the service's caller (the window's thread, or
@@ -40,6 +42,12 @@ namespace brondel::platform {
 /// the stream end the notes of a play that nothing follows.
 inline constexpr MidiMicros kFollowWindow = std::chrono::milliseconds(50);
 
+/// A set of notes: one bit per key, per channel.
+using NoteSet = std::array<std::bitset<128>, 16>;
+
+/// The notes that `events` end somewhere (a note-off, or a note-on of velocity 0).
+NoteSet NotesEndedBy(const std::vector<StreamEvent>& events);
+
 /// What a stream has started and must end: the notes still sounding, per channel, and the
 /// channels it has sent on.
 class SoundingNotes {
@@ -47,12 +55,14 @@ class SoundingNotes {
   /// Follows note-ons (velocity above 0), note-offs (0x8n, or 0x9n with velocity 0) and the
   /// channel of every message.
   void Track(const MidiMessage& message);
+  /// A note-off for each sounding note that is not in `ended`, channel by channel; forgets them.
+  std::vector<MidiMessage> TakeNoteOffsBut(const NoteSet& ended);
   /// One note-off per sounding note, channel by channel, then All Notes Off (controller 123)
   /// on every channel used; forgets them all. Empty when nothing was sent since the last call.
   std::vector<MidiMessage> TakeEndings();
 
  private:
-  std::array<std::bitset<128>, 16> notes_;
+  NoteSet notes_;
   std::bitset<16> channels_;
 };
 
@@ -90,6 +100,7 @@ class MidiStream final {
     const TMidiHeader* header = nullptr;
     std::vector<StreamEvent> events;
     bool loop = false;
+    NoteSet ends;                   // the notes its events end
     std::size_t next = 0;           // the first event of this repetition not yet played
     std::uint32_t repetitions = 0;  // repetitions that have ended
     MidiMicros start{0};            // when this repetition started
@@ -113,6 +124,8 @@ class MidiStream final {
   /// The stream's thread: plays what is due, hands buffers back, sleeps until the next due time.
   void Run(std::unique_ptr<IMidiSleeper> sleeper);
   /// Starts the front buffer's next repetition (its first one, or the next of a loop) at `at`.
+  /// A note still sounding from before that the repetition never ends gets its note-off here:
+  /// the notes it ends itself (a note held over a loop's seam) sound on.
   void StartFront(MidiMicros at);
   MidiMicros DueTime(const Buffer& buffer, std::size_t index) const;
   /// When the front buffer's last event falls (its start when it has none).
