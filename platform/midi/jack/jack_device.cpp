@@ -20,7 +20,7 @@
 namespace brondel::platform {
 namespace {
 
-// The frame of a message that goes at the next frame.
+// The queue's time (a frame otherwise) of a message that goes at the next frame.
 constexpr std::int64_t kAtOnce = -1;
 
 // JACK's frames as the stream's clock: microseconds at the server's nominal rate, counted from

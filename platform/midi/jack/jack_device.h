@@ -36,8 +36,10 @@ struct JackDeviceOptions {
   std::string clientName = "Brondel";
   std::string portName = "midi_out";
   // How late the stream's thread may wake and still have its message reach the process
-  // callback before the message's frame comes round.
-  MidiMicros wakeMargin{5000};
+  // callback before the message's frame comes round: on a busy machine a thread can wake 10 ms
+  // late, and a late message would stretch the bar it falls in (a loop's seam with it). The
+  // sound starts this much (and a period) after a play is asked for; Stop is heard at once.
+  MidiMicros wakeMargin{20'000};
   std::size_t queueBlock = 4096;  // messages per block of the queue to the process callback
   // The most messages one period carries: receivers read a period's events in one go into
   // buffers of their own (jack_midi_dump holds 99), and a MIDI cable carries about 1,000 a
