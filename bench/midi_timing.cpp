@@ -535,9 +535,17 @@ void MeasurePlayLine(JackListener& listener, const std::vector<TimedMessage>& gr
   std::vector<Sample> samples;
   player->Start(buffer);
   const auto end = std::chrono::steady_clock::now() + 9s;
+  // A position is set against the frames read just before and after it; one whose reading was
+  // held up (the thread preempted in between) says nothing of the play line and is left out.
+  const auto maxReading = static_cast<std::int32_t>(listener.Rate() / 2000);  // half a ms
   while (std::chrono::steady_clock::now() < end) {
+    const jack_nframes_t before = listener.FrameNow();
     const TStreamPosition position = player->Position();
-    if (position.header != nullptr) samples.push_back({listener.FrameNow(), position.ticks});
+    const jack_nframes_t after = listener.FrameNow();
+    const auto reading = static_cast<std::int32_t>(after - before);
+    if (position.header != nullptr && reading <= maxReading) {
+      samples.push_back({before + static_cast<jack_nframes_t>(reading / 2), position.ticks});
+    }
     std::this_thread::sleep_for(1ms);
   }
   player->Stop();
