@@ -4,10 +4,11 @@
 // device.
 //
 // Threads: the service's caller (the window's thread) lists, opens and closes a device, and
-// asks Admit; while a stream is open on it, Send comes from the stream's thread and Silence
-// from Stop's caller or the closing stream, always under the stream's mutex, so a device never
-// sees two of them at once. A device with a real-time thread of its own (audio callback, JACK
-// process callback) hands messages to it without blocking (timed_queue.h).
+// asks Admit, and OutputLatency for a position; while a stream is open on it, Send comes from
+// the stream's thread, and Send (the endings of a play that has ended) or Silence from Stop's
+// caller or the closing stream, always under the stream's mutex, so a device never sees two of
+// them at once. A device with a real-time thread of its own (audio callback, JACK process
+// callback) hands messages to it without blocking (timed_queue.h).
 #pragma once
 #if !defined(BRONDEL_PLATFORM_MIDI_INTERNAL) && !defined(BRONDEL_PLATFORM_MIDI_TESTING_INSIDE)
 #error "This header is private to platform/midi: include platform/midi_service.h instead."

@@ -11,12 +11,13 @@
 // in order, late rather than lost. Only messages still queued when the client must close (the
 // server gone, or the port no longer taking them) are lost; Close reports them.
 //
-// Threads: the service's caller opens and closes it; Send comes from the stream's thread and
-// Silence from Stop's caller (or the closing stream). Both push onto one single-producer queue,
-// which is safe because the stream engine makes both calls under the stream's mutex: they never
-// overlap, and the mutex orders them (timed_queue.h). JACK's process thread is the queue's one
-// consumer; the count of lost messages and the server's shutdown are atomics. The frame clock is
-// read by the stream's thread and the service's caller under a mutex of its own.
+// Threads: the service's caller opens and closes it; Send comes from the stream's thread (and
+// Stop's caller), Silence from Stop's caller (or the closing stream). They push onto one
+// single-producer queue, which is safe because the stream engine makes every call under the
+// stream's mutex: they never overlap, and the mutex orders them (timed_queue.h). JACK's process
+// thread is the queue's one consumer; the count of lost messages and the server's shutdown are
+// atomics. The frame clock is read by the stream's thread and the service's caller under a mutex of
+// its own.
 #pragma once
 #if !defined(BRONDEL_PLATFORM_MIDI_INTERNAL) && !defined(BRONDEL_PLATFORM_MIDI_TESTING_INSIDE)
 #error "This header is private to platform/midi: include platform/midi_service.h instead."

@@ -4,10 +4,11 @@
 // is applied as it comes. The queue grows with a burst: nothing is applied out of its turn.
 //
 // Threads: the service's caller makes it, loads it and starts its driver before any stream plays
-// on it. Send comes from the stream's thread and Silence from Stop's caller, both under the
-// stream's mutex, so the queue has one producer at a time; Render runs on the audio driver's
-// thread, the queue's one consumer, and owns the buffer clock. The latency is the one value the
-// two sides share, an atomic; FluidSynth's own lock covers the calls into the synthesizer.
+// on it. Send comes from the stream's thread (and Stop's caller), Silence from Stop's caller,
+// all under the stream's mutex, so the queue has one producer at a time; Render runs on the
+// audio driver's thread, the queue's one consumer, and owns the buffer clock. The latency is the
+// one value the two sides share, an atomic (read for the position too); FluidSynth's own lock
+// covers the calls into the synthesizer.
 #pragma once
 #if !defined(BRONDEL_PLATFORM_MIDI_INTERNAL) && !defined(BRONDEL_PLATFORM_MIDI_TESTING_INSIDE)
 #error "This header is private to platform/midi: include platform/midi_service.h instead."
