@@ -173,13 +173,37 @@ class Player {
 
   bool ok() const { return ok_; }
 
-  void Start(const std::vector<std::uint8_t>& buffer) {
+  void Start(const std::vector<std::uint8_t>& buffer, std::uint32_t flags = 0) {
     done_ = false;
     header_ = {buffer.data(), static_cast<std::uint32_t>(buffer.size()),
-               static_cast<std::uint32_t>(buffer.size()), 0, 0};
+               static_cast<std::uint32_t>(buffer.size()), 0, flags};
     service_.PrepareHeader(handle_, &header_);
     service_.StreamOut(handle_, &header_);
     service_.StreamRestart(handle_);
+  }
+
+  /// Sets the time division for the next play.
+  void SetDivision(std::uint32_t division) { service_.StreamSetTimeDivision(handle_, division); }
+
+  TStreamPosition Position() {
+    TStreamPosition position;
+    service_.StreamPosition(handle_, &position);
+    return position;
+  }
+
+  /// Lets a looping buffer end at its next seam: an empty buffer takes over there.
+  void EndLoop() {
+    end_ = {};
+    service_.PrepareHeader(handle_, &end_);
+    service_.StreamOut(handle_, &end_);
+  }
+
+  /// Waits until every buffer started has been handed back.
+  void WaitUntilPlayed() {
+    while (service_.UnprepareHeader(handle_, &header_) != kMidiNoError ||
+           service_.UnprepareHeader(handle_, &end_) != kMidiNoError) {
+      std::this_thread::sleep_for(10ms);
+    }
   }
 
   // Plays the buffer to its end; the share of one core the process used meanwhile.
@@ -201,6 +225,7 @@ class Player {
   IMidiService& service_;
   MidiStreamHandle handle_ = 0;
   TMidiHeader header_;
+  TMidiHeader end_;
   std::atomic<bool> done_{false};
   bool ok_ = false;
 };
@@ -231,7 +256,7 @@ void MeasureRecorder(const std::vector<TimedMessage>& groove) {
   const MidiMicros stopAt = SystemMidiClock().Now();
   player.Stop();
   const auto recorded = recorder->Messages();
-  std::printf("recorder Stop to last note ended: %.0f us (%zu note-offs)\n",
+  std::printf("recorder Stop to last note ended: %.0f us (%zu note-offs and All Notes Off)\n",
               recorded.empty() ? 0.0 : Micros(recorded.back().sent - stopAt), recorded.size());
 }
 
@@ -246,7 +271,7 @@ class TimedForwarder final : public IMidiDevice {
     target_->Send(message, due);
     reached_.push_back(SystemMidiClock().Now());
   }
-  void Silence(std::span<const MidiMessage> noteOffs) override { target_->Silence(noteOffs); }
+  void Silence(std::span<const MidiMessage> endings) override { target_->Silence(endings); }
   MidiResult Close() override { return target_->Close(); }
   IMidiClock& Clock() override { return target_->Clock(); }
   const std::vector<MidiMicros>& Reached() const { return reached_; }
@@ -296,10 +321,13 @@ class JackListener {
   void Clear() {
     eventCount_ = 0;
     onsetCount_ = 0;
+    lost_ = 0;
   }
   std::vector<Event> Events() const {
     return {events_.begin(), events_.begin() + static_cast<std::ptrdiff_t>(eventCount_.load())};
   }
+  /// Events the port buffers said were lost on their way in, since the last Clear.
+  std::uint64_t Lost() const { return lost_; }
   std::vector<jack_nframes_t> Onsets() const {
     return {onsets_.begin(), onsets_.begin() + static_cast<std::ptrdiff_t>(onsetCount_.load())};
   }
@@ -313,6 +341,7 @@ class JackListener {
   void Process(jack_nframes_t frames) {
     const jack_nframes_t start = jack_last_frame_time(client_);
     void* midi = jack_port_get_buffer(midiIn_, frames);
+    lost_ += jack_midi_get_lost_event_count(midi);
     for (jack_nframes_t i = 0; i < jack_midi_get_event_count(midi); ++i) {
       jack_midi_event_t event;
       if (jack_midi_event_get(&event, midi, i) != 0 || eventCount_ >= events_.size()) continue;
@@ -346,6 +375,7 @@ class JackListener {
   std::atomic<std::size_t> eventCount_{0};
   std::atomic<std::size_t> onsetCount_{0};
   std::atomic<jack_nframes_t> lastLoud_{0};
+  std::atomic<std::uint64_t> lost_{0};
   std::uint32_t quietFrames_ = kQuietBeforeOnset;
 };
 
@@ -366,7 +396,9 @@ void MeasureJack(JackListener& listener, const std::vector<TimedMessage>& groove
   listener.Clear();
   const double cpu = player.PlayToEnd(buffer);
   std::this_thread::sleep_for(100ms);  // the device plays each message a fixed latency later
-  const auto events = listener.Events();
+  auto events = listener.Events();
+  // The groove's own messages; the All Notes Off that end the play come after them.
+  events.resize(std::min(events.size(), groove.size()));
   std::vector<double> arrivals;
   std::vector<double> expected;
   for (const auto& event : events) {
@@ -471,6 +503,163 @@ void MeasureSynthAudio(JackListener& listener) {
       FramesToMicros(static_cast<std::int32_t>(listener.LastLoud() - stopFrame), listener.Rate()));
 }
 
+// The JACK device as the program finds it in the system's device list, playing to the listener.
+std::unique_ptr<Player> ListenerPlayer(IMidiService& service) {
+  const std::vector<std::string> names = service.OutputDeviceNames();
+  const auto port = std::find(names.begin(), names.end(), "brondel-timing:midi_in");
+  if (port == names.end()) return nullptr;
+  return std::make_unique<Player>(service, static_cast<std::uint32_t>(port - names.begin()));
+}
+
+double Median(std::vector<double> values) {
+  return Percentile(std::move(values), 0.5);
+}
+
+// The play line: while the groove plays at 480 ticks a quarter (a tick is 1.04 ms), the stream's
+// position is asked every millisecond and set against the music on the wire at that moment: the
+// tick of the last message received, plus the frames since. The error is reported in ms.
+void MeasurePlayLine(JackListener& listener, const std::vector<TimedMessage>& groove) {
+  constexpr std::uint32_t kFine = 5 * kDivision;
+  std::vector<TimedMessage> fine = groove;
+  for (TimedMessage& event : fine) event.tick *= 5;
+  const auto service = MakeSystemMidiService();
+  const auto player = ListenerPlayer(*service);
+  if (!player) return;
+  player->SetDivision(kFine);
+  const std::vector<std::uint8_t> buffer = ToBuffer(fine);
+  listener.Clear();
+  struct Sample {
+    jack_nframes_t frame;
+    std::uint64_t ticks;
+  };
+  std::vector<Sample> samples;
+  player->Start(buffer);
+  const auto end = std::chrono::steady_clock::now() + 9s;
+  // A position is set against the frames read just before and after it; one whose reading was
+  // held up (the thread preempted in between) says nothing of the play line and is left out.
+  const auto maxReading = static_cast<std::int32_t>(listener.Rate() / 2000);  // half a ms
+  while (std::chrono::steady_clock::now() < end) {
+    const jack_nframes_t before = listener.FrameNow();
+    const TStreamPosition position = player->Position();
+    const jack_nframes_t after = listener.FrameNow();
+    const auto reading = static_cast<std::int32_t>(after - before);
+    if (position.header != nullptr && reading <= maxReading) {
+      samples.push_back({before + static_cast<jack_nframes_t>(reading / 2), position.ticks});
+    }
+    std::this_thread::sleep_for(1ms);
+  }
+  player->Stop();
+  const auto events = listener.Events();
+  const double framesPerTick = listener.Rate() * 500'000.0 / kFine / 1e6;
+  std::vector<double> errors;
+  std::size_t next = 0;
+  for (const Sample& sample : samples) {
+    while (next < events.size() &&
+           static_cast<std::int32_t>(events[next].frame - sample.frame) <= 0) {
+      ++next;
+    }
+    if (next == 0) continue;  // nothing on the wire yet
+    const double wireTicks =
+        static_cast<double>(fine[next - 1].tick) +
+        static_cast<std::int32_t>(sample.frame - events[next - 1].frame) / framesPerTick;
+    errors.push_back(std::fabs(static_cast<double>(sample.ticks) - std::floor(wireTicks)) * 500.0 /
+                     kFine);
+  }
+  if (errors.empty()) {
+    std::printf("jack     play line: no position while the groove played\n");
+    return;
+  }
+  std::printf(
+      "jack     play line against the wire over %zu positions: median %.2f ms, worst %.2f ms "
+      "(ticks of %.2f ms)\n",
+      errors.size(), Median(errors), *std::max_element(errors.begin(), errors.end()),
+      500.0 / kFine);
+}
+
+// A bar of four beats looping eight times: the frames between each repetition's first message
+// and the next one's, against one bar.
+void MeasureLoopSeam(JackListener& listener) {
+  std::vector<TimedMessage> bar;
+  for (std::uint64_t beat = 0; beat < 4; ++beat) {
+    bar.push_back(
+        {beat * kDivision, {{0x99, static_cast<std::uint8_t>(beat == 0 ? 36 : 42), 100}, 3}});
+    bar.push_back(
+        {beat * kDivision + 10, {{0x89, static_cast<std::uint8_t>(beat == 0 ? 36 : 42), 0}, 3}});
+  }
+  bar.push_back({4 * kDivision, {{0xB9, 7, 100}, 3}});  // the bar's end: a repetition starts here
+  // The last event starts the next repetition at the same moment; the listener sees both.
+  const auto service = MakeSystemMidiService();
+  const auto player = ListenerPlayer(*service);
+  if (!player) return;
+  const std::vector<std::uint8_t> buffer = ToBuffer(bar);
+  listener.Clear();
+  player->Start(buffer, kHeaderLoop);
+  while (player->Position().repetitions < 7) std::this_thread::sleep_for(10ms);
+  player->EndLoop();
+  player->WaitUntilPlayed();
+  std::this_thread::sleep_for(100ms);
+  std::vector<jack_nframes_t> starts;
+  for (const auto& event : listener.Events()) {
+    if (event.bytes[0] == 0x99 && event.bytes[1] == 36) starts.push_back(event.frame);
+  }
+  const double barFrames = listener.Rate() * 4 * 0.5;
+  std::vector<double> seams;
+  for (std::size_t i = 1; i < starts.size(); ++i) {
+    seams.push_back(static_cast<std::int32_t>(starts[i] - starts[i - 1]) - barFrames);
+  }
+  if (seams.empty()) {
+    std::printf("jack     loop: no repetition arrived\n");
+    return;
+  }
+  std::printf(
+      "jack     loop seams over %zu repetitions: median %+.1f frames, worst %+.1f frames off one "
+      "bar of %.0f frames\n",
+      starts.size(), Median(seams),
+      *std::max_element(seams.begin(), seams.end(),
+                        [](double a, double b) { return std::fabs(a) < std::fabs(b); }),
+      barFrames);
+}
+
+// 3,000 note-offs and the note-off of a sounding note at one tick, after a set-up block of 30
+// messages: how many arrive, how many the port lost, and how late the last one came.
+void MeasureBurst(JackListener& listener) {
+  std::vector<TimedMessage> burst;
+  for (std::uint8_t channel = 9; channel < 14; ++channel) {
+    burst.push_back({0, {{static_cast<std::uint8_t>(0xC0 | channel), 0, 0}, 2}});
+    for (const int controller : {0, 7, 10, 91, 93}) {
+      burst.push_back(
+          {0,
+           {{static_cast<std::uint8_t>(0xB0 | channel), static_cast<std::uint8_t>(controller), 0},
+            3}});
+    }
+  }
+  burst.push_back({0, {{0x99, 60, 100}, 3}});
+  for (int i = 0; i < 3000; ++i) burst.push_back({10, {{0x99, 61, 0}, 3}});
+  burst.push_back({10, {{0x99, 60, 0}, 3}});
+  const auto service = MakeSystemMidiService();
+  const auto player = ListenerPlayer(*service);
+  if (!player) return;
+  player->SetDivision(100);
+  listener.Clear();
+  player->PlayToEnd(ToBuffer(burst));
+  std::this_thread::sleep_for(1s);
+  const auto events = listener.Events();
+  const bool ended = std::any_of(events.begin(), events.end(), [](const auto& event) {
+    return event.bytes[0] == 0x99 && event.bytes[1] == 60 && event.bytes[2] == 0;
+  });
+  const double lastLate =
+      events.size() > 31
+          ? FramesToMicros(static_cast<std::int32_t>(events.back().frame - events[31].frame),
+                           listener.Rate()) /
+                1000.0
+          : 0;
+  std::printf(
+      "jack     burst: %zu messages sent, %zu arrived (%zu of them the endings), %zu lost by the "
+      "port, the sounding note %s; the burst spread over %.1f ms\n",
+      burst.size(), events.size(), events.size() - std::min(events.size(), burst.size()),
+      static_cast<std::size_t>(listener.Lost()), ended ? "ended" : "NOT ended", lastLate);
+}
+
 // The listener's own share of a core, which the jack and synth figures include.
 void MeasureListener() {
   const double share = CoreShareWhile([] { std::this_thread::sleep_for(5s); });
@@ -492,6 +681,9 @@ int main() {
     return 0;
   }
   MeasureJack(listener, groove);
+  MeasurePlayLine(listener, groove);
+  MeasureLoopSeam(listener);
+  MeasureBurst(listener);
   MeasureSynthReach(groove);
   MeasureSynthAudio(listener);
   MeasureListener();

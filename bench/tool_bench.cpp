@@ -163,8 +163,9 @@ void MeasureWav(const fs::path& tool, const fs::path& work, const TSection& sect
   const double whole = MedianSeconds(Command(command, 0));
   const double inProcess = MedianSeconds([&] {
     return brondel::platform::RenderStreamOffline(section.buffer,
-                                                  static_cast<std::uint32_t>(section.tempo))
-        .error.empty();
+                                                  static_cast<std::uint32_t>(section.tempo),
+                                                  [](std::span<const float>) { return true; })
+        .empty();
   });
   std::printf(
       "wav: %s (%s section %d, %.2f s of music): the command %.3f s = %.1fx real time; "

@@ -7,6 +7,13 @@
 // Threads: the program calls the service from one thread (the window's, or brondel-tool's main
 // thread). Every open stream plays its queued buffers on a thread of its own, which calls only
 // the buffer-done notifier; the service's calls are nonetheless safe from any thread.
+//
+// The end of a play: when a buffer has played to its end and nothing follows it (nothing queued
+// within a moment of its end), and at every Stop, the stream ends every note it started that
+// still sounds and sends All Notes Off on every channel it has used, on every device. A buffer
+// that follows another seamlessly (queued behind it, queued within that moment, or a looping
+// buffer's next repetition) starts where the other ended and cuts no note it ends itself; a note
+// still sounding that it never ends (a part muted in a loop's next rendering) ends at the seam.
 #pragma once
 
 #include <array>
@@ -40,6 +47,7 @@ enum : MidiResult {
   kMidiStillPlaying = 65,  // the stream still holds the buffer
   kMidiNotReady = 67,      // device busy
   kMidiNoSoundfont = 80,   // the built-in synthesizer found no General MIDI soundfont
+  kMidiMessagesLost = 81,  // the device closed with messages it could not deliver
 };
 
 /// The one stream header: the buffer lent to the stream for the length of a play.
@@ -56,6 +64,22 @@ enum : std::uint32_t {
   kHeaderDone = 0x01,
   kHeaderPrepared = 0x02,
   kHeaderInQueue = 0x10,
+};
+
+/// Header flag (our own): the buffer repeats until a buffer is queued behind it or the stream
+/// stops; each repetition starts where the previous one's last event falls (one section length
+/// for a rendered section, so repetitions join without a gap). A buffer queued behind a looping
+/// one starts at its next seam, so a changed rendering takes over at the next repetition. A
+/// buffer whose last event falls on its first moment plays once.
+inline constexpr std::uint32_t kHeaderLoop = 0x100;
+
+/// Where the stream is: the header of the buffer now sounding (nullptr when none), the ticks of
+/// it played so far counted from its start (from the start of the current repetition when it
+/// loops), and how many repetitions of it have ended.
+struct TStreamPosition {
+  const TMidiHeader* header = nullptr;
+  std::uint64_t ticks = 0;
+  std::uint32_t repetitions = 0;
 };
 
 using MidiStreamHandle = std::uint32_t;  // 0 is never a valid handle
@@ -83,6 +107,10 @@ class IMidiService {
   virtual MidiResult StreamRestart(MidiStreamHandle handle) = 0;
   /// kMidiStillPlaying while the stream holds the buffer, 0 once it has been handed back.
   virtual MidiResult UnprepareHeader(MidiStreamHandle handle, TMidiHeader* header) = 0;
+  /// Fills `position` as the device sounds it: its output latency taken off, so the ticks match
+  /// what arrives on the wire (or in the speaker), not what the engine has handed over. The
+  /// ticks follow time divisions set while playing; after a Stop nothing is sounding.
+  virtual MidiResult StreamPosition(MidiStreamHandle handle, TStreamPosition* position) = 0;
   /// A text for every result code.
   virtual std::string ErrorText(MidiResult code) = 0;
   /// `notifier` is called on a stream's thread whenever a queued buffer has been handed back

@@ -1,44 +1,23 @@
 // devices and play: the window's device list, and a section played on one of its devices by the
 // window's own playback, in time, until its end or Ctrl-C.
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <csignal>
 #include <functional>
 #include <mutex>
 
 #include "platform/midi_service.h"
 #include "playback/playback.h"
 #include "tools/commands.h"
+#include "tools/interrupt.h"
 #include "tools/rhythm_input.h"
 
 namespace brondel::tool {
 
 namespace {
 
-constexpr int kExitInterrupted = 130;  // 128 + SIGINT, as shells report it
 // How often a waiting play looks at Ctrl-C; a signal handler may not wake a condition variable.
 constexpr std::chrono::milliseconds kInterruptPoll{20};
-
-std::atomic<bool> gInterrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
-
-extern "C" void OnInterrupt(int) {
-  gInterrupted.store(true);
-}
-
-// Ctrl-C sets a flag for the length of a play; the shell's default comes back afterwards.
-class TInterruptCatcher {
- public:
-  TInterruptCatcher() : previous_(std::signal(SIGINT, OnInterrupt)) { gInterrupted.store(false); }
-  ~TInterruptCatcher() { std::signal(SIGINT, previous_); }
-  TInterruptCatcher(const TInterruptCatcher&) = delete;
-  TInterruptCatcher& operator=(const TInterruptCatcher&) = delete;
-
- private:
-  void (*previous_)(int);
-};
 
 // The window's part of a play without a window: messages go to the error stream, and waiting
 // sleeps until the stream hands the buffer back or Ctrl-C asks for the Stop command.
@@ -66,10 +45,11 @@ class TConsoleHost : public IPlaybackHost {
   void WaitForEvents() override {
     {
       std::unique_lock lock(mutex_);
-      wake_.wait_for(lock, kInterruptPoll, [this] { return done_ || gInterrupted.load(); });
+      wake_.wait_for(lock, kInterruptPoll,
+                     [this] { return done_ || TInterruptCatcher::Requested(); });
       done_ = false;
     }
-    if (gInterrupted.exchange(false)) {
+    if (TInterruptCatcher::Take()) {
       interrupted_ = true;
       stop_();
     }

@@ -39,6 +39,12 @@ class TQueueCapture : public platform::IMidiService {
                                        platform::TMidiHeader*) override {
     return 0;
   }
+  /// Nothing ever sounds: every buffer is handed back as soon as it starts.
+  platform::MidiResult StreamPosition(platform::MidiStreamHandle,
+                                      platform::TStreamPosition* position) override {
+    *position = {};
+    return 0;
+  }
   std::string ErrorText(platform::MidiResult code) override;
   void SetBufferDoneNotifier(std::function<void()> notifier) override {
     notifier_ = std::move(notifier);

@@ -99,12 +99,14 @@ const std::vector<TCommand>& Commands() {
        1,
        RunExportMidi},
       {"wav",
-       "wav FILE SECTION -o OUT.wav",
+       "wav FILE SECTION -o OUT.wav [--max-minutes N]",
        "a section rendered offline to a WAV file",
-       "Renders SECTION with the built-in synthesizer's soundfont (FluidR3_GM.sf2, else\n"
-       "TimGM6mb.sf2), each message at its own sample, faster than real time, as a 44.1 kHz\n"
-       "16-bit stereo WAV file as long as the section.\n",
-       {kOutput},
+       "Renders SECTION with the built-in synthesizer's soundfont (the file BRONDEL_SOUNDFONT\n"
+       "names, else the system's General MIDI soundfont), each message at its own sample,\n"
+       "faster than real time, as a 44.1 kHz 16-bit stereo WAV file as long as the section,\n"
+       "written as it is rendered. A section longer than N minutes of audio (default 60) is\n"
+       "refused. On a terminal a long render shows how far it has come.\n",
+       {kOutput, {"--max-minutes", "N", false}},
        2,
        2,
        RunWav},

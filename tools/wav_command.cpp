@@ -1,23 +1,87 @@
-// wav: a section as the built-in synthesizer sounds it, rendered offline to a WAV file.
+// wav: a section as the built-in synthesizer sounds it, rendered offline to a WAV file block by
+// block, so memory stays small however long the section; a section of more than an hour of
+// audio (the timeline allows nine) is refused unless --max-minutes allows it.
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+
+#include "platform/files/file_io.h"
 #include "platform/offline_synth.h"
 #include "tools/commands.h"
+#include "tools/interrupt.h"
 #include "tools/queue_capture.h"
 #include "tools/rhythm_input.h"
 #include "tools/wav_file.h"
 
 namespace brondel::tool {
 
+namespace {
+
+constexpr int kSampleRate = 44100;
+constexpr std::uint64_t kDefaultMaxMinutes = 60;
+// A render this long is worth a progress line (at about 30 times real time, a minute of music).
+constexpr std::chrono::seconds kProgressAfter{2};
+
+std::uint64_t MaxMinutes(const TCommandLine& line) {
+  if (!line.Has("--max-minutes")) return kDefaultMaxMinutes;
+  const std::string text = line.Value("--max-minutes");
+  const bool digits =
+      !text.empty() && text.size() < 10 &&
+      std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+  if (!digits || std::stoull(text) == 0) {
+    throw TUsageError("--max-minutes takes a whole number of minutes, not '" + text + "'");
+  }
+  return std::stoull(text);
+}
+
+void CheckLength(const std::string& path, int section, std::uint64_t frames,
+                 std::uint64_t maxMinutes) {
+  const std::string lasts = std::string(kSectionNames[static_cast<std::size_t>(section)]) +
+                            " lasts " + AudioClock(frames / kSampleRate) + " of audio";
+  if (frames > maxMinutes * 60 * kSampleRate) {
+    throw TFileError(path, lasts + ", more than the " + std::to_string(maxMinutes) +
+                               " minutes allowed (--max-minutes allows more)");
+  }
+  if (frames > kMaxWavFrames) {
+    throw TFileError(path, lasts + ", more than a WAV file holds (" +
+                               AudioClock(kMaxWavFrames / kSampleRate) + ")");
+  }
+}
+
+}  // namespace
+
 int RunWav(const TCommandLine& line, TConsole& console) {
   const std::string& path = line.positional[0];
   const int section = SectionOf(path, line.positional[1]);
+  const std::uint64_t maxMinutes = MaxMinutes(line);
   TRhythmDocuments docs = OpenAsMainFile(path, console.err);
   const TEventBuffer buffer = SectionBuffer(path, docs, section);
   // The window sets the stream's time division to the tempo byte before it plays.
-  const platform::OfflineAudio audio =
-      platform::RenderStreamOffline(buffer, docs.slots[kMainSlot].header.Tempo());
-  if (!audio.error.empty()) throw TFileError(path, "cannot render: " + audio.error);
+  const std::uint32_t division = docs.slots[kMainSlot].header.Tempo();
+  const std::optional<std::uint64_t> frames =
+      platform::OfflineFrameCount(buffer, division, kSampleRate);
+  if (!frames) throw TFileError(path, "cannot render: a tempo byte of 0");
+  CheckLength(path, section, *frames, maxMinutes);
+
   const std::string out = line.Value("-o");
-  WriteOutput(out, BuildWavFile(out, audio.samples, audio.sampleRate), console.out);
+  const TInterruptCatcher catcher;  // Ctrl-C ends the render and leaves no file behind
+  TWavWriter wav(out, console.out, *frames, kSampleRate);
+  TRenderProgress progress(
+      console.err, *frames, kSampleRate,
+      platform::StandardErrorIsTerminal() ? std::optional(kProgressAfter) : std::nullopt);
+  bool written = true;
+  const std::string error = platform::RenderStreamOffline(
+      buffer, division,
+      [&](std::span<const float> samples) {
+        progress.Add(samples.size() / 2);
+        return !TInterruptCatcher::Requested() && (written = wav.Append(samples));
+      },
+      platform::GeneralMidiSoundfonts(), kSampleRate);
+  progress.Finish();
+  if (TInterruptCatcher::Requested()) return kExitInterrupted;
+  if (!written) wav.Finish();  // throws why the output failed
+  if (!error.empty()) throw TFileError(path, "cannot render: " + error);
+  wav.Finish();
   return kExitOk;
 }
 

@@ -1,83 +1,162 @@
 #include "tools/wav_file.h"
 
-#include <sndfile.h>
-
 #include <algorithm>
-#include <cstring>
-#include <memory>
+#include <cmath>
+#include <limits>
+#include <string_view>
 
 #include "tools/command_line.h"
+#include "tools/rhythm_input.h"
 
 namespace brondel::tool {
 
 namespace {
 
-// A file in memory for libsndfile's virtual I/O.
-struct TMemoryFile {
-  std::vector<std::uint8_t> bytes;
-  sf_count_t position = 0;
-};
+constexpr std::uint16_t kChannels = 2;
+constexpr std::uint16_t kBytesPerSample = 2;
 
-TMemoryFile& Memory(void* user) {
-  return *static_cast<TMemoryFile*>(user);
+void AppendLe(std::vector<std::uint8_t>& bytes, std::uint32_t value, int size) {
+  for (int i = 0; i < size; ++i) bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
 }
 
-sf_count_t Length(void* user) {
-  return static_cast<sf_count_t>(Memory(user).bytes.size());
+void AppendTag(std::vector<std::uint8_t>& bytes, std::string_view tag) {
+  for (const char c : tag) bytes.push_back(static_cast<std::uint8_t>(c));
 }
 
-sf_count_t Seek(sf_count_t offset, int whence, void* user) {
-  TMemoryFile& file = Memory(user);
-  const sf_count_t base = whence == SEEK_SET   ? 0
-                          : whence == SEEK_CUR ? file.position
-                                               : static_cast<sf_count_t>(file.bytes.size());
-  file.position = std::max<sf_count_t>(0, base + offset);
-  return file.position;
-}
+constexpr std::chrono::milliseconds kProgressInterval{250};
 
-sf_count_t Read(void* destination, sf_count_t count, void* user) {
-  TMemoryFile& file = Memory(user);
-  const auto available =
-      std::max<sf_count_t>(0, static_cast<sf_count_t>(file.bytes.size()) - file.position);
-  const sf_count_t read = std::min(count, available);
-  std::memcpy(destination, file.bytes.data() + file.position, static_cast<std::size_t>(read));
-  file.position += read;
-  return read;
-}
-
-sf_count_t Write(const void* source, sf_count_t count, void* user) {
-  TMemoryFile& file = Memory(user);
-  const auto end = static_cast<std::size_t>(file.position + count);
-  if (end > file.bytes.size()) file.bytes.resize(end);
-  std::memcpy(file.bytes.data() + file.position, source, static_cast<std::size_t>(count));
-  file.position += count;
-  return count;
-}
-
-sf_count_t Tell(void* user) {
-  return Memory(user).position;
+// As libsndfile converts, which wrote these files before: to 32 bits (1.0 is 2^31, rounded to
+// the nearest, clipped), then the top 16 of them.
+std::int16_t ToPcm16(float sample) {
+  const float scaled = sample * 2147483648.0f;
+  std::int32_t wide = std::numeric_limits<std::int32_t>::max();
+  if (!(scaled > -2147483648.0f)) {
+    wide = std::numeric_limits<std::int32_t>::min();
+  } else if (scaled < 2147483647.0f) {
+    wide = static_cast<std::int32_t>(std::lrintf(scaled));
+  }
+  return static_cast<std::int16_t>(wide >> 16);
 }
 
 }  // namespace
 
-std::vector<std::uint8_t> BuildWavFile(const std::string& out,
-                                       const std::vector<float>& stereoSamples, int sampleRate) {
-  SF_VIRTUAL_IO io{Length, Seek, Read, Write, Tell};
-  SF_INFO info{};
-  info.samplerate = sampleRate;
-  info.channels = 2;
-  info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-  TMemoryFile memory;
-  std::unique_ptr<SNDFILE, decltype(&sf_close)> file(
-      sf_open_virtual(&io, SFM_WRITE, &info, &memory), sf_close);
-  if (!file) throw TFileError(out, std::string("cannot make a WAV file: ") + sf_strerror(nullptr));
-  sf_command(file.get(), SFC_SET_CLIPPING, nullptr, SF_TRUE);
-  const auto frames = static_cast<sf_count_t>(stereoSamples.size() / 2);
-  if (sf_writef_float(file.get(), stereoSamples.data(), frames) != frames) {
-    throw TFileError(out, std::string("cannot write the WAV data: ") + sf_strerror(file.get()));
+std::string AudioClock(std::uint64_t seconds) {
+  const std::uint64_t hours = seconds / 3600;
+  const std::uint64_t minutes = seconds / 60 % 60;
+  // Appended piece by piece: GCC 12 at -O3 misreads "0" + std::string&& (-Wrestrict).
+  std::string clock;
+  const auto append = [&clock](std::uint64_t value, bool twoDigits) {
+    if (twoDigits && value < 10) clock += '0';
+    clock += std::to_string(value);
+  };
+  if (hours > 0) {
+    append(hours, false);
+    clock += ':';
   }
-  file.reset();  // closing writes the final header lengths
-  return std::move(memory.bytes);
+  append(minutes, hours > 0);
+  clock += ':';
+  append(seconds % 60, true);
+  return clock;
+}
+
+std::vector<std::uint8_t> WavHeader(std::uint64_t frames, int sampleRate) {
+  const auto dataBytes = static_cast<std::uint32_t>(frames * kChannels * kBytesPerSample);
+  const auto rate = static_cast<std::uint32_t>(sampleRate);
+  std::vector<std::uint8_t> header;
+  AppendTag(header, "RIFF");
+  AppendLe(header, 36 + dataBytes, 4);
+  AppendTag(header, "WAVE");
+  AppendTag(header, "fmt ");
+  AppendLe(header, 16, 4);  // the format chunk's size
+  AppendLe(header, 1, 2);   // PCM
+  AppendLe(header, kChannels, 2);
+  AppendLe(header, rate, 4);
+  AppendLe(header, rate * kChannels * kBytesPerSample, 4);  // bytes a second
+  AppendLe(header, kChannels * kBytesPerSample, 2);         // bytes a frame
+  AppendLe(header, 8 * kBytesPerSample, 2);                 // bits a sample
+  AppendTag(header, "data");
+  AppendLe(header, dataBytes, 4);
+  return header;
+}
+
+void AppendPcm16(std::span<const float> samples, std::vector<std::uint8_t>& bytes) {
+  for (const float sample : samples) {
+    AppendLe(bytes, static_cast<std::uint16_t>(ToPcm16(sample)), kBytesPerSample);
+  }
+}
+
+TWavWriter::TWavWriter(const std::string& out, std::ostream& standardOutput, std::uint64_t frames,
+                       int sampleRate)
+    : out_(out),
+      standardOutput_(standardOutput),
+      bytes_(WavHeader(frames, sampleRate)),
+      framesLeft_(frames) {
+  if (out_ != kStandardOutputName) {
+    file_ = std::make_unique<platform::TSafeFileWriter>(out_);
+    if (!file_->Error().empty()) throw TFileError(out_, "cannot write: " + file_->Error());
+  }
+}
+
+TWavWriter::~TWavWriter() = default;
+
+bool TWavWriter::Append(std::span<const float> samples) {
+  if (!Write(bytes_)) return false;  // the header, or what the last block left (nothing)
+  bytes_.clear();
+  AppendPcm16(samples, bytes_);
+  framesLeft_ -= std::min<std::uint64_t>(framesLeft_, samples.size() / kChannels);
+  const bool written = Write(bytes_);
+  bytes_.clear();
+  return written;
+}
+
+void TWavWriter::Finish() {
+  Write(bytes_);  // the header of a file without frames
+  bytes_.clear();
+  if (file_ && !file_->Error().empty()) throw TFileError(out_, "cannot write: " + file_->Error());
+  if (!file_) {
+    standardOutput_.flush();
+    if (!standardOutput_) throw TFileError(out_, "cannot write to the standard output");
+  }
+  // The header promised this many frames: a shorter file must not take the target's place.
+  if (framesLeft_ > 0) throw TFileError(out_, "cannot write: the audio ended before the section");
+  if (file_ && !file_->Commit()) throw TFileError(out_, "cannot write: " + file_->Error());
+}
+
+bool TWavWriter::Write(std::span<const std::uint8_t> bytes) {
+  if (bytes.empty()) return true;
+  if (file_) return file_->Write(bytes);
+  standardOutput_.write(reinterpret_cast<const char*>(bytes.data()),
+                        static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(standardOutput_);
+}
+
+TRenderProgress::TRenderProgress(std::ostream& terminal, std::uint64_t totalFrames, int sampleRate,
+                                 std::optional<std::chrono::steady_clock::duration> showAfter)
+    : terminal_(terminal),
+      totalFrames_(totalFrames),
+      sampleRate_(sampleRate),
+      showFrom_(showAfter ? std::optional(std::chrono::steady_clock::now() + *showAfter)
+                          : std::nullopt) {}
+
+void TRenderProgress::Add(std::uint64_t frames) {
+  frames_ += frames;
+  const auto now = std::chrono::steady_clock::now();
+  if (!showFrom_ || now < *showFrom_ || (shownAt_ && now - *shownAt_ < kProgressInterval)) return;
+  shownAt_ = now;
+  Show();
+}
+
+void TRenderProgress::Finish() {
+  if (!shownAt_) return;
+  Show();
+  terminal_ << '\n' << std::flush;
+}
+
+void TRenderProgress::Show() {
+  const auto rate = static_cast<std::uint64_t>(sampleRate_);
+  const std::uint64_t percent = totalFrames_ > 0 ? 100 * frames_ / totalFrames_ : 100;
+  terminal_ << "\rbrondel-tool wav: rendered " << AudioClock(frames_ / rate) << " of "
+            << AudioClock(totalFrames_ / rate) << " (" << percent << "%)" << std::flush;
 }
 
 }  // namespace brondel::tool

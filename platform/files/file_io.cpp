@@ -6,7 +6,9 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <random>
+#include <span>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -120,7 +122,7 @@ TTarget ResolveTarget(const std::string& path) {
   return target;
 }
 
-std::string WriteAll(int fd, const std::vector<std::uint8_t>& bytes) {
+std::string WriteAll(int fd, std::span<const std::uint8_t> bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -152,25 +154,51 @@ void SyncFolderOf(const std::string& file) {
   ::close(fd);
 }
 
-// Writes, flushes to the disk and closes a temporary file beside the target; on failure it is
-// removed again.
-std::string Prepare(const std::string& path, const std::vector<std::uint8_t>& bytes,
-                    TPreparedFile& prepared) {
-  IgnoreFileSizeSignal();
-  const TTarget target = ResolveTarget(path);
-  if (!target.error.empty()) return target.error;
-  std::string error;
-  const int fd = CreateNewFile(target.path, prepared.temporary, error);
-  if (fd < 0) return error;
-  prepared.target = target.path;
-  error = WriteAll(fd, bytes);
-  if (error.empty() && target.exists) error = TakeOverAttributes(fd, target.info);
-  if (error.empty() && ::fsync(fd) != 0) error = Reason(errno);
-  // Some file systems report a failed write only when the file is closed.
-  if (::close(fd) != 0 && error.empty()) error = Reason(errno);
-  if (!error.empty()) Discard({prepared});
-  return error;
-}
+// A temporary file beside its target, being written: started, written piece by piece, then
+// flushed to the disk and closed, checked at every step; on failure it is removed again.
+class TPendingFile {
+ public:
+  ~TPendingFile() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+
+  std::string Start(const std::string& path) {
+    IgnoreFileSizeSignal();
+    const TTarget target = ResolveTarget(path);
+    if (!target.error.empty()) return target.error;
+    std::string error;
+    fd_ = CreateNewFile(target.path, prepared_.temporary, error);
+    if (fd_ < 0) return error;
+    prepared_.target = target.path;
+    if (target.exists) old_ = target.info;
+    return {};
+  }
+
+  std::string Write(std::span<const std::uint8_t> bytes) { return WriteAll(fd_, bytes); }
+
+  std::string Finish() {
+    std::string error;
+    if (old_) error = TakeOverAttributes(fd_, *old_);
+    if (error.empty() && ::fsync(fd_) != 0) error = Reason(errno);
+    // Some file systems report a failed write only when the file is closed.
+    if (::close(fd_) != 0 && error.empty()) error = Reason(errno);
+    fd_ = -1;
+    return error;
+  }
+
+  void Discard() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (!prepared_.temporary.empty()) std::remove(prepared_.temporary.c_str());
+  }
+
+  const TPreparedFile& Prepared() const { return prepared_; }
+
+ private:
+  int fd_ = -1;
+  TPreparedFile prepared_;
+  std::optional<struct stat> old_;  // the target's status, when it exists
+};
 
 std::string Replace(const TPreparedFile& file) {
   if (std::rename(file.temporary.c_str(), file.target.c_str()) != 0) return Reason(errno);
@@ -196,26 +224,43 @@ int CreateNewFile(const std::string& base, std::string& created, std::string& er
   return -1;
 }
 
-std::string Prepare(const std::string& path, const std::vector<std::uint8_t>& bytes,
-                    TPreparedFile& prepared) {
-  std::error_code status;
-  const fs::file_status kind = fs::status(path, status);
-  if (fs::exists(kind) && !fs::is_regular_file(kind)) return kNotRegularFileReason;
-  std::string error;
-  const std::string target = fs::exists(kind) ? fs::canonical(path, status).string() : path;
-  if (CreateNewFile(target, prepared.temporary, error) < 0) return error;
-  prepared.target = target;
-  std::ofstream file(prepared.temporary, std::ios::binary | std::ios::trunc);
-  file.write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
-  file.flush();
-  file.close();
-  if (!file) {
-    Discard({prepared});
-    return Reason(errno);
+class TPendingFile {
+ public:
+  std::string Start(const std::string& path) {
+    std::error_code status;
+    const fs::file_status kind = fs::status(path, status);
+    if (fs::exists(kind) && !fs::is_regular_file(kind)) return kNotRegularFileReason;
+    std::string error;
+    const std::string target = fs::exists(kind) ? fs::canonical(path, status).string() : path;
+    if (CreateNewFile(target, prepared_.temporary, error) < 0) return error;
+    prepared_.target = target;
+    file_.open(prepared_.temporary, std::ios::binary | std::ios::trunc);
+    return file_ ? std::string() : Reason(errno);
   }
-  return {};
-}
+
+  std::string Write(std::span<const std::uint8_t> bytes) {
+    file_.write(reinterpret_cast<const char*>(bytes.data()),
+                static_cast<std::streamsize>(bytes.size()));
+    return file_ ? std::string() : Reason(errno);
+  }
+
+  std::string Finish() {
+    file_.flush();
+    file_.close();
+    return file_ ? std::string() : Reason(errno);
+  }
+
+  void Discard() {
+    if (file_.is_open()) file_.close();
+    if (!prepared_.temporary.empty()) std::remove(prepared_.temporary.c_str());
+  }
+
+  const TPreparedFile& Prepared() const { return prepared_; }
+
+ private:
+  std::ofstream file_;
+  TPreparedFile prepared_;
+};
 
 std::string Replace(const TPreparedFile& file) {
   std::error_code error;
@@ -225,7 +270,55 @@ std::string Replace(const TPreparedFile& file) {
 
 #endif
 
+// Writes, flushes to the disk and closes a temporary file beside the target; on failure it is
+// removed again.
+std::string Prepare(const std::string& path, std::span<const std::uint8_t> bytes,
+                    TPreparedFile& prepared) {
+  TPendingFile pending;
+  std::string error = pending.Start(path);
+  if (error.empty()) error = pending.Write(bytes);
+  if (error.empty()) error = pending.Finish();
+  if (!error.empty()) {
+    pending.Discard();
+    return error;
+  }
+  prepared = pending.Prepared();
+  return {};
+}
+
 }  // namespace
+
+struct TSafeFileWriter::TState {
+  TPendingFile pending;
+  bool finished = false;
+};
+
+TSafeFileWriter::TSafeFileWriter(const std::string& path) : state_(std::make_unique<TState>()) {
+  error_ = state_->pending.Start(path);
+  if (!error_.empty()) state_->pending.Discard();
+}
+
+TSafeFileWriter::~TSafeFileWriter() {
+  if (!state_->finished) state_->pending.Discard();
+}
+
+bool TSafeFileWriter::Write(std::span<const std::uint8_t> bytes) {
+  if (!error_.empty() || state_->finished) return false;
+  error_ = state_->pending.Write(bytes);
+  return error_.empty();
+}
+
+bool TSafeFileWriter::Commit() {
+  if (!error_.empty() || state_->finished) return false;
+  error_ = state_->pending.Finish();
+  if (error_.empty()) error_ = Replace(state_->pending.Prepared());
+  if (!error_.empty()) {
+    state_->pending.Discard();
+    return false;
+  }
+  state_->finished = true;
+  return true;
+}
 
 TReadResult ReadWholeFile(const std::string& path, std::size_t limit) {
   TReadResult result;
@@ -337,6 +430,14 @@ TScratchFile::~TScratchFile() {
 void UseBinaryStandardOutput() {
 #ifdef _WIN32
   _setmode(_fileno(stdout), _O_BINARY);
+#endif
+}
+
+bool StandardErrorIsTerminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stderr)) != 0;
+#else
+  return ::isatty(STDERR_FILENO) != 0;
 #endif
 }
 

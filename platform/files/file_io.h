@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -50,6 +52,32 @@ struct TWriteResult {
 /// (a rename refused after every file was written), the files replaced so far stay replaced.
 TWriteResult WriteFilesSafely(const std::vector<TFileToWrite>& files);
 
+/// One file written piece by piece, as WriteFileSafely writes it whole: into a temporary file
+/// beside the target, which replaces the target only when Commit has flushed it to the disk. A
+/// writer that fails, or is destroyed without a Commit, removes its temporary file and leaves the
+/// target as it was. For outputs too large to hold in memory.
+class TSafeFileWriter {
+ public:
+  /// Starts the temporary file for `path`; Error() tells why when it cannot (a target that is no
+  /// regular file, a folder that cannot be written).
+  explicit TSafeFileWriter(const std::string& path);
+  ~TSafeFileWriter();
+  TSafeFileWriter(const TSafeFileWriter&) = delete;
+  TSafeFileWriter& operator=(const TSafeFileWriter&) = delete;
+
+  /// Appends `bytes`; false once anything has failed.
+  bool Write(std::span<const std::uint8_t> bytes);
+  /// Flushes, closes and puts the file in place of the target; false when any step failed.
+  bool Commit();
+  /// The system's reason for the first failure; empty while all went well.
+  const std::string& Error() const { return error_; }
+
+ private:
+  struct TState;
+  std::unique_ptr<TState> state_;
+  std::string error_;
+};
+
 /// A new empty file in the system's temporary folder for a library that writes only to a named
 /// file; removed with this object.
 class TScratchFile {
@@ -71,5 +99,8 @@ class TScratchFile {
 
 /// Makes the standard output take bytes as they are (Windows would turn "\n" into "\r\n").
 void UseBinaryStandardOutput();
+
+/// True when the standard error stream is a terminal (a person watching), not a file or a pipe.
+bool StandardErrorIsTerminal();
 
 }  // namespace brondel::platform

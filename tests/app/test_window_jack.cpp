@@ -2,8 +2,9 @@
 // starts a JACK server with the dummy driver and jack_midi_dump, then runs this test with the
 // server's name in BRONDEL_E2E_JACK_SERVER and a file name in BRONDEL_E2E_EXPECTED. The test picks
 // the monitor's port in the device list, opens an example rhythm, double-clicks a section and
-// writes the messages the monitor must have received, one per line in hex, for the script to
-// compare. Without those variables it is skipped.
+// writes the messages the monitor must have received (the section's, then the endings of a play
+// that nothing follows), one per line in hex, for the script to compare. Without those variables
+// it is skipped.
 #include <QComboBox>
 #include <QtTest>
 #include <cstdio>
@@ -46,6 +47,11 @@ class TestWindowJack : public QObject {
       std::snprintf(line, sizeof line, programChange ? "%02X %02X" : "%02X %02X %02X", e.Status,
                     e.Data1, e.Data2);
       expected << line << '\n';
+    }
+    // Once the section has ended with nothing after it, the stream sends All Notes Off on the
+    // five parts' channels.
+    for (const char* ending : {"B9 7B 00", "BA 7B 00", "BB 7B 00", "BC 7B 00", "BD 7B 00"}) {
+      expected << ending << '\n';
     }
     QVERIFY(expected.good());
   }

@@ -24,6 +24,17 @@ std::vector<int> PlayedSections(const brondel::platform::RecordingMidiDevice& de
   return sections;
 }
 
+/// What the device received apart from the All Notes Off that end a play (sent at a Stop, and a
+/// moment after a play that nothing follows, so at a time the driven clock does not fix).
+std::vector<RecordedMessage> PlayedMessages(const brondel::platform::RecordingMidiDevice& device) {
+  std::vector<RecordedMessage> played;
+  for (const RecordedMessage& m : device.Messages()) {
+    const bool allNotesOff = (m.message.bytes[0] & 0xF0) == 0xB0 && m.message.bytes[1] == 123;
+    if (!allNotesOff) played.push_back(m);
+  }
+  return played;
+}
+
 /// The section buffer as the window would send it: absolute ticks and the messages whose data
 /// bytes are MIDI data (the end record's 0xFC is not sent).
 struct TExpectedMessage {
@@ -72,7 +83,7 @@ class TestWindowPlay : public QObject {
     DoubleClickRow(rig.form->ListBox2, section);
 
     const auto expected = SentMessagesOf(rig.form->Playback().RenderEvents(0));
-    const auto played = rig.devices[0]->Messages();
+    const auto played = PlayedMessages(*rig.devices[0]);
     QCOMPARE(played.size(), expected.size());
     QVERIFY(expected.size() > 40);
     for (std::size_t i = 0; i < played.size(); ++i) {
@@ -136,7 +147,7 @@ class TestWindowPlay : public QObject {
     QCOMPARE(PlayedSections(*rig.devices[0]), (std::vector<int>{3, 7}));
     // Var2's set-up and five note-ons (30 + 5), the stop's five note-offs for them, then all of
     // Fill4 (30 + 5 notes on and off).
-    QCOMPARE(rig.devices[0]->Messages().size(), std::size_t{35 + 5 + 40});
+    QCOMPARE(PlayedMessages(*rig.devices[0]).size(), std::size_t{35 + 5 + 40});
     QVERIFY(rig.devices[0]->SilenceCount() >= 1);  // Var2's sounding notes were ended
     QVERIFY(clock.Now() < 4s);                     // Var2's 1,000 ticks (5 s) were cut short
     QVERIFY(rig.dialogs.shown.empty());
@@ -203,14 +214,14 @@ class TestWindowPlay : public QObject {
     rig.form->ListBox2->setCurrentRow(2);
     rig.form->ListBox1->setCurrentRow(1);
     rig.form->ListBox1DblClick();
-    const auto played = rig.devices[0]->Messages();
+    const auto played = PlayedMessages(*rig.devices[0]);
     QCOMPARE(played.size(), std::size_t{8});  // six set-up messages and two notes
     for (const auto& m : played) QCOMPARE(m.message.bytes[0] & 0x0F, 10);  // the bass channel
     QCOMPARE(played[0].message.bytes[1], std::uint8_t{21});                // Var1 bass tone
     rig.form->ListBox1->setCurrentRow(3);
     rig.form->ListBox1DblClick();
     QCOMPARE(rig.dialogs.Texts(), std::vector<std::string>{"This part is empty!"});
-    QCOMPARE(rig.devices[0]->Messages().size(), std::size_t{8});
+    QCOMPARE(PlayedMessages(*rig.devices[0]).size(), std::size_t{8});
   }
 
   void APartListWithoutSelectionPlaysNothing() {

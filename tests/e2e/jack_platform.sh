@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # End to end over a real MIDI transport: a private JACK server with the dummy driver (no sound
-# card needed), jack_midi_dump as the receiver, and the test_platform cases JackEndToEnd: one
+# card needed), our MIDI monitor as the receiver, and the test_platform cases JackEndToEnd: one
 # finds the monitor's port through the system's device list and plays a short buffer to it, the
 # other plays a chord on the built-in synthesizer, whose audio goes out through JACK. Checks that
 # every message arrived, complete and in order, and that the synthesizer's recorded output is not

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The window end to end over a real MIDI transport: a private JACK server with the dummy driver
-# (no sound card needed), jack_midi_dump as the receiver, and test_window_jack, which picks the
+# (no sound card needed), our MIDI monitor as the receiver, and test_window_jack, which picks the
 # monitor's port in the window's device list, opens an example rhythm and double-clicks a
 # section. Checks that every message arrived, complete and in order. Argument: the build dir.
 set -euo pipefail

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # brondel-tool on a real MIDI transport: a private JACK server with the dummy driver (no sound
-# card needed) and jack_midi_dump as the receiver. `devices` lists the monitor's port, `play`
-# sends a section there complete, in order and in time, and Ctrl-C during a play ends every
-# note that sounds and exits with 130. Argument: the build dir.
+# card needed) and our MIDI monitor as the receiver. `devices` lists the monitor's port, `play`
+# sends a section there complete, in order and in time, then All Notes Off on its channels, and
+# Ctrl-C during a play ends every note that sounds and exits with 130. Argument: the build dir.
 set -euo pipefail
 
 build="${1:?usage: tool_play.sh BUILD_DIR}"
@@ -25,14 +25,9 @@ device="$(awk -F': ' '$2 == "midi-monitor:input" { print $1 }' "$work/devices.tx
 # What the window would send for pop_beat Fill1: the rendered buffer's messages at their ticks,
 # without those whose data bytes are above 127 (the end records).
 "$tool" render "$examples/pop_beat.ckf" Fill1 -o "$work/fill1.bin"
-od -An -v -tu1 -w12 "$work/fill1.bin" |
-  awk '{ tick += $1 + 256 * $2 + 65536 * $3 + 16777216 * $4
-         two = ($9 >= 192 && $9 < 224)
-         if ($10 > 127 || (!two && $11 > 127)) next
-         printf "%d %02X %02X", tick, $9, $10
-         if (!two) printf " %02X", $11
-         printf "\n" }' >"$work/expected.txt"
+sent_messages "$work/fill1.bin" >"$work/expected.txt"
 cut -d' ' -f2- "$work/expected.txt" >"$work/expected_messages.txt"
+section_endings >>"$work/expected_messages.txt"
 [ "$(wc -l <"$work/expected.txt")" -gt 40 ] || fail "the rendered section is too small"
 
 "$tool" play "$examples/pop_beat.ckf" Fill1 --device "$device" 2>"$work/play.err" ||
@@ -48,7 +43,8 @@ diff -u "$work/expected_messages.txt" "$work/received_messages.txt" ||
 # timing is measured in bench/.
 last_tick="$(tail -n1 "$work/expected.txt" | cut -d' ' -f1)"
 tempo="$("$tool" info --json "$examples/pop_beat.ckf" | sed 's/.*"tempo":\([0-9]*\).*/\1/')"
-span="$(awk 'NR == 1 { first = $1 } { last = $1 } END { print last - first }' "$work/received.txt")"
+span="$(head -n "$(wc -l <"$work/expected.txt")" "$work/received.txt" |
+  awk 'NR == 1 { first = $1 } { last = $1 } END { print last - first }')"
 wanted=$((last_tick * 48000 / 2 / tempo))
 [ $((span - wanted)) -le $((wanted / 10)) ] && [ $((wanted - span)) -le $((wanted / 10)) ] ||
   fail "the section took $span frames, not $wanted"

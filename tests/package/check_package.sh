@@ -44,7 +44,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ -n "$(field Maintainer)" ] || fail "no maintainer"
 [ -n "$(field Description)" ] || fail "no description"
 depends="$(field Depends)"
-for library in libqt6widgets6 libfluidsynth3 librtmidi6 libsmf0 libsndfile1 libc6; do
+for library in libqt6widgets6 libfluidsynth3 librtmidi6 libsmf0 libc6; do
   [[ "$depends" == *"$library"* ]] || fail "Depends lacks $library: $depends"
 done
 

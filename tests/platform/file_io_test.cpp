@@ -249,5 +249,78 @@ TEST(WriteFilesSafely, AFailureWritesNoneOfTheFiles) {
   EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{"a.mid", "b.mid"}));
 }
 
+// --- A file written piece by piece ---
+
+using platform::TSafeFileWriter;
+
+TEST(TSafeFileWriter, PiecesReplaceTheTargetOnlyOnceCommitted) {
+  test::TTempDir dir;
+  const std::string path = dir.File("out.wav");
+  WriteBytes(path, kOld);
+  ::chmod(path.c_str(), 0640);
+  {
+    TSafeFileWriter writer(path);
+    ASSERT_EQ(writer.Error(), "");
+    const std::vector<std::uint8_t> bytes = Pattern(100'000);
+    for (std::size_t at = 0; at < bytes.size(); at += 4096) {
+      ASSERT_TRUE(writer.Write(
+          std::span(bytes).subspan(at, std::min<std::size_t>(4096, bytes.size() - at))));
+      EXPECT_EQ(ReadBytes(path), kOld) << "replaced before the commit";
+    }
+    EXPECT_TRUE(writer.Commit());
+  }
+  EXPECT_EQ(ReadBytes(path), Pattern(100'000));
+  EXPECT_EQ(ModeOf(path), 0640u);
+  EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"out.wav"});
+}
+
+TEST(TSafeFileWriter, AWriterLeftWithoutACommitLeavesNothingBehind) {
+  test::TTempDir dir;
+  const std::string path = dir.File("out.wav");
+  WriteBytes(path, kOld);
+  {
+    TSafeFileWriter writer(path);
+    ASSERT_TRUE(writer.Write(Pattern(5000)));
+  }
+  EXPECT_EQ(ReadBytes(path), kOld);
+  EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"out.wav"});
+  {
+    TSafeFileWriter fresh(dir.File("new.wav"));
+    ASSERT_TRUE(fresh.Write(Pattern(10)));
+  }
+  EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"out.wav"});
+}
+
+TEST(TSafeFileWriter, ATargetThatIsNoRegularFileIsRefusedBeforeAnyWrite) {
+  test::TTempDir dir;
+  fs::create_directory(dir.Path() / "folder");
+  TSafeFileWriter writer(dir.File("folder"));
+  EXPECT_EQ(writer.Error(), platform::kNotRegularFileReason);
+  EXPECT_FALSE(writer.Write(Pattern(10)));
+  EXPECT_FALSE(writer.Commit());
+  EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"folder"});
+}
+
+TEST(TSafeFileWriter, AWritePastTheFileSizeLimitFailsAndKeepsTheOldFile) {
+  test::TTempDir dir;
+  const std::string path = dir.File("old.wav");
+  WriteBytes(path, kOld);
+  const auto run = test::RunInChild(
+      [&] {
+        TSafeFileWriter writer(path);
+        for (int piece = 0; piece < 10 && writer.Write(Pattern(1000)); ++piece) {
+        }
+        const bool committed = writer.Commit();
+        std::cerr << writer.Error();
+        return committed ? 1 : 0;
+      },
+      {4096, false, std::nullopt});
+  EXPECT_EQ(run.signal, 0) << "the write ended the process";
+  EXPECT_EQ(run.exitCode, 0) << "a file cut off at 4096 bytes was committed";
+  EXPECT_EQ(run.err, std::strerror(EFBIG));
+  EXPECT_EQ(ReadBytes(path), kOld);
+  EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"old.wav"});
+}
+
 }  // namespace
 }  // namespace brondel

@@ -142,7 +142,9 @@ TEST_F(RecordedStreamTest, StopEndsTheSoundingNotesAndHandsTheBufferBack) {
   recorder->ClearRecording();
 
   EXPECT_EQ(service->StreamStop(handle), kMidiNoError);
-  EXPECT_THAT(SentMessages(), ElementsAre(Msg(0x8A, 40, 0)));
+  // The note still sounding, then All Notes Off on every channel the stream has sent on.
+  EXPECT_THAT(SentMessages(), ElementsAre(Msg(0x8A, 40, 0), Msg(0xB9, 123, 0), Msg(0xBA, 123, 0),
+                                          Msg(0xBB, 123, 0)));
   EXPECT_EQ(recorder->SilenceCount(), 1);
   EXPECT_EQ(service->UnprepareHeader(handle, &header), kMidiNoError);
   clock.Advance(0us);
@@ -150,7 +152,7 @@ TEST_F(RecordedStreamTest, StopEndsTheSoundingNotesAndHandsTheBufferBack) {
   EXPECT_FALSE(done.CameOnCallerThread());
 
   AdvanceTo(1s);
-  EXPECT_THAT(SentMessages(), ElementsAre(Msg(0x8A, 40, 0)));
+  EXPECT_EQ(SentMessages().size(), 4u);
 }
 
 TEST_F(RecordedStreamTest, StopWithNothingPlayingSendsNothing) {
@@ -220,13 +222,13 @@ TEST_F(RecordedStreamTest, ClosingWhilePlayingEndsTheBufferAndHandsItBack) {
   clock.Advance(0us);
 
   EXPECT_EQ(service->StreamClose(handle), kMidiNoError);
-  EXPECT_THAT(SentMessages(), ElementsAre(Msg(0x99, 36, 100), Msg(0x89, 36, 0)));
+  EXPECT_THAT(SentMessages(), ElementsAre(Msg(0x99, 36, 100), Msg(0x89, 36, 0), Msg(0xB9, 123, 0)));
   EXPECT_EQ(done.Count(), 1);
   EXPECT_FALSE(recorder->IsOpen());
   EXPECT_EQ(service->UnprepareHeader(handle, &header), kMidiInvalidHandle);
 
   AdvanceTo(1s);
-  EXPECT_EQ(recorder->Messages().size(), 2u);
+  EXPECT_EQ(recorder->Messages().size(), 3u);
   MidiStreamHandle again = 0;
   EXPECT_EQ(service->StreamOpen(&again, 0), kMidiNoError);
   EXPECT_NE(again, handle);
@@ -234,18 +236,70 @@ TEST_F(RecordedStreamTest, ClosingWhilePlayingEndsTheBufferAndHandsItBack) {
 
 TEST_F(RecordedStreamTest, BufferQueuedOnARunningIdleStreamStartsAtOnce) {
   Play(StreamBuffer({{0, 0x99, 36, 100}, {2, 0x89, 36, 0}}), 100);
-  AdvanceTo(30ms);
+  AdvanceTo(200ms);  // the first ended at 10 ms, long enough ago for its endings to have gone
   ASSERT_EQ(service->UnprepareHeader(handle, &header), kMidiNoError);
   recorder->ClearRecording();
 
   ASSERT_EQ(Queue(StreamBuffer({{0, 0x99, 38, 100}, {1, 0x89, 38, 0}}), header), kMidiNoError);
-  AdvanceTo(35ms);
+  AdvanceTo(205ms);
   const std::vector<RecordedMessage> recorded = recorder->Messages();
   ASSERT_EQ(recorded.size(), 2u);
-  EXPECT_EQ(recorded[0].due, 30ms);
-  EXPECT_EQ(recorded[1].due, 35ms);
+  EXPECT_EQ(recorded[0].due, 200ms);
+  EXPECT_EQ(recorded[1].due, 205ms);
   EXPECT_EQ(service->UnprepareHeader(handle, &header), kMidiNoError);
   EXPECT_EQ(done.Count(), 2);
+}
+
+TEST_F(RecordedStreamTest, APlayThatNothingFollowsHasItsNotesEndedOnceTheFollowWindowHasPassed) {
+  // The bass note is never ended by the buffer.
+  Play(StreamBuffer({{0, 0x99, 36, 100}, {0, 0x9A, 40, 90}, {2, 0x89, 36, 0}}), 100);
+  AdvanceTo(10ms + kFollowWindow - 1us);
+  EXPECT_THAT(SentMessages(), ElementsAre(Msg(0x99, 36, 100), Msg(0x9A, 40, 90), Msg(0x89, 36, 0)));
+  EXPECT_EQ(done.Count(), 1);
+
+  AdvanceTo(10ms + kFollowWindow);
+  const std::vector<RecordedMessage> recorded = recorder->Messages();
+  ASSERT_EQ(recorded.size(), 6u);
+  EXPECT_EQ(recorded[3].message, Msg(0x8A, 40, 0));
+  EXPECT_EQ(recorded[4].message, Msg(0xB9, 123, 0));
+  EXPECT_EQ(recorded[5].message, Msg(0xBA, 123, 0));
+  EXPECT_EQ(recorded[5].due, 10ms + kFollowWindow);
+  EXPECT_EQ(recorder->SilenceCount(), 0);  // sent after what played, not instead of it
+
+  // They went once: a later Stop has nothing left to end.
+  EXPECT_EQ(service->StreamStop(handle), kMidiNoError);
+  AdvanceTo(1s);
+  EXPECT_EQ(recorder->Messages().size(), 6u);
+}
+
+TEST_F(RecordedStreamTest, ABufferQueuedJustAfterTheLastEndedFollowsItSeamlessly) {
+  // As Play all queues its next entry once the window has seen the last one end: the second
+  // starts where the first ended, and the note held over the seam is not cut.
+  Play(StreamBuffer({{0, 0x9A, 40, 90}, {2, 0x99, 36, 100}}), 100);
+  AdvanceTo(30ms);
+  ASSERT_EQ(service->UnprepareHeader(handle, &header), kMidiNoError);
+  ASSERT_EQ(Queue(StreamBuffer({{0, 0x8A, 40, 0}, {1, 0x89, 36, 0}}), header), kMidiNoError);
+  AdvanceTo(40ms);
+  const std::vector<RecordedMessage> recorded = recorder->Messages();
+  ASSERT_EQ(recorded.size(), 4u);
+  EXPECT_EQ(recorded[2].message, Msg(0x8A, 40, 0));
+  EXPECT_EQ(recorded[2].due, 10ms);
+  EXPECT_EQ(recorded[3].due, 15ms);
+
+  // Only once the second has ended and its window passed do the endings go.
+  AdvanceTo(15ms + kFollowWindow);
+  EXPECT_THAT(SentMessages(), ElementsAre(Msg(0x9A, 40, 90), Msg(0x99, 36, 100), Msg(0x8A, 40, 0),
+                                          Msg(0x89, 36, 0), Msg(0xB9, 123, 0), Msg(0xBA, 123, 0)));
+}
+
+TEST_F(RecordedStreamTest, StopJustAfterAPlayEndedSendsItsEndingsBehindWhatItSent) {
+  Play(StreamBuffer({{0, 0x9A, 40, 90}, {2, 0x99, 36, 100}}), 100);
+  AdvanceTo(20ms);
+  EXPECT_EQ(service->StreamStop(handle), kMidiNoError);
+  EXPECT_THAT(SentMessages(), ElementsAre(Msg(0x9A, 40, 90), Msg(0x99, 36, 100), Msg(0x89, 36, 0),
+                                          Msg(0x8A, 40, 0), Msg(0xB9, 123, 0), Msg(0xBA, 123, 0)));
+  EXPECT_EQ(recorder->SilenceCount(), 0);
+  EXPECT_EQ(recorder->Messages().back().due, 20ms);
 }
 
 TEST_F(RecordedStreamTest, BufferQueuedBehindAPlayingOneFollowsItWithoutAGap) {
@@ -273,16 +327,17 @@ TEST_F(RecordedStreamTest, EmptyBufferIsHandedBackAtOnce) {
   EXPECT_EQ(done.Count(), 1);
 }
 
-TEST(SoundingNotes, NoteOffsFollowTheNotesStillOnChannelByChannel) {
+TEST(SoundingNotes, EndingsAreTheNotesStillOnThenAllNotesOffOnEveryChannelUsed) {
   SoundingNotes notes;
   for (const MidiMessage& message :
        {Msg(0x9A, 40, 90), Msg(0x99, 36, 100), Msg(0x99, 38, 100), Msg(0x89, 38, 64),
-        Msg(0x91, 60, 1), Msg(0x91, 61, 1), Msg(0x91, 61, 0), Msg(0xB9, 36, 100)}) {
+        Msg(0x91, 60, 1), Msg(0x91, 61, 1), Msg(0x91, 61, 0), Msg(0xBC, 7, 100)}) {
     notes.Track(message);
   }
-  EXPECT_THAT(notes.TakeNoteOffs(),
-              ElementsAre(Msg(0x81, 60, 0), Msg(0x89, 36, 0), Msg(0x8A, 40, 0)));
-  EXPECT_THAT(notes.TakeNoteOffs(), IsEmpty());
+  EXPECT_THAT(notes.TakeEndings(),
+              ElementsAre(Msg(0x81, 60, 0), Msg(0x89, 36, 0), Msg(0x8A, 40, 0), Msg(0xB1, 123, 0),
+                          Msg(0xB9, 123, 0), Msg(0xBA, 123, 0), Msg(0xBC, 123, 0)));
+  EXPECT_THAT(notes.TakeEndings(), IsEmpty());
 }
 
 TEST(StreamEvents, OnlyCompleteChannelMessagesAreDecoded) {
@@ -308,6 +363,9 @@ TEST(StreamEvents, BufferMustHoldWholeRecords) {
 
 TEST(StreamEvents, TickTimesOfHugeBuffersDoNotOverflow) {
   EXPECT_EQ(TicksToMicros(96, 96), 500'000us);
+  EXPECT_EQ(MicrosToTicks(500'000us, 96), 96u);
+  EXPECT_EQ(MicrosToTicks(499'999us, 96), 95u);
+  EXPECT_EQ(MicrosToTicks(MidiMicros(36'000'000'000), 0xFFFFFFFFu), 72'000ull * 0xFFFFFFFFull);
   EXPECT_EQ(TicksToMicros(0xFFFFFFFFull * 0xFFFFFFFFull, 1), MidiMicros::max());
   EXPECT_EQ(TicksToMicros(0xFFFFFFFFull, 1), MidiMicros(0xFFFFFFFFll * 500'000));
 }

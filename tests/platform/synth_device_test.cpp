@@ -1,8 +1,10 @@
-// The built-in synthesizer: which soundfont and audio driver it takes, the codes it gives when
+// The built-in synthesizer: where it looks for its soundfont (the same for the live and the
+// offline synthesizer), which audio driver it takes, the codes it gives when
 // it cannot play, and that the notes it is sent are heard (through FluidSynth's file driver,
 // which needs no sound card).
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -11,13 +13,16 @@
 #include <thread>
 #include <vector>
 
+#include "platform/midi/synth/fluid_synth.h"
 #include "platform/midi/synth/synth_device.h"
+#include "platform/offline_synth.h"
 #include "tests/platform/stream_test_support.h"
 
 namespace brondel::platform {
 namespace {
 
 using namespace std::chrono_literals;
+namespace fs = std::filesystem;
 
 // The largest magnitude among the 16-bit samples of a raw audio file.
 int LoudestSample(const std::filesystem::path& path) {
@@ -49,11 +54,67 @@ class SynthToFileTest : public ::testing::Test {
        ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".raw");
 };
 
-TEST(SynthDevice, PrefersTheLargerGeneralMidiSoundfont) {
-  const SynthOptions options = DefaultSynthOptions();
-  ASSERT_EQ(options.soundfonts.size(), 2u);
-  EXPECT_EQ(std::filesystem::path(options.soundfonts[0]).filename(), "FluidR3_GM.sf2");
-  EXPECT_EQ(std::filesystem::path(options.soundfonts[1]).filename(), "TimGM6mb.sf2");
+// A folder laid out as the systems lay out their soundfonts, in a temporary folder.
+class SoundfontLookup : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(root / "sf2");
+    fs::create_directories(root / "soundfonts");
+    for (const char* name : {"sf2/FluidR3_GM.sf2", "sf2/TimGM6mb.sf2", "soundfonts/FluidR3_GM.sf2",
+                             "soundfonts/zeta.sf2", "soundfonts/alpha.sf2", "mine.sf2"}) {
+      std::ofstream(root / name) << "RIFF";
+    }
+    std::ofstream(root / "soundfonts/notes.txt") << "not a soundfont";
+    fs::create_symlink(root / "sf2/TimGM6mb.sf2", root / "alternative");
+    fs::create_symlink(root / "alternative", root / "sf2/default-GM.sf2");
+    fs::create_symlink(root / "soundfonts/FluidR3_GM.sf2", root / "soundfonts/default.sf2");
+  }
+  void TearDown() override { fs::remove_all(root); }
+
+  SoundfontPlaces Places() const {
+    return {(root / "mine.sf2").string(),
+            (root / "sf2/default-GM.sf2").string(),
+            (root / "soundfonts").string(),
+            {(root / "sf2/FluidR3_GM.sf2").string(), (root / "sf2/TimGM6mb.sf2").string()}};
+  }
+  std::string Real(const std::string& name) const { return fs::canonical(root / name).string(); }
+
+  const fs::path root =
+      fs::temp_directory_path() / ("brondel_soundfonts_" + std::to_string(::getpid()) + "_" +
+                                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
+};
+
+TEST_F(SoundfontLookup, TheNamedFileThenTheDefaultLinkThenTheFolderThenTheKnownFiles) {
+  // The folder's default.sf2 leads to its FluidR3_GM.sf2, which is tried once.
+  EXPECT_EQ(
+      SoundfontCandidates(Places()),
+      (std::vector<std::string>{(root / "mine.sf2").string(), Real("sf2/TimGM6mb.sf2"),
+                                Real("soundfonts/FluidR3_GM.sf2"), Real("soundfonts/alpha.sf2"),
+                                Real("soundfonts/zeta.sf2"), (root / "sf2/FluidR3_GM.sf2").string(),
+                                (root / "sf2/TimGM6mb.sf2").string()}));
+  EXPECT_EQ(FindSoundfont(SoundfontCandidates(Places())), (root / "mine.sf2").string());
+}
+
+TEST_F(SoundfontLookup, WhatIsMissingIsPassedOver) {
+  SoundfontPlaces places = Places();
+  places.named = (root / "missing.sf2").string();
+  fs::remove(root / "alternative");  // a link whose file went away
+  fs::remove(root / "soundfonts/default.sf2");
+  fs::remove(root / "soundfonts/FluidR3_GM.sf2");
+  EXPECT_EQ(FindSoundfont(SoundfontCandidates(places)), Real("soundfonts/alpha.sf2"));
+  places.folder = (root / "no-such-folder").string();
+  EXPECT_EQ(FindSoundfont(SoundfontCandidates(places)), (root / "sf2/FluidR3_GM.sf2").string());
+}
+
+TEST_F(SoundfontLookup, TheEnvironmentNamesTheSoundfontOfBothSynthesizers) {
+  ::setenv("BRONDEL_SOUNDFONT", (root / "mine.sf2").c_str(), 1);
+  const std::vector<std::string> offline = GeneralMidiSoundfonts();
+  const SynthOptions live = DefaultSynthOptions();
+  ::unsetenv("BRONDEL_SOUNDFONT");
+  ASSERT_FALSE(offline.empty());
+  EXPECT_EQ(offline.front(), (root / "mine.sf2").string());
+  EXPECT_EQ(live.soundfonts, offline);
+  EXPECT_EQ(GeneralMidiSoundfonts().back(), "/usr/share/sounds/sf2/TimGM6mb.sf2");
 }
 
 TEST(SynthDevice, WithoutASoundfontItCannotOpen) {

@@ -3,7 +3,7 @@
 // buffer, each queued message at its own frame) and through the offline renderer that
 // brondel-tool's wav command uses. The messages ask for a bank variation that the soundfont has,
 // so a path that honoured bank selects would sound different; they also change the drum kit and
-// play drums on channel 10.
+// play drums on channel 10. The offline audio comes in blocks, which join as one.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -75,23 +75,86 @@ std::vector<float> RenderLive(const std::string& soundfont, std::size_t frames) 
   return samples;
 }
 
+// The offline audio as it comes, block by block, put together.
+std::vector<float> RenderOffline(const std::string& soundfont) {
+  std::vector<float> samples;
+  const std::string error = RenderStreamOffline(
+      AsStreamBuffer(kMessages), kDivision,
+      [&samples](std::span<const float> block) {
+        EXPECT_LE(block.size(), 2 * kOfflineBlockFrames);
+        samples.insert(samples.end(), block.begin(), block.end());
+        return true;
+      },
+      {soundfont}, kRate);
+  EXPECT_EQ(error, "");
+  return samples;
+}
+
 TEST(SynthPaths, LiveAndOfflineRenderTheSameSamplesForTheSameMessages) {
   const std::string soundfont = FindSoundfont(GeneralMidiSoundfonts());
   if (soundfont.empty()) GTEST_SKIP() << "no General MIDI soundfont installed";
-  const OfflineAudio offline =
-      RenderStreamOffline(AsStreamBuffer(kMessages), kDivision, {soundfont}, kRate);
-  ASSERT_EQ(offline.error, "");
-  const std::size_t frames = offline.samples.size() / 2;
+  const std::vector<float> offline = RenderOffline(soundfont);
+  const std::size_t frames = offline.size() / 2;
   ASSERT_EQ(frames, TickToFrame(kMessages.back().tick, kDivision, kRate));
+  ASSERT_EQ(OfflineFrameCount(AsStreamBuffer(kMessages), kDivision, kRate), frames);
   const std::vector<float> live = RenderLive(soundfont, frames);
 
   float loudest = 0;
-  for (float sample : offline.samples) loudest = std::max(loudest, std::fabs(sample));
+  for (float sample : offline) loudest = std::max(loudest, std::fabs(sample));
   EXPECT_GT(loudest, 0.05f) << "the messages must be heard for the comparison to mean anything";
-  for (std::size_t i = 0; i < offline.samples.size(); ++i) {
-    ASSERT_NEAR(live[i], offline.samples[i], 1e-6f)
+  for (std::size_t i = 0; i < offline.size(); ++i) {
+    ASSERT_NEAR(live[i], offline[i], 1e-6f)
         << "first difference at frame " << i / 2 << (i % 2 == 0 ? " (left)" : " (right)");
   }
+}
+
+TEST(SynthPaths, AnOutputThatFailsEndsTheOfflineRender) {
+  const std::string soundfont = FindSoundfont(GeneralMidiSoundfonts());
+  if (soundfont.empty()) GTEST_SKIP() << "no General MIDI soundfont installed";
+  int blocks = 0;
+  const std::string error = RenderStreamOffline(
+      AsStreamBuffer(kMessages), kDivision,
+      [&blocks](std::span<const float>) { return ++blocks < 1; }, {soundfont}, kRate);
+  EXPECT_EQ(error, "the output did not take the audio");
+  EXPECT_EQ(blocks, 1);
+}
+
+// Peak of one buffer of the live path, rendered as the audio callback would at `now` (us).
+float RenderPeak(LiveSynth& live, double now) {
+  std::vector<float> left(kBufferFrames);
+  std::vector<float> right(kBufferFrames);
+  float* out[] = {left.data(), right.data()};
+  live.Render(now, kBufferFrames, 0, nullptr, 2, out);
+  float peak = 0;
+  for (int i = 0; i < kBufferFrames; ++i)
+    peak = std::max({peak, std::fabs(left[i]), std::fabs(right[i])});
+  return peak;
+}
+
+TEST(SynthPaths, SilenceCutsAHeldOrganChordByTheNextBuffer) {
+  // An organ sounds on until its note-off and then takes a long release: Stop must not leave
+  // that release (nor a note whose note-on the audio thread was taking) sounding.
+  const std::string soundfont = FindSoundfont(GeneralMidiSoundfonts());
+  if (soundfont.empty()) GTEST_SKIP() << "no General MIDI soundfont installed";
+  SynthOptions options = DefaultSynthOptions();
+  options.sampleRate = kRate;
+  options.wakeMargin = MidiMicros(0);
+  options.settings = {{"synth.reverb.active", "0"}, {"synth.chorus.active", "0"}};
+  LiveSynth live(options);
+  ASSERT_EQ(live.Load(soundfont), "");
+  live.Send(Msg(0xC0, 19), MidiMicros(0));
+  for (const std::uint8_t key : {std::uint8_t{60}, std::uint8_t{64}, std::uint8_t{67}}) {
+    live.Send(Msg(0x90, key, 110), MidiMicros(0));
+  }
+  float loudest = 0;
+  for (int buffer = 0; buffer < 30; ++buffer) {
+    loudest = std::max(loudest, RenderPeak(live, buffer * kBufferMicros));
+  }
+  ASSERT_GT(loudest, 0.05f);
+  live.Silence(
+      std::vector<MidiMessage>{Msg(0x80, 60), Msg(0x80, 64), Msg(0x80, 67), Msg(0xB0, 123)});
+  RenderPeak(live, 30 * kBufferMicros);
+  EXPECT_LT(RenderPeak(live, 31 * kBufferMicros), 1e-4f);
 }
 
 }  // namespace

@@ -98,6 +98,14 @@ MidiResult FakeMidiService::UnprepareHeader(platform::MidiStreamHandle handle,
   return result;
 }
 
+MidiResult FakeMidiService::StreamPosition(platform::MidiStreamHandle handle,
+                                           platform::TStreamPosition* position) {
+  if (!IsOpen(handle)) return platform::kMidiInvalidHandle;
+  *position = {};
+  if (Playing()) *position = {held_, positionTicks_, positionRepetitions_};
+  return platform::kMidiNoError;
+}
+
 std::string FakeMidiService::ErrorText(MidiResult code) {
   const auto text = texts_.find(code);
   return text != texts_.end() ? text->second : "error " + std::to_string(code);

@@ -36,6 +36,11 @@ class FakeMidiService : public platform::IMidiService {
   void FinishBuffer();
   /// True while the stream holds a queued buffer that has been started.
   bool Playing() const { return held_ != nullptr && running_; }
+  /// Where StreamPosition says the playing buffer is, from now on.
+  void SetPosition(std::uint64_t ticks, std::uint32_t repetitions) {
+    positionTicks_ = ticks;
+    positionRepetitions_ = repetitions;
+  }
   /// Copies of every buffer queued, in order.
   const std::vector<TEventBuffer>& Queued() const { return queued_; }
   std::uint32_t TimeDivision() const { return timeDivision_; }
@@ -54,6 +59,10 @@ class FakeMidiService : public platform::IMidiService {
   platform::MidiResult StreamRestart(platform::MidiStreamHandle handle) override;
   platform::MidiResult UnprepareHeader(platform::MidiStreamHandle handle,
                                        platform::TMidiHeader* header) override;
+  /// The playing buffer at the position set (not logged: a window asks it many times), or
+  /// nothing while none plays.
+  platform::MidiResult StreamPosition(platform::MidiStreamHandle handle,
+                                      platform::TStreamPosition* position) override;
   std::string ErrorText(platform::MidiResult code) override;
   void SetBufferDoneNotifier(std::function<void()>) override {}
 
@@ -72,6 +81,8 @@ class FakeMidiService : public platform::IMidiService {
   bool running_ = false;
   std::uint32_t timeDivision_ = 0;
   std::vector<TEventBuffer> queued_;
+  std::uint64_t positionTicks_ = 0;
+  std::uint32_t positionRepetitions_ = 0;
 };
 
 class FakeHost : public IPlaybackHost {

@@ -1,5 +1,6 @@
 // Running code or a program in a child process under limits a test cannot put on itself: a
-// file size limit (RLIMIT_FSIZE) or another, unprivileged user. The tests run on POSIX systems.
+// file size limit (RLIMIT_FSIZE) or another, unprivileged user; and what the child took: its
+// output, and the most memory it held. The tests run on POSIX systems.
 #pragma once
 
 #include <fcntl.h>
@@ -26,6 +27,7 @@ struct TChildLimits {
   std::optional<rlim_t> fileSizeLimit;  // bytes a file may grow to, as `ulimit -f`
   bool ignoreFileSizeSignal = false;    // as `trap '' XFSZ`: such writes fail instead of killing
   std::optional<uid_t> user;            // run as this user id (and group id), dropping root
+  bool discardOutput = false;           // standard output to /dev/null, not kept
 };
 
 /// How the child ended and what it printed.
@@ -34,6 +36,7 @@ struct TChildRun {
   int signal = 0;     // the signal that ended it, 0 when it exited
   std::string out;
   std::string err;
+  long peakKilobytes = 0;  // the most memory the child held at once (its maximum resident size)
 };
 
 /// The user id of "nobody", for running a program without root's way past permissions.
@@ -43,7 +46,8 @@ namespace detail {
 
 // In the child: output into two files, then the limits. Returns false when a limit cannot be set.
 inline bool EnterChild(const TTempDir& capture, const TChildLimits& limits) {
-  const int out = ::open(capture.File("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const std::string outPath = limits.discardOutput ? "/dev/null" : capture.File("out");
+  const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   const int err = ::open(capture.File("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) return false;
   if (limits.ignoreFileSizeSignal) ::signal(SIGXFSZ, SIG_IGN);
@@ -63,8 +67,10 @@ inline bool EnterChild(const TTempDir& capture, const TChildLimits& limits) {
 inline TChildRun WaitForChild(pid_t child, const TTempDir& capture) {
   TChildRun run;
   int status = 0;
-  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  rusage usage{};
+  while (::wait4(child, &status, 0, &usage) < 0 && errno == EINTR) {
   }
+  run.peakKilobytes = usage.ru_maxrss;
   if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) run.signal = WTERMSIG(status);
   const auto out = ReadBytes(capture.Path() / "out");

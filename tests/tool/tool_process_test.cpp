@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/midi_service.h"
 #include "tests/support/child_process.h"
 #include "tests/support/test_files.h"
 #include "tests/tool/tool_test_support.h"
@@ -44,6 +45,35 @@ TEST(ToolProcess, DashWritesToTheRealStandardOutput) {
   ASSERT_EQ(test::RunTool({"resave", kPopBeat, "-o", dir.File("saved.ckf")}).status, 0);
   const auto saved = FileBytes(dir.File("saved.ckf"));
   EXPECT_EQ(run.out, std::string(saved.begin(), saved.end()));
+}
+
+// The MIDI side of the tool with no sound card and no JACK server (a server name no server has):
+// the libraries under it (ALSA's, libjack, RtMidi, FluidSynth) explain at length what they cannot
+// find; none of that reaches the console. The device list is printed and nothing else.
+std::vector<std::string> WithoutJackServer(std::vector<std::string> command) {
+  const std::string server = "brondel_none_" + std::to_string(::getpid());
+  command.insert(command.begin(), {"/usr/bin/env", "JACK_DEFAULT_SERVER=" + server, kTool});
+  return command;
+}
+
+TEST(ToolProcess, TheDeviceListIsBuiltWithoutTheLibrariesNoise) {
+  const auto run = test::RunProgram(WithoutJackServer({"devices"}));
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out.rfind("0: Built-in General MIDI synthesizer\n", 0), 0u) << run.out;
+}
+
+TEST(ToolProcess, APlayThatCannotStartSaysWhyInOneLine) {
+  // Without any audio output the built-in synthesizer cannot open: one line, our own. (Where an
+  // audio output works, the bar plays and nothing is printed.)
+  const auto run = test::RunProgram(WithoutJackServer({"play", kPopBeat, "Fill1"}));
+  if (run.exitCode == 0) {
+    EXPECT_EQ(run.err, "");
+    return;
+  }
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.err,
+            "brondel-tool play: OPEN " + platform::MidiErrorText(platform::kMidiNoDriver) + "\n");
 }
 
 // Root reads whatever the permissions say, so the check then runs as "nobody", from a copy of

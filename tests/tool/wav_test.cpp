@@ -1,13 +1,22 @@
 // wav: the file is a 44.1 kHz 16-bit stereo WAV exactly as long as the section, silent before the
-// first note, sounding from the note's own sample on and wherever the notes of a section are.
+// first note, sounding from the note's own sample on and wherever the notes of a section are. It
+// is written as it is rendered, the same to the byte as libsndfile wrote it before, to a file or
+// to the standard output; memory stays small however long the section, a section of more than
+// an hour is refused unless allowed, and a render that fails leaves an existing file as it was.
 #include <gtest/gtest.h>
+#include <sndfile.h>
 
 #include <cmath>
+#include <cstring>
+#include <random>
+#include <sstream>
 
 #include "document/rhythm_builder.h"
 #include "platform/offline_synth.h"
+#include "tests/support/child_process.h"
 #include "tests/support/test_files.h"
 #include "tests/tool/tool_test_support.h"
+#include "tools/wav_file.h"
 
 namespace brondel {
 namespace {
@@ -135,6 +144,162 @@ TEST(ToolWav, AnExampleSectionSoundsWhereverItsNotesAre) {
   }
   EXPECT_GT(notes, 10);
   EXPECT_EQ(wav.Frames(), FrameOf(tick, tempo));
+}
+
+// --- Written as it is rendered ---
+
+const std::string kTool = BRONDEL_TOOL_BINARY;
+
+// What libsndfile makes of 16-bit stereo samples in -1 to 1, clipped: the WAV files the tool
+// wrote with it before it streamed them.
+std::vector<std::uint8_t> LibsndfileWav(const std::vector<float>& samples, int channels) {
+  const test::TTempDir dir;
+  SF_INFO info{};
+  info.samplerate = 44100;
+  info.channels = channels;
+  info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+  SNDFILE* file = sf_open(dir.File("reference.wav").c_str(), SFM_WRITE, &info);
+  EXPECT_NE(file, nullptr);
+  sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+  sf_writef_float(file, samples.data(), static_cast<sf_count_t>(samples.size()) / channels);
+  sf_close(file);
+  return test::FileBytes(dir.File("reference.wav"));
+}
+
+TEST(ToolWav, TheFileIsTheOneLibsndfileWroteToTheByteToAFileAndToTheStandardOutput) {
+  if (!HaveSoundfont()) GTEST_SKIP() << "no General MIDI soundfont installed";
+  const std::string file = test::ExampleRhythmPaths().front();
+  TLoadedRhythm rhythm = test::LoadRhythm(file);
+  std::vector<TRenderEvent> events;
+  TEventBuffer buffer;
+  RenderSectionEvents(rhythm.slot, 2, events, buffer);
+  std::vector<float> samples;
+  ASSERT_EQ(platform::RenderStreamOffline(buffer, rhythm.slot.header.Tempo(),
+                                          [&samples](std::span<const float> block) {
+                                            samples.insert(samples.end(), block.begin(),
+                                                           block.end());
+                                            return true;
+                                          }),
+            "");
+  const std::vector<std::uint8_t> reference = LibsndfileWav(samples, 2);
+
+  test::TTempDir dir;
+  ASSERT_EQ(RunTool({"wav", file, "Var1", "-o", dir.File("var1.wav")}).status, 0);
+  EXPECT_TRUE(test::FileBytes(dir.File("var1.wav")) == reference);
+  const auto piped = RunTool({"wav", file, "Var1", "-o", "-"});
+  ASSERT_EQ(piped.status, 0) << piped.err;
+  EXPECT_TRUE(piped.out == std::string(reference.begin(), reference.end()));
+  EXPECT_EQ(piped.err, "");
+}
+
+TEST(ToolWav, SamplesBecomeTheSixteenBitsLibsndfileGivesThem) {
+  // Values on and between the steps of 16 and 32 bits, past full scale, and a seeded spread.
+  std::vector<float> samples = {0.0f, -0.0f, 1.0f, -1.0f, 1.5f, -1.5f, 0.99999f, -0.003662109608f};
+  for (int step = -70'000; step <= 70'000; ++step) samples.push_back(static_cast<float>(step) / 65536.0f);
+  std::mt19937 random(7);
+  std::uniform_real_distribution<float> spread(-1.1f, 1.1f);
+  for (int i = 0; i < 100'000; ++i) samples.push_back(spread(random));
+  for (int i = 0; i < 100'000; ++i) samples.push_back(spread(random) * 1e-3f);
+
+  const std::vector<std::uint8_t> reference = LibsndfileWav(samples, 1);
+  std::vector<std::uint8_t> pcm;
+  tool::AppendPcm16(samples, pcm);
+  ASSERT_EQ(reference.size(), 44 + pcm.size());
+  for (std::size_t i = 0; i < samples.size(); ++i) {
+    ASSERT_TRUE(std::memcmp(&pcm[2 * i], &reference[44 + 2 * i], 2) == 0)
+        << "sample " << i << ": " << samples[i];
+  }
+}
+
+// Var1 of a rhythm at `tempo`: one drum hit, then waits up to `ticks` (at most the 65,535 of the
+// timeline). At tempo 1 a tick lasts half a second.
+std::string LongRhythm(const test::TTempDir& dir, std::uint8_t tempo, std::uint32_t ticks) {
+  TRhythmBuilder builder(tempo, 0x22);
+  TPartBuilder part;
+  part.Note(0, 36, 100).Note(4, 36, 0);
+  for (std::uint32_t left = ticks - 4; left > 0;) {
+    const std::uint32_t wait = std::min<std::uint32_t>(left, 60'000);
+    part.Wait(static_cast<std::uint16_t>(wait));
+    left -= wait;
+  }
+  builder.Part(2, 0, part.End());
+  const std::string path = dir.File("long-" + std::to_string(tempo) + ".ckf");
+  test::WriteBytes(path, builder.CkfFile());
+  return path;
+}
+
+TEST(ToolWav, ASectionOfHoursIsRefusedAtOnceUnlessAllowed) {
+  test::TTempDir dir;
+  const std::string file = LongRhythm(dir, 1, 65'535);  // 9 hours of audio
+  const auto refused = RunTool({"wav", file, "Var1", "-o", dir.File("long.wav")});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.err, file +
+                             ": Var1 lasts 9:06:07 of audio, more than the 60 minutes allowed "
+                             "(--max-minutes allows more)\n");
+  // Allowed, it is still more than a WAV file can count.
+  const auto tooLong =
+      RunTool({"wav", file, "Var1", "-o", dir.File("long.wav"), "--max-minutes", "600"});
+  EXPECT_EQ(tooLong.status, 1);
+  EXPECT_EQ(tooLong.err,
+            file + ": Var1 lasts 9:06:07 of audio, more than a WAV file holds (6:45:47)\n");
+  EXPECT_EQ(test::FilesIn(dir.Path()), std::vector<std::string>{"long-1.ckf"});
+  for (const char* limit : {"0", "ten", "-5"}) {
+    EXPECT_EQ(RunTool({"wav", file, "Var1", "-o", "-", "--max-minutes", limit}).status, 2) << limit;
+  }
+}
+
+TEST(ToolWav, AnAllowedLongRenderThatCannotBeWrittenLeavesTheOldFile) {
+  if (!HaveSoundfont()) GTEST_SKIP() << "no General MIDI soundfont installed";
+  test::TTempDir dir;
+  const std::string file = LongRhythm(dir, 9, 65'535);  // an hour and 40 seconds
+  const std::string old = dir.File("old.wav");
+  test::WriteBytes(old, {'o', 'l', 'd'});
+  EXPECT_EQ(RunTool({"wav", file, "Var1", "-o", old}).status, 1);
+  // Allowed, it renders into the file beside the old one until the file size limit (a megabyte,
+  // six seconds of audio) stops it; the old file stays.
+  const auto run = test::RunProgram({kTool, "wav", file, "Var1", "-o", old, "--max-minutes", "61"},
+                                    {1 << 20, false, {}, false});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.err, old + ": cannot write: " + std::strerror(EFBIG) + "\n");
+  EXPECT_EQ(test::FileBytes(old), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
+  EXPECT_EQ(test::FilesIn(dir.Path()), (std::vector<std::string>{"long-9.ckf", "old.wav"}));
+}
+
+TEST(ToolWav, MemoryStaysSmallHoweverLongTheSection) {
+  if (!HaveSoundfont()) GTEST_SKIP() << "no General MIDI soundfont installed";
+  // Two minutes of audio would take 40 MB held whole (floats, then the file's bytes); written
+  // as it is rendered, the tool holds no more than for a tenth of a second. The soundfont it
+  // loads, the same for both, is left out by comparing the two.
+  test::TTempDir dir;
+  const auto Peak = [&](std::uint32_t ticks) {
+    const std::string file = LongRhythm(dir, 100, ticks);
+    const auto run = test::RunProgram({kTool, "wav", file, "Var1", "-o", "-"},
+                                      {std::nullopt, false, std::nullopt, true});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    return run.peakKilobytes;
+  };
+  const long tenth = Peak(20);
+  const long twoMinutes = Peak(24'000);
+  EXPECT_LT(twoMinutes - tenth, 8 * 1024) << "kilobytes more for two minutes than for a tenth";
+}
+
+TEST(ToolWav, ProgressIsOneLineRewrittenInPlaceOnlyOnceShown) {
+  std::ostringstream terminal;
+  tool::TRenderProgress progress(terminal, 60 * 44'100, 44'100, std::chrono::seconds(0));
+  progress.Add(30 * 44'100);
+  EXPECT_EQ(terminal.str(), "\rbrondel-tool wav: rendered 0:30 of 1:00 (50%)");
+  progress.Add(30 * 44'100);  // within a quarter of a second: not shown
+  EXPECT_EQ(terminal.str(), "\rbrondel-tool wav: rendered 0:30 of 1:00 (50%)");
+  progress.Finish();
+  EXPECT_EQ(terminal.str(),
+            "\rbrondel-tool wav: rendered 0:30 of 1:00 (50%)"
+            "\rbrondel-tool wav: rendered 1:00 of 1:00 (100%)\n");
+
+  std::ostringstream file;
+  tool::TRenderProgress quiet(file, 7200 * 44'100, 44'100, std::nullopt);
+  quiet.Add(7200 * 44'100);
+  quiet.Finish();
+  EXPECT_EQ(file.str(), "");
 }
 
 }  // namespace

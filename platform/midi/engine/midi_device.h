@@ -4,10 +4,11 @@
 // device.
 //
 // Threads: the service's caller (the window's thread) lists, opens and closes a device, and
-// asks Admit; while a stream is open on it, Send comes from the stream's thread and Silence
-// from Stop's caller or the closing stream, always under the stream's mutex, so a device never
-// sees two of them at once. A device with a real-time thread of its own (audio callback, JACK
-// process callback) hands messages to it without blocking (timed_queue.h).
+// asks Admit, and OutputLatency for a position; while a stream is open on it, Send comes from
+// the stream's thread, and Send (the endings of a play that has ended) or Silence from Stop's
+// caller or the closing stream, always under the stream's mutex, so a device never sees two of
+// them at once. A device with a real-time thread of its own (audio callback, JACK process
+// callback) hands messages to it without blocking (timed_queue.h).
 #pragma once
 #if !defined(BRONDEL_PLATFORM_MIDI_INTERNAL) && !defined(BRONDEL_PLATFORM_MIDI_TESTING_INSIDE)
 #error "This header is private to platform/midi: include platform/midi_service.h instead."
@@ -24,7 +25,17 @@
 namespace brondel::platform {
 
 /// The stream calls a device may refuse before the engine carries them out.
-enum class MidiCall { kOpen, kClose, kStop, kTimeDivision, kPrepare, kOut, kRestart, kUnprepare };
+enum class MidiCall {
+  kOpen,
+  kClose,
+  kStop,
+  kTimeDivision,
+  kPrepare,
+  kOut,
+  kRestart,
+  kUnprepare,
+  kPosition,
+};
 
 class IMidiDevice {
  public:
@@ -38,12 +49,17 @@ class IMidiDevice {
   virtual bool IsOpen() const = 0;
   /// Sends one message that is due at `due` on Clock(); called at (or just after) that time.
   virtual void Send(const MidiMessage& message, MidiMicros due) = 0;
-  /// Ends every sound at once: drops what is not yet played, sends `noteOffs`, then silences.
-  virtual void Silence(std::span<const MidiMessage> noteOffs) = 0;
-  /// Disconnects; 0 on success. The stream on it has ended by then.
+  /// Ends every sound at once: drops what is not yet played (except what ends a note), sends
+  /// `endings` (the engine's note-offs and All Notes Off), then silences what it can itself.
+  virtual void Silence(std::span<const MidiMessage> endings) = 0;
+  /// Disconnects; 0 on success, kMidiMessagesLost when messages sent could not be delivered.
+  /// The stream on it has ended by then.
   virtual MidiResult Close() = 0;
   /// The clock that due times refer to and that the engine sleeps on.
   virtual IMidiClock& Clock() = 0;
+  /// How much later than its due time a message is heard (or arrives on the wire): the stream's
+  /// position is reported that much behind what the engine has handed over. Any thread.
+  virtual MidiMicros OutputLatency() const { return MidiMicros{0}; }
   /// 0 lets the engine carry out `call`; any other code refuses it with that result.
   virtual MidiResult Admit(MidiCall call) {
     static_cast<void>(call);

@@ -23,8 +23,11 @@ std::string MidiErrorText(MidiResult code) {
       {kMidiStillPlaying, "The MIDI buffer is still playing."},
       {kMidiNotReady, "The MIDI output device is busy; try again later."},
       {kMidiNoSoundfont,
-       "The built-in synthesizer found no General MIDI soundfont (FluidR3_GM.sf2 or "
-       "TimGM6mb.sf2)."},
+       "The built-in synthesizer found no General MIDI soundfont: install fluid-soundfont-gm or "
+       "set BRONDEL_SOUNDFONT."},
+      {kMidiMessagesLost,
+       "Some MIDI messages were lost: the output device stopped taking them before all were "
+       "sent."},
   };
   const auto text = kTexts.find(code);
   return text != kTexts.end() ? text->second : "Unknown MIDI error " + std::to_string(code);

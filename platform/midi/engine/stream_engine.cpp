@@ -1,9 +1,16 @@
 #include "platform/midi/engine/stream_engine.h"
 
+#include <algorithm>
+
 #include "platform/midi/engine/stream_events.h"
 
 namespace brondel::platform {
 namespace {
+
+// Longer than any device's output latency: the history a position may look back into.
+constexpr MidiMicros kPositionHistory = std::chrono::seconds(1);
+
+constexpr std::uint8_t kAllNotesOff = 123;
 
 MidiMicros SaturatingAdd(MidiMicros a, MidiMicros b) {
   return b > MidiMicros::max() - a ? MidiMicros::max() : a + b;
@@ -11,29 +18,53 @@ MidiMicros SaturatingAdd(MidiMicros a, MidiMicros b) {
 
 }  // namespace
 
+NoteSet NotesEndedBy(const std::vector<StreamEvent>& events) {
+  NoteSet ended;
+  for (const StreamEvent& event : events) {
+    const int kind = event.message ? event.message->bytes[0] & 0xF0 : 0;
+    if (kind == 0x80 || (kind == 0x90 && event.message->bytes[2] == 0)) {
+      ended[event.message->bytes[0] & 0x0F].set(event.message->bytes[1]);
+    }
+  }
+  return ended;
+}
+
 void SoundingNotes::Track(const MidiMessage& message) {
   const int kind = message.bytes[0] & 0xF0;
-  auto& channel = notes_[message.bytes[0] & 0x0F];
+  const std::size_t channel = message.bytes[0] & 0x0F;
   const std::uint8_t key = message.bytes[1];
+  channels_.set(channel);
   if (kind == 0x90 && message.bytes[2] > 0) {
-    channel.set(key);
+    notes_[channel].set(key);
   } else if (kind == 0x80 || kind == 0x90) {
-    channel.reset(key);
+    notes_[channel].reset(key);
   }
 }
 
-std::vector<MidiMessage> SoundingNotes::TakeNoteOffs() {
+std::vector<MidiMessage> SoundingNotes::TakeNoteOffsBut(const NoteSet& ended) {
   std::vector<MidiMessage> noteOffs;
   for (std::size_t channel = 0; channel < notes_.size(); ++channel) {
-    for (std::size_t key = 0; key < notes_[channel].size(); ++key) {
-      if (notes_[channel][key]) {
+    const std::bitset<128> cut = notes_[channel] & ~ended[channel];
+    for (std::size_t key = 0; key < cut.size(); ++key) {
+      if (cut[key]) {
         noteOffs.push_back(
             {{static_cast<std::uint8_t>(0x80 | channel), static_cast<std::uint8_t>(key), 0}, 3});
       }
     }
-    notes_[channel].reset();
+    notes_[channel] &= ended[channel];
   }
   return noteOffs;
+}
+
+std::vector<MidiMessage> SoundingNotes::TakeEndings() {
+  std::vector<MidiMessage> endings = TakeNoteOffsBut({});
+  for (std::size_t channel = 0; channel < channels_.size(); ++channel) {
+    if (channels_[channel]) {
+      endings.push_back({{static_cast<std::uint8_t>(0xB0 | channel), kAllNotesOff, 0}, 3});
+    }
+  }
+  channels_.reset();
+  return endings;
 }
 
 MidiStream::MidiStream(std::shared_ptr<IMidiDevice> device, std::function<void()> bufferDone)
@@ -64,23 +95,40 @@ void MidiStream::Stop() {
 bool MidiStream::SetTimeDivision(std::uint32_t division) {
   if (division == 0) return false;
   std::lock_guard guard(mutex_);
-  // A buffer that is playing keeps the due time of its next event; later ones follow the new
-  // division.
-  if (running_ && !queue_.empty() && queue_.front().next < queue_.front().events.size()) {
-    Buffer& front = queue_.front();
-    front.baseTime = DueTime(front, front.next);
-    front.baseTick = front.events[front.next].tick;
+  const bool playing =
+      running_ && !queue_.empty() && queue_.front().next < queue_.front().events.size();
+  if (!playing) {
+    division_ = division;
+    return true;
   }
+  // The ticks up to the next event keep the old division, those after it take the new one.
+  Buffer& front = queue_.front();
+  front.baseTime = DueTime(front, front.next);
+  front.baseTick = front.events[front.next].tick;
   division_ = division;
+  AddMark({front.baseTime, front.header, front.repetitions, front.baseTick,
+           front.events.back().tick, division_});
   return true;
 }
 
-bool MidiStream::Queue(const TMidiHeader* header, std::vector<StreamEvent> events) {
+bool MidiStream::Queue(const TMidiHeader* header, std::vector<StreamEvent> events, bool loop) {
   {
     std::lock_guard guard(mutex_);
     if (HoldsLocked(header)) return false;
-    queue_.push_back({header, std::move(events)});
-    if (running_ && queue_.size() == 1) StartFront(clock_.Now());
+    const NoteSet ends = NotesEndedBy(events);
+    queue_.push_back({header, std::move(events), loop, ends});
+    if (running_ && queue_.size() == 1) {
+      MidiMicros start = clock_.Now();
+      if (endOfPlay_) {
+        if (start <= *endOfPlay_) {
+          start = lastEnd_;  // it follows the last buffer seamlessly
+        } else {
+          SendEndings(*endOfPlay_);  // the thread has not sent them yet, but they are due
+        }
+        endOfPlay_.reset();
+      }
+      StartFront(start);
+    }
   }
   wake_.notify_all();
   return true;
@@ -101,16 +149,34 @@ bool MidiStream::Holds(const TMidiHeader* header) const {
   return HoldsLocked(header);
 }
 
+TStreamPosition MidiStream::Position() const {
+  std::lock_guard guard(mutex_);
+  const MidiMicros now = clock_.Now();
+  const MidiMicros latency = device_->OutputLatency();
+  if (now < latency) return {};
+  const MidiMicros sounding = now - latency;
+  const auto mark = std::find_if(marks_.rbegin(), marks_.rend(),
+                                 [sounding](const Mark& m) { return m.time <= sounding; });
+  if (mark == marks_.rend() || mark->header == nullptr) return {};
+  const std::uint64_t ticks = mark->tick + MicrosToTicks(sounding - mark->time, mark->division);
+  return {mark->header, std::min(ticks, mark->endTick), mark->repetitions};
+}
+
 bool MidiStream::HoldsLocked(const TMidiHeader* header) const {
-  for (const Buffer& buffer : queue_) {
-    if (buffer.header == header) return true;
-  }
-  return false;
+  return std::any_of(queue_.begin(), queue_.end(),
+                     [header](const Buffer& buffer) { return buffer.header == header; });
 }
 
 void MidiStream::StartFront(MidiMicros at) {
-  queue_.front().baseTime = at;
-  queue_.front().baseTick = 0;
+  Buffer& front = queue_.front();
+  for (const MidiMessage& noteOff : sounding_.TakeNoteOffsBut(front.ends)) {
+    device_->Send(noteOff, at);
+  }
+  front.next = 0;
+  front.start = front.baseTime = at;
+  front.baseTick = 0;
+  AddMark({at, front.header, front.repetitions, 0,
+           front.events.empty() ? 0 : front.events.back().tick, division_});
 }
 
 MidiMicros MidiStream::DueTime(const Buffer& buffer, std::size_t index) const {
@@ -119,12 +185,22 @@ MidiMicros MidiStream::DueTime(const Buffer& buffer, std::size_t index) const {
                        TicksToMicros(buffer.events[index].tick - buffer.baseTick, division_));
 }
 
+MidiMicros MidiStream::EndTime(const Buffer& buffer) const {
+  return buffer.events.empty() ? buffer.baseTime : DueTime(buffer, buffer.events.size() - 1);
+}
+
 std::optional<MidiMicros> MidiStream::NextDue() const {
-  if (!running_ || queue_.empty()) return std::nullopt;
+  if (!running_) return std::nullopt;
+  if (queue_.empty()) return endOfPlay_;
   return DueTime(queue_.front(), queue_.front().next);
 }
 
 void MidiStream::PlayDue(MidiMicros now) {
+  if (queue_.empty()) {
+    SendEndings(*endOfPlay_);
+    endOfPlay_.reset();
+    return;
+  }
   Buffer& front = queue_.front();
   while (front.next < front.events.size() && DueTime(front, front.next) <= now) {
     const StreamEvent& event = front.events[front.next];
@@ -134,24 +210,54 @@ void MidiStream::PlayDue(MidiMicros now) {
     }
     ++front.next;
   }
-  if (front.next >= front.events.size()) HandBackFront();
+  if (front.next >= front.events.size()) EndRepetition();
 }
 
-void MidiStream::HandBackFront() {
-  const Buffer& front = queue_.front();
-  // The next buffer goes on from the moment this one ends, so a sequence keeps its beat.
-  const MidiMicros end = front.events.empty() ? front.baseTime : DueTime(front, front.next - 1);
+void MidiStream::EndRepetition() {
+  Buffer& front = queue_.front();
+  // The next repetition, or the next buffer, goes on from the moment this one ends, so a loop
+  // or a sequence keeps its beat. A repetition that took no time is not repeated.
+  const MidiMicros end = EndTime(front);
+  if (front.loop && queue_.size() == 1 && end > front.start) {
+    ++front.repetitions;
+    StartFront(end);
+    return;
+  }
   queue_.pop_front();
   ++pendingNotices_;
-  if (!queue_.empty()) StartFront(end);
+  if (!queue_.empty()) {
+    StartFront(end);
+    return;
+  }
+  lastEnd_ = end;
+  endOfPlay_ = SaturatingAdd(end, kFollowWindow);
+  AddMark({end, nullptr});
+}
+
+void MidiStream::SendEndings(MidiMicros due) {
+  for (const MidiMessage& message : sounding_.TakeEndings()) device_->Send(message, due);
 }
 
 void MidiStream::EndEverything() {
-  const std::vector<MidiMessage> noteOffs = sounding_.TakeNoteOffs();
-  if (!noteOffs.empty() || !queue_.empty()) device_->Silence(noteOffs);
+  if (queue_.empty()) {
+    // Nothing plays: the endings of the last play follow what it sent, which still goes out.
+    SendEndings(clock_.Now());
+  } else {
+    device_->Silence(sounding_.TakeEndings());
+  }
   pendingNotices_ += static_cast<int>(queue_.size());
   queue_.clear();
   running_ = false;
+  endOfPlay_.reset();
+  marks_.clear();  // the sound ends now: nothing is sounding from here on
+}
+
+void MidiStream::AddMark(const Mark& mark) {
+  const MidiMicros now = clock_.Now();
+  while (marks_.size() > 1 && SaturatingAdd(marks_[1].time, kPositionHistory) <= now) {
+    marks_.pop_front();
+  }
+  marks_.push_back(mark);
 }
 
 void MidiStream::DeliverNotices(std::unique_lock<std::mutex>& lock) {

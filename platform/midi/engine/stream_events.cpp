@@ -1,5 +1,6 @@
 #include "platform/midi/engine/stream_events.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace brondel::platform {
@@ -56,6 +57,14 @@ MidiMicros TicksToMicros(std::uint64_t ticks, std::uint32_t division) {
   const std::uint64_t micros =
       quarters * kMicrosPerQuarter + (rest * kMicrosPerQuarter + division / 2) / division;
   return MidiMicros(static_cast<MidiMicros::rep>(micros));
+}
+
+std::uint64_t MicrosToTicks(MidiMicros micros, std::uint32_t division) {
+  // Whole quarters first, as above, so that hours of play cannot overflow.
+  const auto count = static_cast<std::uint64_t>(std::max<MidiMicros::rep>(micros.count(), 0));
+  const std::uint64_t quarters = count / kMicrosPerQuarter;
+  const std::uint64_t rest = count % kMicrosPerQuarter;
+  return quarters * division + rest * division / kMicrosPerQuarter;
 }
 
 }  // namespace brondel::platform

@@ -19,5 +19,7 @@ std::optional<MidiMessage> DecodeShortMessage(std::uint32_t event);
 
 /// The length of `ticks` ticks at `division` ticks per quarter note: 500,000 / division us each.
 MidiMicros TicksToMicros(std::uint64_t ticks, std::uint32_t division);
+/// The whole ticks that fit in `micros` at `division` ticks per quarter note.
+std::uint64_t MicrosToTicks(MidiMicros micros, std::uint32_t division);
 
 }  // namespace brondel::platform

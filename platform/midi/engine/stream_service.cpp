@@ -86,7 +86,9 @@ MidiResult TMidiService::StreamOut(MidiStreamHandle handle, TMidiHeader* header)
     // The bytes are copied here: the caller may free its buffer as soon as this returns.
     auto events = DecodeStreamEvents(std::span(header->lpData, header->dwBytesRecorded));
     if (!events) return kMidiInvalidParam;
-    if (!stream.Queue(header, std::move(*events))) return kMidiStillPlaying;
+    if (!stream.Queue(header, std::move(*events), (header->dwFlags & kHeaderLoop) != 0)) {
+      return kMidiStillPlaying;
+    }
     header->dwFlags = (header->dwFlags | kHeaderInQueue) & ~kHeaderDone;
     return kMidiNoError;
   });
@@ -105,6 +107,14 @@ MidiResult TMidiService::UnprepareHeader(MidiStreamHandle handle, TMidiHeader* h
     if (stream.Holds(header)) return kMidiStillPlaying;
     if ((header->dwFlags & kHeaderInQueue) != 0) header->dwFlags |= kHeaderDone;
     header->dwFlags &= ~(kHeaderPrepared | kHeaderInQueue);
+    return kMidiNoError;
+  });
+}
+
+MidiResult TMidiService::StreamPosition(MidiStreamHandle handle, TStreamPosition* position) {
+  return WithStream(handle, MidiCall::kPosition, [position](MidiStream& stream) {
+    if (position == nullptr) return kMidiInvalidParam;
+    *position = stream.Position();
     return kMidiNoError;
   });
 }

@@ -44,6 +44,7 @@ class TMidiService final : public IMidiService {
   MidiResult StreamOut(MidiStreamHandle handle, TMidiHeader* header) override;
   MidiResult StreamRestart(MidiStreamHandle handle) override;
   MidiResult UnprepareHeader(MidiStreamHandle handle, TMidiHeader* header) override;
+  MidiResult StreamPosition(MidiStreamHandle handle, TStreamPosition* position) override;
   std::string ErrorText(MidiResult code) override;
   void SetBufferDoneNotifier(std::function<void()> notifier) override;
 

@@ -1,24 +1,73 @@
 #include "platform/midi/engine/timed_queue.h"
 
-#include <bit>
-
 namespace brondel::platform {
 
-TimedMessageQueue::TimedMessageQueue(std::size_t capacity)
-    : entries_(std::bit_ceil(capacity)), mask_(entries_.size() - 1) {}
-
-bool TimedMessageQueue::Push(const MidiMessage& message, std::int64_t time) {
-  const std::size_t tail = tail_.load(std::memory_order_relaxed);
-  if (tail - head_.load(std::memory_order_acquire) >= entries_.size()) return false;
-  entries_[tail & mask_] = {time, generation_.load(std::memory_order_relaxed), message};
-  tail_.store(tail + 1, std::memory_order_release);
-  return true;
+bool EndsANote(const MidiMessage& message) {
+  const int kind = message.bytes[0] & 0xF0;
+  return kind == 0x80 || (kind == 0x90 && message.bytes[2] == 0);
 }
 
-const TimedMessageQueue::Entry* TimedMessageQueue::Front() const {
-  const std::size_t head = head_.load(std::memory_order_relaxed);
-  if (head == tail_.load(std::memory_order_acquire)) return nullptr;
-  return &entries_[head & mask_];
+// One block of entries. The producer fills it from the front and publishes each entry through
+// `written`; once it is full, `next` leads to the block filled after it.
+struct TimedMessageQueue::Block {
+  explicit Block(std::size_t size) : entries(size) {}
+
+  std::vector<Entry> entries;
+  std::atomic<std::size_t> written{0};
+  std::atomic<Block*> next{nullptr};
+};
+
+TimedMessageQueue::TimedMessageQueue(std::size_t blockEntries)
+    : blockEntries_(blockEntries > 0 ? blockEntries : 1) {
+  blocks_.push_back(std::make_unique<Block>(blockEntries_));
+  tail_ = oldest_ = head_ = blocks_.back().get();
+  taking_.store(head_, std::memory_order_relaxed);
+}
+
+TimedMessageQueue::~TimedMessageQueue() = default;
+
+void TimedMessageQueue::Push(const MidiMessage& message, std::int64_t time) {
+  std::size_t index = tail_->written.load(std::memory_order_relaxed);
+  if (index == blockEntries_) {
+    Block* fresh = FreshBlock();
+    tail_->next.store(fresh, std::memory_order_release);
+    tail_ = fresh;
+    index = 0;
+  }
+  tail_->entries[index] = {time, generation_.load(std::memory_order_relaxed), message};
+  tail_->written.store(index + 1, std::memory_order_release);
+  ++pushed_;
+}
+
+TimedMessageQueue::Block* TimedMessageQueue::FreshBlock() {
+  // The taker has moved past every block before the one it reads: the oldest of those can be
+  // filled again. Its acquire pairs with the taker's release, so the taker is done reading it.
+  if (oldest_ != taking_.load(std::memory_order_acquire)) {
+    Block* reused = oldest_;
+    oldest_ = reused->next.load(std::memory_order_relaxed);
+    reused->written.store(0, std::memory_order_relaxed);
+    reused->next.store(nullptr, std::memory_order_relaxed);
+    return reused;
+  }
+  blocks_.push_back(std::make_unique<Block>(blockEntries_));
+  return blocks_.back().get();
+}
+
+const TimedMessageQueue::Entry* TimedMessageQueue::Front() {
+  if (headIndex_ == blockEntries_) {
+    Block* next = head_->next.load(std::memory_order_acquire);
+    if (next == nullptr) return nullptr;
+    head_ = next;
+    headIndex_ = 0;
+    taking_.store(head_, std::memory_order_release);
+  }
+  if (headIndex_ == head_->written.load(std::memory_order_acquire)) return nullptr;
+  return &head_->entries[headIndex_];
+}
+
+void TimedMessageQueue::Pop() {
+  ++headIndex_;
+  popped_.store(popped_.load(std::memory_order_relaxed) + 1, std::memory_order_release);
 }
 
 bool TimedMessageQueue::IsStale(const Entry& entry) const {

@@ -7,22 +7,96 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
 
+#include "platform/midi/engine/library_messages.h"
 #include "platform/midi/engine/timed_queue.h"
 #include "platform/midi/jack/jack_environment.h"
 
 namespace brondel::platform {
 namespace {
 
-// The time of a message that goes at the next frame.
-constexpr std::int64_t kAtOnce = 0;
+// The queue's time (a frame otherwise) of a message that goes at the next frame.
+constexpr std::int64_t kAtOnce = -1;
 
-bool EndsANote(const MidiMessage& message) {
-  const int kind = message.bytes[0] & 0xF0;
-  return kind == 0x80 || (kind == 0x90 && message.bytes[2] == 0);
-}
+// JACK's frames as the stream's clock: microseconds at the server's nominal rate, counted from
+// the client's start, so that due times turn into frames exactly. Once the server is gone, the
+// system's clock carries on from where the frames stopped.
+class JackFrameClock final : public IMidiClock {
+ public:
+  void Start(jack_client_t* client, std::int64_t rate) {
+    std::lock_guard guard(mutex_);
+    client_ = client;
+    rate_ = rate;
+    origin_ = last_ = jack_frame_time(client);
+  }
+
+  void ServerGone() {
+    std::lock_guard guard(mutex_);
+    if (!gone_) goneAt_ = {FramesLocked(), SystemMidiClock().Now()};
+    gone_ = true;
+  }
+
+  /// The frame (wrapping, as JACK counts them) that `time` on this clock falls on.
+  jack_nframes_t FrameAt(MidiMicros time) const {
+    std::lock_guard guard(mutex_);
+    return origin_ + static_cast<jack_nframes_t>((time.count() * rate_ + 500'000) / 1'000'000);
+  }
+
+  MidiMicros Now() const override {
+    std::lock_guard guard(mutex_);
+    if (gone_) return goneAt_.first + (SystemMidiClock().Now() - goneAt_.second);
+    return FramesLocked();
+  }
+
+  std::unique_ptr<IMidiSleeper> MakeSleeper(std::condition_variable& wake, std::mutex&) override {
+    return std::make_unique<Sleeper>(*this, wake);
+  }
+
+ private:
+  // Sleeps on the system's clock for as long as the frames say is left: a server that runs
+  // slower than the system's clock wakes it early, and it sleeps again for what is left.
+  class Sleeper final : public IMidiSleeper {
+   public:
+    Sleeper(const JackFrameClock& clock, std::condition_variable& wake)
+        : clock_(clock), wake_(wake) {}
+    void Sleep(std::unique_lock<std::mutex>& lock, std::optional<MidiMicros> due) override {
+      if (due) {
+        wake_.wait_for(lock, *due - clock_.Now());
+      } else {
+        wake_.wait(lock);
+      }
+    }
+
+   private:
+    const JackFrameClock& clock_;
+    std::condition_variable& wake_;
+  };
+
+  MidiMicros FramesLocked() const {
+    // Frames are counted in 32 bits and wrap after a day at 48 kHz; the count here does not.
+    const jack_nframes_t now = jack_frame_time(client_);
+    const auto step = static_cast<std::int32_t>(now - last_);
+    if (step > 0) {
+      elapsed_ += step;
+      last_ = now;
+    }
+    return MidiMicros(elapsed_ * 1'000'000 / rate_);
+  }
+
+  mutable std::mutex mutex_;  // guards every member below
+  jack_client_t* client_ = nullptr;
+  std::int64_t rate_ = 1;
+  jack_nframes_t origin_ = 0;
+  mutable jack_nframes_t last_ = 0;
+  mutable std::int64_t elapsed_ = 0;
+  bool gone_ = false;
+  std::pair<MidiMicros, MidiMicros> goneAt_;  // the frame clock's time then, and the system's
+};
 
 }  // namespace
 
@@ -30,11 +104,13 @@ struct JackMidiDevice::Client {
   const JackDeviceOptions& options;
   jack_client_t* client = nullptr;
   jack_port_t* port = nullptr;
-  TimedMessageQueue queue{options.queueEntries};  // times in JACK's microseconds, or kAtOnce
-  std::int64_t clockOffset = 0;                   // JACK's time minus the stream clock's
+  TimedMessageQueue queue{options.queueBlock};  // wrapped frames, or kAtOnce
+  JackFrameClock clock;
   MidiMicros latency{0};  // added to every due time: a period, plus room to wake late
   MidiMicros period{0};
-  std::int64_t lastTime = 0;  // the latest time a queued message is meant for
+  MidiMicros lastDue{0};  // the latest time a queued message is meant for (producer's)
+  std::atomic<std::uint64_t> lost{0};
+  std::atomic<bool> serverGone{false};
 
   explicit Client(const JackDeviceOptions& clientOptions) : options(clientOptions) {}
   Client(const Client&) = delete;
@@ -43,18 +119,32 @@ struct JackMidiDevice::Client {
     if (client != nullptr) jack_client_close(client);
   }
 
-  static std::int64_t JackNow() { return static_cast<std::int64_t>(jack_get_time()); }
-
-  void Push(const MidiMessage& message, std::int64_t time) {
-    if (queue.Push(message, time))
-      lastTime = std::max(lastTime, time == kAtOnce ? JackNow() : time);
+  void Push(const MidiMessage& message, MidiMicros due) {
+    queue.Push(message, static_cast<std::int64_t>(clock.FrameAt(due)));
+    lastDue = std::max(lastDue, due);
   }
 
-  // Lets the messages already queued reach the port before the client goes away.
+  // Lets the queued messages reach the port before the client goes away: waits as long as they
+  // go out, and at most the longest drain once none does (the server gone, or a port that no
+  // longer takes them).
   void Drain() const {
-    const MidiMicros pending(
-        std::clamp(lastTime - JackNow(), std::int64_t{0}, options.maxDrain.count()));
-    std::this_thread::sleep_for(pending + 2 * period);
+    std::uint64_t pending = queue.Pending();
+    auto stalledSince = std::chrono::steady_clock::now();
+    while (pending > 0 && !serverGone.load()) {
+      std::this_thread::sleep_for(period);
+      const std::uint64_t left = queue.Pending();
+      if (left < pending || clock.Now() < lastDue) stalledSince = std::chrono::steady_clock::now();
+      pending = left;
+      if (std::chrono::steady_clock::now() - stalledSince > options.maxDrain) break;
+    }
+  }
+
+  // Counts what is left once the process thread has ended: every message it would have sent.
+  void CountLeftOver() {
+    while (const TimedMessageQueue::Entry* entry = queue.Front()) {
+      if (!queue.IsStale(*entry) || EndsANote(entry->message)) ++lost;
+      queue.Pop();
+    }
   }
 
   // Frames from the start of this cycle to the entry's frame; negative when it is late. Entries
@@ -64,22 +154,32 @@ struct JackMidiDevice::Client {
     const bool silenced = queue.IsStale(entry);
     if (silenced && !EndsANote(entry.message)) return std::nullopt;
     if (silenced || entry.time == kAtOnce) return 0;
-    const auto frame = jack_time_to_frames(client, static_cast<jack_time_t>(entry.time));
-    return static_cast<std::int32_t>(frame - cycleStart);
+    return static_cast<std::int32_t>(static_cast<jack_nframes_t>(entry.time) - cycleStart);
   }
 
-  // Runs on JACK's real-time thread: writes every entry due in this cycle at its own frame.
+  // Runs on JACK's real-time thread: writes the entries due in this cycle at their own frames,
+  // in order, as many as the period carries; the rest wait for the next cycle.
   int Process(jack_nframes_t frames) {
     void* buffer = jack_port_get_buffer(port, frames);
     jack_midi_clear_buffer(buffer);
     const jack_nframes_t cycleStart = jack_last_frame_time(client);
     jack_nframes_t lastFrame = 0;  // events must be written in frame order
-    while (const TimedMessageQueue::Entry* entry = queue.Front()) {
+    std::size_t written = 0;
+    while (written < options.eventsPerPeriod) {
+      const TimedMessageQueue::Entry* entry = queue.Front();
+      if (entry == nullptr) break;
       if (const auto offset = FrameOffset(*entry, cycleStart)) {
         if (*offset >= frames) break;
         lastFrame =
             std::max(lastFrame, static_cast<jack_nframes_t>(std::max<std::int64_t>(*offset, 0)));
-        jack_midi_event_write(buffer, lastFrame, entry->message.bytes.data(), entry->message.size);
+        if (jack_midi_event_write(buffer, lastFrame, entry->message.bytes.data(),
+                                  entry->message.size) != 0) {
+          // The port's buffer is full: the entry waits for the next period. A buffer that
+          // cannot take even one message never will, and would hold everything up.
+          if (written > 0) break;
+          ++lost;
+        }
+        ++written;
       }
       queue.Pop();
     }
@@ -87,6 +187,8 @@ struct JackMidiDevice::Client {
   }
 
   MidiResult Start(const std::string& target) {
+    // libjack explains a missing server at length; our own result says it in one line.
+    const LibraryMessagesExpected expected;
     client = jack_client_open(options.clientName.c_str(), JackNoStartServer, nullptr);
     if (client == nullptr) return kMidiNotEnabled;
     port = jack_port_register(client, options.portName.c_str(), JACK_DEFAULT_MIDI_TYPE,
@@ -98,19 +200,43 @@ struct JackMidiDevice::Client {
           return static_cast<Client*>(self)->Process(frames);
         },
         this);
+    jack_on_shutdown(
+        client,
+        [](void* self) {
+          static_cast<Client*>(self)->serverGone.store(true);
+          static_cast<Client*>(self)->clock.ServerGone();
+        },
+        this);
     if (jack_activate(client) != 0 ||
         jack_connect(client, jack_port_name(port), target.c_str()) != 0) {
       return kMidiNotEnabled;
     }
-    clockOffset = JackNow() - SystemMidiClock().Now().count();
-    const auto periodMicros = static_cast<MidiMicros::rep>(jack_get_buffer_size(client)) *
-                              1'000'000 /
-                              static_cast<MidiMicros::rep>(jack_get_sample_rate(client));
-    period = MidiMicros(periodMicros);
+    const auto rate = static_cast<std::int64_t>(jack_get_sample_rate(client));
+    clock.Start(client, rate);
+    period = MidiMicros(static_cast<MidiMicros::rep>(jack_get_buffer_size(client)) * 1'000'000 /
+                        rate);
     latency = period + options.wakeMargin;
     return kMidiNoError;
   }
 };
+
+std::vector<std::string> JackMidiInputPorts() {
+  PreventJackServerAutoStart();
+  std::vector<std::string> names;
+  jack_client_t* client = nullptr;
+  {
+    const LibraryMessagesExpected expected;  // no server is no problem: no ports
+    client = jack_client_open(JackDeviceOptions().clientName.c_str(), JackNoStartServer, nullptr);
+  }
+  if (client == nullptr) return names;
+  if (const char** ports =
+          jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput)) {
+    for (const char** port = ports; *port != nullptr; ++port) names.emplace_back(*port);
+    jack_free(ports);
+  }
+  jack_client_close(client);
+  return names;
+}
 
 JackMidiDevice::JackMidiDevice(std::string target, JackDeviceOptions options)
     : target_(std::move(target)), options_(std::move(options)) {}
@@ -126,20 +252,30 @@ MidiResult JackMidiDevice::Open() {
 }
 
 void JackMidiDevice::Send(const MidiMessage& message, MidiMicros due) {
-  used_.Note(message);
-  client_->Push(message, client_->clockOffset + (due + client_->latency).count());
+  client_->Push(message, due + client_->latency);
 }
 
-void JackMidiDevice::Silence(std::span<const MidiMessage> noteOffs) {
+void JackMidiDevice::Silence(std::span<const MidiMessage> endings) {
   client_->queue.MarkStale();
-  for (const MidiMessage& message : noteOffs) client_->Push(message, kAtOnce);
-  for (const MidiMessage& message : used_.AllNotesOff()) client_->Push(message, kAtOnce);
+  for (const MidiMessage& message : endings) client_->queue.Push(message, kAtOnce);
+}
+
+IMidiClock& JackMidiDevice::Clock() {
+  return client_->clock;
 }
 
 MidiResult JackMidiDevice::Close() {
   client_->Drain();
+  jack_client_close(client_->client);
+  client_->client = nullptr;
+  client_->CountLeftOver();
+  const bool lost = client_->lost.load() > 0;
   client_.reset();
-  return kMidiNoError;
+  return lost ? kMidiMessagesLost : kMidiNoError;
+}
+
+MidiMicros JackMidiDevice::OutputLatency() const {
+  return client_ ? client_->latency : MidiMicros{0};
 }
 
 }  // namespace brondel::platform

@@ -1,14 +1,23 @@
 // A JACK MIDI port as an output device. RtMidi's JACK output puts every message at the start of
 // the next period (up to one period late); this device runs a libjack client of its own with one
 // MIDI output port, connected to the chosen port, and writes each message at the frame of its
-// due time plus a fixed latency, so the spacing of the messages is kept to the frame.
+// due time plus a fixed latency. The stream on it is timed on JACK's own frame clock (which
+// follows the sound card, not the system's clock), so the spacing of the messages, and the seam
+// of a loop, is kept to the frame however the two clocks drift apart.
 //
-// Threads: the service's caller opens and closes it; Send comes from the stream's thread and
-// Silence from Stop's caller (or the closing stream). Both push onto one single-producer queue,
-// which is safe because the stream engine makes both calls under the stream's mutex: they never
-// overlap, and the mutex orders them (timed_queue.h). JACK's process thread is the queue's one
-// consumer. used_ and lastTime are touched only by those pushes and by Close, after the stream
-// has ended.
+// Nothing is dropped on the way: the queue to the process callback grows with a burst, a period
+// carries at most a set number of messages (receivers take a period's events at once, and drop
+// what they cannot hold), and what a period cannot hold goes out at the start of the next ones,
+// in order, late rather than lost. Only messages still queued when the client must close (the
+// server gone, or the port no longer taking them) are lost; Close reports them.
+//
+// Threads: the service's caller opens and closes it; Send comes from the stream's thread (and
+// Stop's caller), Silence from Stop's caller (or the closing stream). They push onto one
+// single-producer queue, which is safe because the stream engine makes every call under the
+// stream's mutex: they never overlap, and the mutex orders them (timed_queue.h). JACK's process
+// thread is the queue's one consumer; the count of lost messages and the server's shutdown are
+// atomics. The frame clock is read by the stream's thread and the service's caller under a mutex of
+// its own.
 #pragma once
 #if !defined(BRONDEL_PLATFORM_MIDI_INTERNAL) && !defined(BRONDEL_PLATFORM_MIDI_TESTING_INSIDE)
 #error "This header is private to platform/midi: include platform/midi_service.h instead."
@@ -17,9 +26,9 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/midi/engine/midi_device.h"
-#include "platform/midi/ports/used_channels.h"
 
 namespace brondel::platform {
 
@@ -28,11 +37,21 @@ struct JackDeviceOptions {
   std::string clientName = "Brondel";
   std::string portName = "midi_out";
   // How late the stream's thread may wake and still have its message reach the process
-  // callback before the message's frame comes round.
-  MidiMicros wakeMargin{5000};
-  std::size_t queueEntries = 4096;  // messages on their way to the process callback
-  MidiMicros maxDrain{200'000};     // the longest a close waits for queued messages to go out
+  // callback before the message's frame comes round: on a busy machine a thread can wake 10 ms
+  // late, and a late message would stretch the bar it falls in (a loop's seam with it). The
+  // sound starts this much (and a period) after a play is asked for; Stop is heard at once.
+  MidiMicros wakeMargin{20'000};
+  std::size_t queueBlock = 4096;  // messages per block of the queue to the process callback
+  // The most messages one period carries: receivers read a period's events in one go into
+  // buffers of their own (jack_midi_dump holds 99), and a MIDI cable carries about 1,000 a
+  // second. A set-up block and a chord still go out in one period.
+  std::size_t eventsPerPeriod = 48;
+  // The longest a close waits for the queued messages while none of them goes out.
+  MidiMicros maxDrain{200'000};
 };
+
+/// The MIDI input ports of the running JACK server ("client:port"); none without a server.
+std::vector<std::string> JackMidiInputPorts();
 
 class JackMidiDevice final : public IMidiDevice {
  public:
@@ -46,22 +65,25 @@ class JackMidiDevice final : public IMidiDevice {
   /// Starts the client and connects its port; kMidiNotEnabled when the server or port is gone.
   MidiResult Open() override;
   bool IsOpen() const override { return client_ != nullptr; }
-  /// Queues the message for the frame of `due` plus a fixed latency (a period and the wake
-  /// margin).
+  /// Queues the message for the frame of `due` plus the output latency.
   void Send(const MidiMessage& message, MidiMicros due) override;
-  /// Drops the queued messages (note-offs go at once), then sends `noteOffs` and All Notes Off
-  /// on every channel used, at the next frame.
-  void Silence(std::span<const MidiMessage> noteOffs) override;
-  /// Waits for the queued messages to go out (at most the longest drain), then ends the client.
+  /// Drops the queued messages (those that end a note go at once), then sends `endings` at the
+  /// next frame.
+  void Silence(std::span<const MidiMessage> endings) override;
+  /// Waits for the queued messages to go out while they do (at most the longest drain without
+  /// progress), then ends the client: kMidiMessagesLost when any message could not be sent.
   MidiResult Close() override;
-  IMidiClock& Clock() override { return SystemMidiClock(); }
+  /// JACK's frames since the client started, as microseconds at the server's rate; the system's
+  /// clock takes over should the server go away. Only while the device is open.
+  IMidiClock& Clock() override;
+  /// A period, plus the wake margin.
+  MidiMicros OutputLatency() const override;
 
  private:
   struct Client;
   const std::string target_;
   const JackDeviceOptions options_;
   std::unique_ptr<Client> client_;
-  UsedChannels used_;
 };
 
 }  // namespace brondel::platform

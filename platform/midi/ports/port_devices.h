@@ -1,6 +1,7 @@
-// Every MIDI output port of the system, found through RtMidi and named as the system names
-// them. JACK ports are played through a libjack client of our own (jack/jack_device.h), so that
-// each message lands on its own frame; the other systems' ports go through RtMidi.
+// Every MIDI output port of the system, named as the system names them. JACK ports are listed
+// and played through a libjack client of our own (jack/jack_device.h), so that each message lands
+// on its own frame; the other systems' ports go through RtMidi. A system that is not there (no
+// ALSA sequencer without a sound card, no JACK server) lists no ports and prints nothing.
 //
 // Threads: as every device (midi_device.h); RtMidi sends on the calling thread.
 #pragma once
@@ -21,7 +22,8 @@ struct RtMidiPortOptions {
 };
 
 /// The output ports of every MIDI system that answers (on Linux the ALSA sequencer, then JACK),
-/// each as a device with the default options of its kind.
+/// each as a device with the default options of its kind. An RtMidi port device reports the
+/// messages it could not send when it closes.
 MidiDeviceList ListSystemMidiPorts();
 
 }  // namespace brondel::platform

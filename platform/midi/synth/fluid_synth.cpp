@@ -1,5 +1,7 @@
 #include "platform/midi/synth/fluid_synth.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 
 #include "platform/offline_synth.h"
@@ -7,7 +9,35 @@
 namespace brondel::platform {
 namespace {
 
+namespace fs = std::filesystem;
+
 constexpr int kDrumChannel = 9;  // channel 10, counted from 0
+constexpr const char* kSoundfontVariable = "BRONDEL_SOUNDFONT";
+
+// Adds the file `path` leads to (through links), if there is one not yet among them.
+void AddResolved(std::vector<std::string>& candidates, const fs::path& path) {
+  std::error_code error;
+  const fs::path file = fs::canonical(path, error);
+  if (error || !fs::is_regular_file(file, error)) return;
+  if (std::find(candidates.begin(), candidates.end(), file.string()) == candidates.end()) {
+    candidates.push_back(file.string());
+  }
+}
+
+// The .sf2 files of a folder other than default.sf2 and FluidR3_GM.sf2, by name.
+std::vector<fs::path> OtherSoundfontsIn(const fs::path& folder) {
+  std::vector<fs::path> others;
+  std::error_code error;
+  for (fs::directory_iterator entry(folder, error), end; !error && entry != end;
+       entry.increment(error)) {
+    const fs::path name = entry->path().filename();
+    if (entry->path().extension() == ".sf2" && name != "default.sf2" && name != "FluidR3_GM.sf2") {
+      others.push_back(entry->path());
+    }
+  }
+  std::sort(others.begin(), others.end());
+  return others;
+}
 
 void ApplySetting(fluid_settings_t* settings, const std::string& name, const std::string& value) {
   switch (fluid_settings_get_type(settings, name.c_str())) {
@@ -24,18 +54,41 @@ void ApplySetting(fluid_settings_t* settings, const std::string& name, const std
 
 }  // namespace
 
-std::vector<std::string> GeneralMidiSoundfonts() {
+SoundfontPlaces SystemSoundfontPlaces() {
+  SoundfontPlaces places;
+  if (const char* named = std::getenv(kSoundfontVariable)) places.named = named;
 #ifdef _WIN32
-  return {"FluidR3_GM.sf2", "TimGM6mb.sf2"};
+  places.known = {"FluidR3_GM.sf2", "TimGM6mb.sf2"};
 #else
-  return {"/usr/share/sounds/sf2/FluidR3_GM.sf2", "/usr/share/sounds/sf2/TimGM6mb.sf2"};
+  places.defaultLink = "/usr/share/sounds/sf2/default-GM.sf2";
+  places.folder = "/usr/share/soundfonts";
+  places.known = {"/usr/share/sounds/sf2/FluidR3_GM.sf2", "/usr/share/sounds/sf2/TimGM6mb.sf2"};
 #endif
+  return places;
+}
+
+std::vector<std::string> SoundfontCandidates(const SoundfontPlaces& places) {
+  std::vector<std::string> candidates;
+  if (!places.named.empty()) candidates.push_back(places.named);
+  if (!places.defaultLink.empty()) AddResolved(candidates, places.defaultLink);
+  if (!places.folder.empty()) {
+    const fs::path folder(places.folder);
+    AddResolved(candidates, folder / "default.sf2");
+    AddResolved(candidates, folder / "FluidR3_GM.sf2");
+    for (const fs::path& other : OtherSoundfontsIn(folder)) AddResolved(candidates, other);
+  }
+  candidates.insert(candidates.end(), places.known.begin(), places.known.end());
+  return candidates;
+}
+
+std::vector<std::string> GeneralMidiSoundfonts() {
+  return SoundfontCandidates(SystemSoundfontPlaces());
 }
 
 std::string FindSoundfont(const std::vector<std::string>& soundfonts) {
   for (const std::string& path : soundfonts) {
     std::error_code error;
-    if (std::filesystem::is_regular_file(path, error)) return path;
+    if (fs::is_regular_file(path, error)) return path;
   }
   return {};
 }

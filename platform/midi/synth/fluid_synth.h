@@ -24,6 +24,24 @@ namespace brondel::platform {
 /// setting's own type (integer, number or text) asks.
 using FluidSettingList = std::vector<std::pair<std::string, std::string>>;
 
+/// Where General MIDI soundfonts are looked for, in this order.
+struct SoundfontPlaces {
+  std::string named;               // a file named by the user (BRONDEL_SOUNDFONT); may be empty
+  std::string defaultLink;         // the system's default soundfont, a link that is resolved
+  std::string folder;              // a folder of soundfonts: default.sf2, FluidR3_GM.sf2, others
+  std::vector<std::string> known;  // files of known names, the larger first
+};
+
+/// The places of this system: BRONDEL_SOUNDFONT, Debian's default-GM.sf2 (its alternatives
+/// link), /usr/share/soundfonts (other distributions), then FluidR3_GM.sf2 and TimGM6mb.sf2.
+SoundfontPlaces SystemSoundfontPlaces();
+
+/// The soundfonts to try, in order: the named file, the default link resolved to its file, the
+/// folder's default.sf2 and FluidR3_GM.sf2 then its other .sf2 files by name (each resolved),
+/// the known files. Links and folder entries that lead nowhere are left out, and a file reached
+/// twice is tried once.
+std::vector<std::string> SoundfontCandidates(const SoundfontPlaces& places);
+
 /// The first of `soundfonts` that is an existing file, or an empty text.
 std::string FindSoundfont(const std::vector<std::string>& soundfonts);
 

@@ -9,6 +9,11 @@ namespace {
 // The most output or effect buffers a driver may hand the callback.
 constexpr int kMaxBuffers = 16;
 
+// The time of a message that goes at the start of the next buffer: long past on any clock.
+constexpr double kAtOnce = 0;
+// The controller that cuts every voice of a channel at once, release and effects included.
+constexpr std::uint8_t kAllSoundOff = 120;
+
 // FluidSynth's callback: the buffer starts now on the clock that due times refer to.
 int RenderNow(void* self, int len, int nfx, float* fx[], int nout, float* out[]) {
   const auto now = static_cast<double>(SystemMidiClock().Now().count());
@@ -21,7 +26,7 @@ LiveSynth::LiveSynth(const SynthOptions& options)
     : fluid_(options.sampleRate, options.settings),
       sampleRate_(fluid_.SampleRate()),
       wakeMargin_(static_cast<double>(options.wakeMargin.count())),
-      queue_(options.queueEntries),
+      queue_(options.queueBlock),
       latency_(wakeMargin_) {
   fluid_settings_setstr(fluid_.Settings(), "audio.jack.id", options.jackClientName.c_str());
   fluid_settings_setint(fluid_.Settings(), "audio.jack.autoconnect", 1);
@@ -41,14 +46,29 @@ bool LiveSynth::StartDriver(const std::string& name) {
 }
 
 void LiveSynth::Send(const MidiMessage& message, MidiMicros due) {
-  const double time = static_cast<double>(due.count()) + latency_.load();
-  if (!timed_ || !queue_.Push(message, static_cast<std::int64_t>(time))) fluid_.Play(message);
+  Enqueue(message, static_cast<double>(due.count()) + latency_.load());
 }
 
-void LiveSynth::Silence(std::span<const MidiMessage> noteOffs) {
+void LiveSynth::Silence(std::span<const MidiMessage> endings) {
   queue_.MarkStale();
-  for (const MidiMessage& message : noteOffs) fluid_.Play(message);
-  fluid_synth_all_sounds_off(fluid_.Synth(), -1);
+  // Queued behind what Render may be applying this moment: a note it took off the queue just
+  // before it was marked still gets its note-off, and the cut comes after every note.
+  for (const MidiMessage& message : endings) Enqueue(message, kAtOnce);
+  for (std::uint8_t channel = 0; channel < 16; ++channel) {
+    Enqueue({{static_cast<std::uint8_t>(0xB0 | channel), kAllSoundOff, 0}, 3}, kAtOnce);
+  }
+}
+
+MidiMicros LiveSynth::Latency() const {
+  return MidiMicros(static_cast<MidiMicros::rep>(latency_.load()));
+}
+
+void LiveSynth::Enqueue(const MidiMessage& message, double time) {
+  if (timed_) {
+    queue_.Push(message, static_cast<std::int64_t>(time));
+  } else {
+    fluid_.Play(message);
+  }
 }
 
 int LiveSynth::RenderPart(int from, int to, int nfx, float* fx[], int nout, float* out[]) const {
@@ -68,9 +88,11 @@ int LiveSynth::Render(double now, int len, int nfx, float* fx[], int nout, float
   clock_.Tick(now, len, sampleRate_);
   latency_.store(clock_.Period() + wakeMargin_);
   int done = 0;
+  // Entries from before the last Silence go at once if they end a note, and never otherwise.
   while (const TimedMessageQueue::Entry* entry = queue_.Front()) {
-    if (!queue_.IsStale(*entry)) {
-      const long at = clock_.FrameAt(static_cast<double>(entry->time));
+    const bool silenced = queue_.IsStale(*entry);
+    if (!silenced || EndsANote(entry->message)) {
+      const long at = silenced ? done : clock_.FrameAt(static_cast<double>(entry->time));
       if (at >= len) break;
       if (at > done) {
         RenderPart(done, static_cast<int>(at), nfx, fx, nout, out);

@@ -1,13 +1,14 @@
 // The built-in synthesizer's live path: FluidSynth behind an audio driver. Where the driver lets
 // the program render the audio itself (a callback), every message is queued with its time and
 // applied at its own sample of the buffer being rendered, a fixed latency later; otherwise each
-// is applied as it comes.
+// is applied as it comes. The queue grows with a burst: nothing is applied out of its turn.
 //
 // Threads: the service's caller makes it, loads it and starts its driver before any stream plays
-// on it. Send comes from the stream's thread and Silence from Stop's caller, both under the
-// stream's mutex, so the queue has one producer at a time; Render runs on the audio driver's
-// thread, the queue's one consumer, and owns the buffer clock. The latency is the one value the
-// two sides share, an atomic; FluidSynth's own lock covers the calls into the synthesizer.
+// on it. Send comes from the stream's thread (and Stop's caller), Silence from Stop's caller,
+// all under the stream's mutex, so the queue has one producer at a time; Render runs on the
+// audio driver's thread, the queue's one consumer, and owns the buffer clock. The latency is the
+// one value the two sides share, an atomic (read for the position too); FluidSynth's own lock
+// covers the calls into the synthesizer.
 #pragma once
 #if !defined(BRONDEL_PLATFORM_MIDI_INTERNAL) && !defined(BRONDEL_PLATFORM_MIDI_TESTING_INSIDE)
 #error "This header is private to platform/midi: include platform/midi_service.h instead."
@@ -43,10 +44,13 @@ class LiveSynth {
   const std::string& DriverName() const { return driverName_; }
   /// Plays `message` at the sample of `due` (on the system's MIDI clock) plus the latency: a
   /// buffer and the wake margin. Until a driver that renders on its own starts, it is queued for
-  /// Render; when the queue is full it is applied at once.
+  /// Render.
   void Send(const MidiMessage& message, MidiMicros due);
-  /// Drops the queued messages, applies the note-offs, then cuts every voice.
-  void Silence(std::span<const MidiMessage> noteOffs);
+  /// Drops the queued messages (except those that end a note), plays `endings` at once, then
+  /// cuts every voice (All Sound Off on every channel).
+  void Silence(std::span<const MidiMessage> endings);
+  /// How much later than its due time a message is heard: a buffer as learnt, plus the margin.
+  MidiMicros Latency() const;
   /// The audio callback's work: renders the `len` frames of a buffer that starts at `now` (us
   /// on the system's MIDI clock) into `out` (and `fx`: with none, the effects are mixed into
   /// `out`), applying each queued message at its own frame.
@@ -55,6 +59,9 @@ class LiveSynth {
  private:
   /// Renders frames [from, to) of the driver's buffers.
   int RenderPart(int from, int to, int nfx, float* fx[], int nout, float* out[]) const;
+  /// Queues a message for Render at `time` (us on the system's MIDI clock), or applies it at
+  /// once where the driver renders on its own.
+  void Enqueue(const MidiMessage& message, double time);
 
   FluidSynth fluid_;
   const double sampleRate_;  // the rate asked for; the driver's may differ (the clock learns it)

@@ -1,5 +1,8 @@
 #include "platform/offline_synth.h"
 
+#include <algorithm>
+
+#include "platform/midi/engine/library_messages.h"
 #include "platform/midi/synth/fluid_synth.h"
 #include "platform/midi_service.h"
 
@@ -9,16 +12,33 @@ namespace {
 constexpr std::uint64_t kMicrosPerQuarter = 500'000;
 constexpr std::uint64_t kMicrosPerSecond = 1'000'000;
 
-// Renders the frames from what is already there up to `frame`, so that the next message takes
-// effect at that sample.
-void RenderUntil(const FluidSynth& fluid, std::vector<float>& samples, std::uint64_t frame) {
-  const std::size_t done = samples.size() / 2;
-  if (frame <= done) return;
-  samples.resize(2 * frame);
-  const auto offset = static_cast<int>(2 * done);
-  fluid_synth_write_float(fluid.Synth(), static_cast<int>(frame - done), samples.data(), offset, 2,
-                          samples.data(), offset + 1, 2);
-}
+// The synthesizer's audio, rendered block by block into the sink. FluidSynth renders in blocks
+// of 64 samples of its own, whatever the calls ask for, so the samples are the same however a
+// stretch between two messages is cut.
+class BlockRenderer {
+ public:
+  BlockRenderer(const FluidSynth& fluid, const OfflineAudioSink& sink)
+      : fluid_(fluid), sink_(sink), block_(2 * kOfflineBlockFrames) {}
+
+  // Renders the frames from what is already done up to `frame`, so that the next message takes
+  // effect at that sample. False when the sink refused a block.
+  bool RenderUntil(std::uint64_t frame) {
+    while (done_ < frame) {
+      const std::uint64_t frames = std::min<std::uint64_t>(frame - done_, kOfflineBlockFrames);
+      fluid_synth_write_float(fluid_.Synth(), static_cast<int>(frames), block_.data(), 0, 2,
+                              block_.data(), 1, 2);
+      if (!sink_(std::span<const float>(block_.data(), 2 * frames))) return false;
+      done_ += frames;
+    }
+    return true;
+  }
+
+ private:
+  const FluidSynth& fluid_;
+  const OfflineAudioSink& sink_;
+  std::vector<float> block_;
+  std::uint64_t done_ = 0;
+};
 
 }  // namespace
 
@@ -27,32 +47,35 @@ std::uint64_t TickToFrame(std::uint64_t tick, std::uint32_t division, int sample
   return (tick * kMicrosPerQuarter * static_cast<std::uint64_t>(sampleRate) + scale / 2) / scale;
 }
 
-OfflineAudio RenderStreamOffline(std::span<const std::uint8_t> buffer, std::uint32_t division,
-                                 const std::vector<std::string>& soundfonts, int sampleRate) {
-  OfflineAudio audio;
-  audio.sampleRate = sampleRate;
+std::optional<std::uint64_t> OfflineFrameCount(std::span<const std::uint8_t> buffer,
+                                               std::uint32_t division, int sampleRate) {
   const auto events = DecodeStreamEvents(buffer);
-  if (!events) {
-    audio.error = "the buffer is not made of whole stream events";
-    return audio;
-  }
-  if (division == 0) {
-    audio.error = "a time division of 0 ticks per quarter note";
-    return audio;
-  }
+  if (!events || division == 0) return std::nullopt;
+  return events->empty() ? 0 : TickToFrame(events->back().tick, division, sampleRate);
+}
+
+std::string RenderStreamOffline(std::span<const std::uint8_t> buffer, std::uint32_t division,
+                                const OfflineAudioSink& sink,
+                                const std::vector<std::string>& soundfonts, int sampleRate) {
+  const auto events = DecodeStreamEvents(buffer);
+  if (!events) return "the buffer is not made of whole stream events";
+  if (division == 0) return "a time division of 0 ticks per quarter note";
   const std::string soundfont = FindSoundfont(soundfonts);
-  if (soundfont.empty()) {
-    audio.error = "no soundfont found";
-    return audio;
-  }
+  if (soundfont.empty()) return "no soundfont found";
+  RouteLibraryMessages();
   FluidSynth fluid(sampleRate, {});
-  audio.error = fluid.Load(soundfont);
-  if (!audio.error.empty()) return audio;
+  {
+    const LibraryMessagesExpected expected;  // a soundfont that does not load: the text says so
+    if (std::string error = fluid.Load(soundfont); !error.empty()) return error;
+  }
+  BlockRenderer renderer(fluid, sink);
   for (const StreamEvent& event : *events) {
-    RenderUntil(fluid, audio.samples, TickToFrame(event.tick, division, sampleRate));
+    if (!renderer.RenderUntil(TickToFrame(event.tick, division, sampleRate))) {
+      return "the output did not take the audio";
+    }
     if (event.message) fluid.Play(*event.message);
   }
-  return audio;
+  return {};
 }
 
 }  // namespace brondel::platform

@@ -1,37 +1,11 @@
 #include "platform/midi/synth/synth_device.h"
 
-#include <array>
-
+#include "platform/midi/engine/library_messages.h"
 #include "platform/midi/jack/jack_environment.h"
 #include "platform/midi/synth/live_synth.h"
 #include "platform/offline_synth.h"
 
 namespace brondel::platform {
-namespace {
-
-// FluidSynth reports every driver that does not start, and lists the drivers it has; while
-// the drivers are tried in turn those reports are expected and kept off the console.
-class QuietFluidLog {
- public:
-  QuietFluidLog() {
-    for (std::size_t i = 0; i < kLevels.size(); ++i) {
-      previous_[i] = fluid_set_log_function(kLevels[i], nullptr, nullptr);
-    }
-  }
-  ~QuietFluidLog() {
-    for (std::size_t i = 0; i < kLevels.size(); ++i) {
-      fluid_set_log_function(kLevels[i], previous_[i], nullptr);
-    }
-  }
-  QuietFluidLog(const QuietFluidLog&) = delete;
-  QuietFluidLog& operator=(const QuietFluidLog&) = delete;
-
- private:
-  static constexpr std::array<int, 3> kLevels = {FLUID_ERR, FLUID_WARN, FLUID_INFO};
-  std::array<fluid_log_function_t, kLevels.size()> previous_{};
-};
-
-}  // namespace
 
 SynthOptions DefaultSynthOptions() {
   SynthOptions options;
@@ -52,9 +26,12 @@ MidiResult SynthDevice::Open() {
   const std::string soundfont = FindSoundfont(options_.soundfonts);
   if (soundfont.empty()) return kMidiNoSoundfont;
   PreventJackServerAutoStart();
+  RouteLibraryMessages();
+  // A soundfont that does not load, and every driver that does not start, have FluidSynth and
+  // the sound libraries under it explain why at length; the result code says it in one line.
+  const LibraryMessagesExpected expected;
   auto live = std::make_unique<LiveSynth>(options_);
   if (!live->Load(soundfont).empty()) return kMidiNoSoundfont;
-  const QuietFluidLog quiet;
   for (const std::string& driver : options_.audioDrivers) {
     if (live->StartDriver(driver)) {
       live_ = std::move(live);
@@ -72,8 +49,8 @@ void SynthDevice::Send(const MidiMessage& message, MidiMicros due) {
   live_->Send(message, due);
 }
 
-void SynthDevice::Silence(std::span<const MidiMessage> noteOffs) {
-  live_->Silence(noteOffs);
+void SynthDevice::Silence(std::span<const MidiMessage> endings) {
+  live_->Silence(endings);
 }
 
 MidiResult SynthDevice::Close() {
@@ -83,6 +60,10 @@ MidiResult SynthDevice::Close() {
 
 IMidiClock& SynthDevice::Clock() {
   return SystemMidiClock();
+}
+
+MidiMicros SynthDevice::OutputLatency() const {
+  return live_ ? live_->Latency() : MidiMicros{0};
 }
 
 std::string SynthDevice::AudioDriver() const {

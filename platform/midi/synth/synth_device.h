@@ -30,7 +30,7 @@ struct SynthOptions {
   // How late the stream's thread may wake and still have its message queued before the audio
   // callback that renders the message's time.
   MidiMicros wakeMargin{5000};
-  std::size_t queueEntries = 4096;  // messages on their way to the audio callback
+  std::size_t queueBlock = 4096;  // messages per block of the queue to the audio callback
 };
 
 /// The General MIDI soundfonts; the platform's audio drivers in order of preference.
@@ -50,10 +50,12 @@ class SynthDevice final : public IMidiDevice {
   /// Plays the message at the sample of `due` plus a fixed latency (a buffer and the wake
   /// margin), or at once where the driver renders on its own.
   void Send(const MidiMessage& message, MidiMicros due) override;
-  /// Drops the queued messages, sends the note-offs, then cuts every voice.
-  void Silence(std::span<const MidiMessage> noteOffs) override;
+  /// Drops the queued messages, sends the endings, then cuts every voice.
+  void Silence(std::span<const MidiMessage> endings) override;
   MidiResult Close() override;
   IMidiClock& Clock() override;
+  /// A buffer of the audio driver as learnt, plus the wake margin; 0 while closed.
+  MidiMicros OutputLatency() const override;
   /// The audio driver that Open started; empty while closed.
   std::string AudioDriver() const;
 

@@ -21,10 +21,10 @@ void RecordingMidiDevice::Send(const MidiMessage& message, MidiMicros due) {
   Record(message, due);
 }
 
-void RecordingMidiDevice::Silence(std::span<const MidiMessage> noteOffs) {
+void RecordingMidiDevice::Silence(std::span<const MidiMessage> endings) {
   std::lock_guard guard(mutex_);
   const MidiMicros now = clock_.Now();
-  for (const MidiMessage& message : noteOffs) Record(message, now);
+  for (const MidiMessage& message : endings) Record(message, now);
   ++silenceCount_;
 }
 
@@ -39,6 +39,16 @@ MidiResult RecordingMidiDevice::Admit(MidiCall call) {
   if (failEverything_ != kMidiNoError) return failEverything_;
   const auto failure = failures_.find(call);
   return failure == failures_.end() ? kMidiNoError : failure->second;
+}
+
+MidiMicros RecordingMidiDevice::OutputLatency() const {
+  std::lock_guard guard(mutex_);
+  return latency_;
+}
+
+void RecordingMidiDevice::SetOutputLatency(MidiMicros latency) {
+  std::lock_guard guard(mutex_);
+  latency_ = latency;
 }
 
 void RecordingMidiDevice::FailCall(MidiCall call, MidiResult code) {

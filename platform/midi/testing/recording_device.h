@@ -40,12 +40,16 @@ class RecordingMidiDevice final : public IMidiDevice {
   MidiResult Open() override;
   bool IsOpen() const override;
   void Send(const MidiMessage& message, MidiMicros due) override;
-  /// Records the note-offs (due now) and counts the call.
-  void Silence(std::span<const MidiMessage> noteOffs) override;
+  /// Records the endings (due now) and counts the call.
+  void Silence(std::span<const MidiMessage> endings) override;
   MidiResult Close() override;
   IMidiClock& Clock() override { return clock_; }
   MidiResult Admit(MidiCall call) override;
+  /// 0 unless a test sets another.
+  MidiMicros OutputLatency() const override;
 
+  /// The latency the device reports from now on, as a device that sounds later would.
+  void SetOutputLatency(MidiMicros latency);
   /// Every later `call` fails with `code`; a code of 0 lets it succeed again.
   void FailCall(MidiCall call, MidiResult code);
   /// Every later call of any kind fails with `code`; 0 clears every failure.
@@ -68,6 +72,7 @@ class RecordingMidiDevice final : public IMidiDevice {
   MidiResult failEverything_ = kMidiNoError;
   std::vector<RecordedMessage> messages_;
   int silenceCount_ = 0;
+  MidiMicros latency_{0};
 };
 
 }  // namespace brondel::platform

@@ -1,6 +1,8 @@
 # Shared by the end-to-end scripts: a private JACK server with the dummy driver (no sound card
-# needed) and jack_midi_dump as the receiver, both ended when the script exits. Source it after
-# setting `name` (used in messages and in the server's name).
+# needed) and our MIDI monitor as the receiver (tests/e2e/monitor: the port "midi-monitor:input",
+# printing what jack_midi_dump -a prints, but keeping every event however loaded the machine), both
+# ended when the script exits. Source it after setting `build` (the build directory) and `name`
+# (used in messages and in the server's name).
 
 work="$(mktemp -d)"
 export JACK_NO_START_SERVER=1
@@ -27,18 +29,18 @@ start_jack_server() {
   jack_wait -w -t 10 >/dev/null || { cat "$work/jackd.log" >&2; fail "the JACK server did not start"; }
 }
 
-# Starts jack_midi_dump writing to $1 and waits for its port.
+# Starts the monitor writing to $1 and waits for its port.
 start_monitor() {
-  jack_midi_dump -a >"$1" 2>"$work/dump.err" &
+  "$build/tests/e2e_midi_monitor" >"$1" 2>"$work/dump.err" &
   dump_pid=$!
   for _ in $(seq 100); do
     jack_lsp 2>/dev/null | grep -qx "midi-monitor:input" && return 0
     sleep 0.1
   done
-  fail "jack_midi_dump did not show its port"
+  fail "the MIDI monitor did not show its port"
 }
 
-# The monitor prints from a thread of its own; give it a moment, then end it so it flushes.
+# Give the last period a moment to arrive, then end the monitor: it prints all it received.
 stop_monitor() {
   sleep 0.5
   kill "$dump_pid"
@@ -57,4 +59,21 @@ received() {
 # The same without the frame times: "99 24 64".
 received_messages() {
   received "$1" | cut -d' ' -f2-
+}
+
+# The messages a stream-event buffer file sends, at their ticks: "tick STATUS DATA1 [DATA2]",
+# without those whose data bytes are above 127 (the end records).
+sent_messages() {
+  od -An -v -tu1 -w12 "$1" |
+    awk '{ tick += $1 + 256 * $2 + 65536 * $3 + 16777216 * $4
+           two = ($9 >= 192 && $9 < 224)
+           if ($10 > 127 || (!two && $11 > 127)) next
+           printf "%d %02X %02X", tick, $9, $10
+           if (!two) printf " %02X", $11
+           printf "\n" }'
+}
+
+# What a section's play that nothing follows ends with: All Notes Off on the five parts' channels.
+section_endings() {
+  printf '%s\n' "B9 7B 00" "BA 7B 00" "BB 7B 00" "BC 7B 00" "BD 7B 00"
 }
