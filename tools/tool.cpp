@@ -87,13 +87,15 @@ const std::vector<TCommand>& Commands() {
       {"export-midi",
        "export-midi FILE -o OUT.mid [--section SECTION | --play-all]",
        "Standard MIDI Files that sound as the program plays",
-       "Writes a Standard MIDI File of format 1: a conductor track (tempo 500,000 microseconds\n"
-       "per quarter note, the rhythm's time signature) and one track per part, named after it,\n"
-       "with the set-up messages and notes the program plays, on their channels and ticks; the\n"
-       "division is the rhythm's tempo byte. Messages with a data byte above 127 (the end\n"
-       "records) are left out; their time is kept. --section writes one section, --play-all\n"
-       "the eleven entries of \"Play all\" one after the other; without either, one file per\n"
-       "section: OUT.mid becomes OUT-Intro1.mid ... OUT-End2.mid.\n",
+       "Writes a Standard MIDI File of format 1: a conductor track (the rhythm's tempo and time\n"
+       "signature) and one track per part, named after it, with the set-up messages and notes\n"
+       "the program plays, on their channels and ticks. A tick of the file is a tick of the\n"
+       "rhythm: the division is the rhythm's ticks per quarter note Q (96 for most rhythms)\n"
+       "and the tempo 500,000 x Q / T microseconds a quarter note (T the tempo byte), so a\n"
+       "sequencer shows the rhythm's tempo and bars. Messages with a data byte above 127 (the\n"
+       "end records) are left out; their time is kept. --section writes one section,\n"
+       "--play-all the eleven entries of \"Play all\" one after the other; without either,\n"
+       "one file per section: OUT.mid becomes OUT-Intro1.mid ... OUT-End2.mid.\n",
        {kOutput, {"--section", "SECTION", false}, {"--play-all", "", false}},
        1,
        1,
