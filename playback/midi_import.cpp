@@ -1,0 +1,865 @@
+#include "playback/midi_import.h"
+
+#include <algorithm>
+#include <array>
+#include <deque>
+#include <filesystem>
+#include <limits>
+#include <map>
+#include <span>
+#include <utility>
+
+#include "document/apply_settings.h"
+#include "document/rhythm_builder.h"
+#include "document/rhythm_timing.h"
+#include "playback/send_order.h"
+
+namespace brondel {
+
+namespace {
+
+using platform::TMidiFile;
+using platform::TMidiFileEvent;
+
+constexpr std::uint8_t kNoteOff = 0x80;
+constexpr std::uint8_t kNoteOn = 0x90;
+constexpr std::uint8_t kController = 0xB0;
+constexpr std::uint8_t kProgramChange = 0xC0;
+constexpr int kDrumChannel = 9;
+constexpr int kKeyCount = 128;
+constexpr std::uint64_t kTimelineEnd = 0xFFFF;  // the last tick of a section's 16-bit timeline
+// File ticks past this land beyond any section whatever the divisions; capping them keeps the
+// products of the tick rule within 64 bits.
+constexpr std::uint64_t kBeyondAnySection = std::uint64_t{1} << 40;
+// Controllers 0, 7, 10, 91 and 93 set settings bytes 1 to 5; the program change byte 0.
+constexpr std::array<std::uint8_t, kParamCount - 1> kSettingControllers = {0, 7, 10, 91, 93};
+const TPartSettings kDefaultSettings = PartSettings(0, 0, 100, 64, 40, 0);
+
+// Ends the building of a rhythm with a refusal; caught where the outcome is made.
+struct TRefused {
+  TMidiRefusal refusal;
+};
+
+[[noreturn]] void Refuse(std::string file, std::string reason) {
+  throw TRefused{{std::move(file), std::move(reason)}};
+}
+
+std::uint8_t Kind(const TMidiFileEvent& event) {
+  return static_cast<std::uint8_t>(event.bytes[0] & 0xF0);
+}
+int Channel(const TMidiFileEvent& event) {
+  return event.bytes[0] & 0x0F;
+}
+
+// A channel message with its data bytes below 128.
+bool IsChannelMessage(const TMidiFileEvent& event) {
+  if (event.bytes.size() < 2 || event.bytes[0] < 0x80 || event.bytes[0] >= 0xF0) return false;
+  return std::all_of(event.bytes.begin() + 1, event.bytes.end(),
+                     [](std::uint8_t b) { return b < 0x80; });
+}
+
+bool IsNote(const TMidiFileEvent& event) {
+  return event.bytes.size() == 3 && (Kind(event) == kNoteOn || Kind(event) == kNoteOff);
+}
+
+bool IsNoteOn(const TMidiFileEvent& event) {
+  return IsNote(event) && Kind(event) == kNoteOn && event.bytes[2] > 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Sources
+
+using TMessages = std::vector<const TMidiFileEvent*>;
+
+// The channel messages of a source, in time order; at equal ticks, tracks in file order.
+TMessages SourceMessages(const TMidiFile& file, const TMidiSource& source) {
+  TMessages messages;
+  const bool wholeTrack = source.kind == TMidiSource::TKind::kTrack;
+  for (std::size_t t = 0; t < file.tracks.size(); ++t) {
+    if (wholeTrack && static_cast<int>(t) != source.index) continue;
+    for (const TMidiFileEvent& event : file.tracks[t].events) {
+      if (IsChannelMessage(event) && (wholeTrack || Channel(event) == source.index)) {
+        messages.push_back(&event);
+      }
+    }
+  }
+  if (!wholeTrack) {
+    std::stable_sort(messages.begin(), messages.end(),
+                     [](const auto* a, const auto* b) { return a->tick < b->tick; });
+  }
+  return messages;
+}
+
+std::size_t CountNoteOns(const TMessages& messages) {
+  return static_cast<std::size_t>(
+      std::count_if(messages.begin(), messages.end(), [](const auto* m) { return IsNoteOn(*m); }));
+}
+
+std::string TrackName(const platform::TMidiFileTrack& track) {
+  for (const TMidiFileEvent& event : track.events) {
+    if (platform::MetaType(event) == platform::kMetaTrackName) {
+      const auto name = platform::MetaData(event);
+      return std::string(name.begin(), name.end());
+    }
+  }
+  return {};
+}
+
+std::string Trimmed(const std::string& text) {
+  const auto first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+std::string Plural(std::size_t count, const std::string& noun) {
+  return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
+std::string ChannelList(const std::vector<int>& channels) {
+  std::string text = channels.size() == 1 ? "channel " : "channels ";
+  for (std::size_t i = 0; i < channels.size(); ++i) {
+    text += (i > 0 ? ", " : "") + std::to_string(channels[i] + 1);
+  }
+  return text;
+}
+
+// The notice for a source that no part takes.
+std::string LeftOutSource(const TMidiFile& file, const TMidiSource& source) {
+  const auto infos = ListMidiSources(file);
+  const auto info = std::find_if(infos.begin(), infos.end(),
+                                 [&](const TMidiSourceInfo& i) { return i.source == source; });
+  return DescribeMidiSource(*info) + " left out: no part takes it";
+}
+
+// ---------------------------------------------------------------------------------------------
+// Notes and settings of a part
+
+// A note of a source: a note-on, or with velocity 0 a note-off, at a tick.
+struct TSourceNote {
+  std::uint64_t tick;
+  std::uint8_t key;
+  std::uint8_t velocity;
+};
+
+// A tick of a file of `division` on the timeline of a rhythm of Q ticks a quarter note.
+std::uint64_t RhythmTick(std::uint64_t tick, int division, int q) {
+  const std::uint64_t scaled = std::min(tick, kBeyondAnySection) * static_cast<std::uint64_t>(q);
+  const auto d = static_cast<std::uint64_t>(division);
+  return (2 * scaled + d) / (2 * d);
+}
+
+// The source's notes at the rhythm's ticks.
+std::vector<TSourceNote> RhythmNotes(const TMessages& messages, int division, int q) {
+  std::vector<TSourceNote> notes;
+  for (const TMidiFileEvent* message : messages) {
+    if (!IsNote(*message)) continue;
+    const bool on = Kind(*message) == kNoteOn;
+    notes.push_back({RhythmTick(message->tick, division, q), message->bytes[1],
+                     on ? message->bytes[2] : std::uint8_t{0}});
+  }
+  return notes;
+}
+
+// The notes a part plays, counted from its section's start, and what was changed on the way.
+struct TShapedPart {
+  std::vector<TTimedNote> notes;
+  std::size_t leftOut = 0;    // notes that start at the section's end or later
+  std::size_t restarted = 0;  // notes whose key started again before they ended, closed there
+  std::size_t cut = 0;        // notes still sounding at the section's end, closed there
+};
+
+constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();
+
+// Which of a source's notes stay within a section that ends at `end`, and which note-off ends
+// each note-on: the first one of its key that follows, as sequencers pair them (a note-off ends
+// its key's oldest note still sounding).
+struct TPairing {
+  std::vector<bool> kept;          // per note
+  std::vector<std::size_t> offOf;  // per note-on: its note-off, kNone when none ends it in time
+  std::size_t leftOut = 0;
+};
+
+bool IsOn(const TSourceNote& note) {
+  return note.velocity > 0;
+}
+
+TPairing PairNotes(const std::vector<TSourceNote>& notes, std::uint64_t end) {
+  TPairing pairing{std::vector<bool>(notes.size(), false),
+                   std::vector<std::size_t>(notes.size(), kNone), 0};
+  std::array<std::deque<std::size_t>, kKeyCount> sounding;
+  for (std::size_t i = 0; i < notes.size(); ++i) {
+    auto& open = sounding[notes[i].key];
+    if (IsOn(notes[i])) {
+      if (notes[i].tick >= end) {
+        ++pairing.leftOut;
+        continue;
+      }
+      open.push_back(i);
+      pairing.kept[i] = true;
+    } else if (!open.empty()) {
+      // A note-off after the end leaves its note to be closed at the end.
+      if (notes[i].tick <= end) {
+        pairing.offOf[open.front()] = i;
+        pairing.kept[i] = true;
+      }
+      open.pop_front();
+    }
+  }
+  return pairing;
+}
+
+// The notes of a part that ends at `end` (see the header), each key's notes one after the other.
+TShapedPart ShapePart(const std::vector<TSourceNote>& notes, std::uint64_t end) {
+  TPairing pairing = PairNotes(notes, end);
+  const auto endOf = [&](std::size_t on) {
+    return pairing.offOf[on] == kNone ? end : notes[pairing.offOf[on]].tick;
+  };
+  // A note that the next note of its key starts within is closed right before that one starts,
+  // and its own note-off goes.
+  std::vector<bool> closeBefore(notes.size(), false);
+  std::vector<bool> closed(notes.size(), false);
+  std::array<std::size_t, kKeyCount> previous;
+  previous.fill(kNone);
+  for (std::size_t i = 0; i < notes.size(); ++i) {
+    if (!pairing.kept[i] || !IsOn(notes[i])) continue;
+    const std::size_t before = std::exchange(previous[notes[i].key], i);
+    if (before == kNone || notes[i].tick >= endOf(before)) continue;
+    closeBefore[i] = true;
+    closed[before] = true;
+    if (pairing.offOf[before] != kNone) pairing.kept[pairing.offOf[before]] = false;
+  }
+  TShapedPart shaped;
+  shaped.leftOut = pairing.leftOut;
+  for (std::size_t i = 0; i < notes.size(); ++i) {
+    const auto time = static_cast<std::uint32_t>(std::min(notes[i].tick, end));
+    if (closeBefore[i]) {
+      shaped.notes.push_back({time, notes[i].key, 0});
+      ++shaped.restarted;
+    }
+    if (pairing.kept[i]) shaped.notes.push_back({time, notes[i].key, notes[i].velocity});
+  }
+  for (std::size_t i = 0; i < notes.size(); ++i) {
+    if (!pairing.kept[i] || !IsOn(notes[i]) || closed[i] || pairing.offOf[i] != kNone) continue;
+    shaped.notes.push_back({static_cast<std::uint32_t>(end), notes[i].key, 0});
+    ++shaped.cut;
+  }
+  return shaped;
+}
+
+// The first program change and the first of each set-up controller, over `base`.
+TPartSettings SourceSettings(const TMessages& messages, TPartSettings base) {
+  std::array<bool, kParamCount> taken{};
+  const auto take = [&](std::size_t k, std::uint8_t value) {
+    if (taken[k]) return;
+    base.bytes[k] = value;
+    taken[k] = true;
+  };
+  for (const TMidiFileEvent* message : messages) {
+    if (Kind(*message) == kProgramChange) take(0, message->bytes[1]);
+    if (Kind(*message) != kController || message->bytes.size() < 3) continue;
+    const auto controller =
+        std::find(kSettingControllers.begin(), kSettingControllers.end(), message->bytes[1]);
+    if (controller != kSettingControllers.end()) {
+      take(static_cast<std::size_t>(controller - kSettingControllers.begin()) + 1,
+           message->bytes[2]);
+    }
+  }
+  return base;
+}
+
+std::vector<std::string> PartNotices(int section, int part, const TShapedPart& shaped,
+                                     std::uint64_t end) {
+  const std::string where =
+      PartItemText(section, part) + ": " + "the section ends at tick " + std::to_string(end) + "; ";
+  std::vector<std::string> notices;
+  if (shaped.leftOut > 0) {
+    notices.push_back(where + Plural(shaped.leftOut, "note") + " from there on left out");
+  }
+  if (shaped.restarted > 0) {
+    notices.push_back(PartItemText(section, part) + ": " + Plural(shaped.restarted, "note") +
+                      " closed where the same key starts again before they end");
+  }
+  if (shaped.cut > 0) {
+    notices.push_back(where + Plural(shaped.cut, "note") + " still sounding there end there");
+  }
+  return notices;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Bars and sizes
+
+// The bars a section of `length` ticks spans (a part bar counting whole) and the ticks they last.
+struct TSectionSize {
+  std::uint64_t bars = 0;
+  std::uint64_t ticks = 0;
+};
+
+TSectionSize SectionSize(std::uint64_t length, int q, std::uint8_t signature) {
+  // A bar lasts 4 x Q x numerator / denominator ticks, not always a whole number.
+  const std::uint64_t barTimesDenominator =
+      4 * static_cast<std::uint64_t>(q) * TimeSignatureNumerator(signature);
+  const std::uint64_t denominator = TimeSignatureDenominator(signature);
+  const std::uint64_t bars = (length * denominator + barTimesDenominator - 1) / barTimesDenominator;
+  return {bars, (bars * barTimesDenominator + denominator - 1) / denominator};
+}
+
+std::string SectionName(int section) {
+  return std::string(kSectionNames[static_cast<std::size_t>(section)]);
+}
+
+std::size_t PartSize(const TRhythmSlot& slot, int section, int part) {
+  return slot.streams[static_cast<std::size_t>(section)][static_cast<std::size_t>(part)].size();
+}
+
+std::size_t SectionDataSize(const TRhythmSlot& slot, int section) {
+  std::size_t size = 0;
+  for (int part = 0; part < kPartCount; ++part) size += PartSize(slot, section, part);
+  return size;
+}
+
+// ---------------------------------------------------------------------------------------------
+// One part
+
+// How long a part imported into a section lasts: as the section plays, or when its parts all end
+// at once, as its bars say.
+std::uint64_t ImportLength(const TRhythmSlot& slot, int section, int q) {
+  if (const std::uint16_t length = SectionLength(slot, section); length > 0) return length;
+  const std::uint8_t signature = slot.header.TimeSignature();
+  if (TimeSignatureNumerator(signature) == 0) return 0;
+  const std::uint64_t bars = slot.header.BarCount(section);
+  const std::uint64_t barTicks = SectionSize(1, q, signature).ticks;
+  return std::min(bars * barTicks, kTimelineEnd);
+}
+
+std::string SourceText(const TMidiSource& source) {
+  return (source.kind == TMidiSource::TKind::kTrack ? "track " : "channel ") +
+         std::to_string(source.index + 1);
+}
+
+// Refuses new records for a part that the section or the file could not hold.
+void CheckPartFits(const TRhythmSlot& slot, const std::string& path, const TPartImport& request,
+                   std::size_t newSize) {
+  const std::size_t oldSize = PartSize(slot, request.section, request.part);
+  const std::size_t sectionSize = SectionDataSize(slot, request.section) - oldSize + newSize;
+  if (sectionSize > kMaxSectionDataSize) {
+    Refuse(path, "its notes would make the parts of " + SectionName(request.section) + " hold " +
+                     std::to_string(sectionSize) + " bytes of data, more than the " +
+                     std::to_string(kMaxSectionDataSize) + " a section can hold");
+  }
+  const std::size_t oldTotal = kHeaderSize + TotalPartDataSize(slot.streams);
+  const std::size_t newTotal = oldTotal - oldSize + newSize;
+  if (newTotal > kMaxTotalLength && newTotal > oldTotal) {
+    Refuse(path, "its notes would make the rhythm " + std::to_string(newTotal) +
+                     " bytes long, more than the " + std::to_string(kMaxTotalLength) +
+                     " a rhythm file holds");
+  }
+}
+
+TMidiImportOutcome ImportPart(TRhythmSlot& slot, const std::string& path, const TMidiFile& file,
+                              const TPartImport& request) {
+  if (file.division == 0) Refuse(path, "a division of 0 ticks per quarter note");
+  if (ListMidiSources(file).empty()) Refuse(path, "holds no notes");
+  const TMessages messages = SourceMessages(file, request.source);
+  if (CountNoteOns(messages) == 0) Refuse(path, SourceText(request.source) + " holds no notes");
+  const int q = MidiTicksPerQuarterNote(slot);
+  const std::uint64_t end = ImportLength(slot, request.section, q);
+  if (end == 0) {
+    Refuse(path, SectionName(request.section) +
+                     " lasts no time (its parts end at once and it has no bars to fill)");
+  }
+  const TShapedPart shaped = ShapePart(RhythmNotes(messages, file.division, q), end);
+  TPartStream records = EncodeTimedNotes(shaped.notes, static_cast<std::uint32_t>(end));
+  CheckPartFits(slot, path, request, records.size());
+
+  ReplacePartStream(slot, request.section, request.part, std::move(records));
+  ArrangeForSendOrder(slot, request.section, request.part);
+  if (request.takeSounds) {
+    slot.header.SetSettings(
+        request.section, request.part,
+        SourceSettings(messages, slot.header.Settings(request.section, request.part)));
+  }
+  return {std::nullopt, PartNotices(request.section, request.part, shaped, end)};
+}
+
+// ---------------------------------------------------------------------------------------------
+// A whole rhythm
+
+// Where a section lies in a file, in its ticks.
+struct TSpan {
+  int section = 0;
+  const TNamedMidiFile* file = nullptr;
+  std::uint64_t start = 0;
+  std::uint64_t end = 0;
+  bool followed = false;  // another section of the file starts at its end
+};
+
+// The sections given, in section order.
+struct TSections {
+  std::vector<TSpan> spans;
+  bool marked = false;  // from the markers of one file
+};
+
+std::uint64_t FileEnd(const TMidiFile& file) {
+  std::uint64_t end = 0;
+  for (const auto& track : file.tracks) end = std::max(end, track.endTick);
+  return end;
+}
+
+// The first meta event of `type` in the file (the earliest; at equal ticks, the first track's)
+// whose data has at least `size` bytes.
+std::optional<std::span<const std::uint8_t>> FirstMeta(const TMidiFile& file, std::uint8_t type,
+                                                       std::size_t size) {
+  const TMidiFileEvent* first = nullptr;
+  for (const auto& track : file.tracks) {
+    for (const TMidiFileEvent& event : track.events) {
+      if (platform::MetaType(event) != type || platform::MetaData(event).size() < size) continue;
+      if (first == nullptr || event.tick < first->tick) first = &event;
+      break;
+    }
+  }
+  if (first == nullptr) return std::nullopt;
+  return platform::MetaData(*first);
+}
+
+std::optional<int> SectionOfFileName(const std::string& path) {
+  const std::string stem = std::filesystem::path(path).stem().string();
+  if (const auto section = SectionNamed(stem)) return section;
+  const auto dash = stem.rfind('-');
+  if (dash == std::string::npos) return std::nullopt;
+  return SectionNamed(std::string_view(stem).substr(dash + 1));
+}
+
+// The sections of one file, from its marker events.
+std::vector<TSpan> MarkedSpans(const TNamedMidiFile& named) {
+  std::vector<std::pair<std::uint64_t, int>> marks;  // tick, section
+  for (const auto& track : named.file.tracks) {
+    for (const TMidiFileEvent& event : track.events) {
+      if (platform::MetaType(event) != platform::kMetaMarker) continue;
+      const auto text = platform::MetaData(event);
+      if (const auto section = SectionNamed(Trimmed(std::string(text.begin(), text.end())))) {
+        marks.emplace_back(event.tick, *section);
+      }
+    }
+  }
+  std::stable_sort(marks.begin(), marks.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<TSpan> spans;
+  const std::uint64_t fileEnd = FileEnd(named.file);
+  for (std::size_t i = 0; i < marks.size(); ++i) {
+    const bool followed = i + 1 < marks.size();
+    const std::uint64_t end = std::max(followed ? marks[i + 1].first : fileEnd, marks[i].first);
+    spans.push_back({marks[i].second, &named, marks[i].first, end, followed});
+  }
+  return spans;
+}
+
+// Each section given, from the files' names or from the one file's markers; refuses a file that
+// names no section and a section given twice.
+TSections SectionSpans(const std::vector<TNamedMidiFile>& files) {
+  TSections sections;
+  std::vector<TSpan>& spans = sections.spans;
+  for (const TNamedMidiFile& named : files) {
+    if (const auto section = SectionOfFileName(named.path)) {
+      spans.push_back({*section, &named, 0, FileEnd(named.file), false});
+      continue;
+    }
+    if (files.size() > 1) {
+      Refuse(named.path,
+             "its name says no section: name each file NAME-Var1.mid, NAME-Fill1.mid "
+             "... (Intro1 ... End2)");
+    }
+    spans = MarkedSpans(named);
+    sections.marked = true;
+    if (spans.empty()) {
+      Refuse(named.path,
+             "names no section: name it NAME-Var1.mid (Intro1 ... End2), or mark where each "
+             "section starts with a marker named after it");
+    }
+  }
+  std::array<const TSpan*, kSectionCount> given{};
+  for (const TSpan& span : spans) {
+    const TSpan*& other = given[static_cast<std::size_t>(span.section)];
+    if (other != nullptr) {
+      Refuse(span.file->path,
+             SectionName(span.section) + " is given twice" +
+                 (other->file == span.file ? "" : " (also by " + other->file->path + ")"));
+    }
+    other = &span;
+  }
+  std::sort(spans.begin(), spans.end(),
+            [](const TSpan& a, const TSpan& b) { return a.section < b.section; });
+  return sections;
+}
+
+// "3/4", or "3/2^9" for a power of two beyond what a byte of the format holds.
+std::string SignatureText(std::uint8_t numerator, std::uint8_t power) {
+  const std::string denominator =
+      power < 8 ? std::to_string(1 << power) : "2^" + std::to_string(power);
+  return std::to_string(numerator) + "/" + denominator;
+}
+
+// The time signature byte the files state (4/4 when none does).
+std::uint8_t RhythmTimeSignature(const std::vector<TSpan>& spans) {
+  constexpr std::uint8_t kFourFour = 4 << 3 | 2;
+  std::optional<std::uint8_t> signature;
+  const TNamedMidiFile* stating = nullptr;
+  for (const TSpan& span : spans) {
+    const auto data = FirstMeta(span.file->file, platform::kMetaTimeSignature, 2);
+    if (!data) continue;
+    const std::uint8_t numerator = (*data)[0];
+    const std::uint8_t power = (*data)[1];
+    if (numerator == 0 || numerator > 31 || power > 7) {
+      Refuse(span.file->path, "its time signature " + SignatureText(numerator, power) +
+                                  " does not fit a rhythm (1 to 31 beats of 1/1 to 1/128)");
+    }
+    const auto byte = static_cast<std::uint8_t>(numerator << 3 | power);
+    if (signature && *signature != byte) {
+      Refuse(span.file->path, "its time signature " + SignatureText(numerator, power) +
+                                  " differs from " + TimeSignatureText(*signature) + " in " +
+                                  stating->path + "; a rhythm has one time signature");
+    }
+    if (!signature) stating = span.file;
+    signature = byte;
+  }
+  return signature.value_or(kFourFour);
+}
+
+// The first tempo the files state, in section order, in microseconds a quarter note; 500,000
+// when none does. A file whose first tempo differs gets a notice.
+std::uint64_t RhythmTempo(const std::vector<TSpan>& spans, std::vector<std::string>& notices) {
+  std::optional<std::uint64_t> tempo;
+  const TNamedMidiFile* stating = nullptr;
+  for (const TSpan& span : spans) {
+    if (span.file == stating) continue;
+    const auto data = FirstMeta(span.file->file, platform::kMetaTempo, 3);
+    if (!data) continue;
+    const std::uint64_t micros =
+        std::uint64_t{(*data)[0]} << 16 | std::uint64_t{(*data)[1]} << 8 | (*data)[2];
+    if (micros == 0) continue;
+    if (!tempo) {
+      tempo = micros;
+      stating = span.file;
+    } else if (micros != *tempo) {
+      notices.push_back(span.file->path + ": its tempo differs from the first file's (" +
+                        stating->path + "), which the rhythm takes");
+    }
+  }
+  return tempo.value_or(kStreamQuarterNoteMicroseconds);
+}
+
+// True when the rhythm fits the timeline at Q ticks a quarter note: every section over its whole
+// bars, and a bar for the sections no file holds.
+bool SectionsFit(const std::vector<TSpan>& spans, int q, std::uint8_t signature) {
+  const int division = spans.front().file->file.division;
+  if (SectionSize(1, q, signature).ticks > kTimelineEnd) return false;
+  return std::all_of(spans.begin(), spans.end(), [&](const TSpan& span) {
+    const std::uint64_t length =
+        RhythmTick(span.end, division, q) - RhythmTick(span.start, division, q);
+    return SectionSize(length, q, signature).ticks <= kTimelineEnd;
+  });
+}
+
+bool TempoByteFits(std::uint64_t tempo) {
+  return tempo >= static_cast<std::uint64_t>(kMinTempo) &&
+         tempo <= static_cast<std::uint64_t>(kMaxTempo);
+}
+
+// The new rhythm's ticks per quarter note (see the header).
+int ChooseTicksPerQuarterNote(const std::vector<TSpan>& spans, std::uint64_t micros,
+                              std::uint8_t signature) {
+  const int division = spans.front().file->file.division;
+  const bool shared = std::all_of(spans.begin(), spans.end(), [&](const TSpan& span) {
+    return span.file->file.division == division;
+  });
+  if (shared && TempoByteFits(TempoByteFor(division, micros)) &&
+      SectionsFit(spans, division, signature)) {
+    return division;
+  }
+  return kDefaultTicksPerQuarterNote;
+}
+
+// The parts of a rhythm being built, and what went into them.
+class TRhythmAssembly {
+ public:
+  TRhythmAssembly(std::uint8_t tempo, std::uint8_t signature, int q)
+      : builder_(tempo, signature), signature_(signature), q_(q) {}
+
+  // Builds one section from its span of a file.
+  void AddSection(const TSpan& span, const TPartSources& sources) {
+    const TMidiFile& file = span.file->file;
+    const std::uint64_t start = RhythmTick(span.start, file.division, q_);
+    const std::uint64_t length = RhythmTick(span.end, file.division, q_) - start;
+    const TSectionSize size = SectionSize(length, q_, signature_);
+    if (size.ticks > kTimelineEnd || size.bars > 0xFFFF) {
+      Refuse(span.file->path, SectionName(span.section) + " lasts " + std::to_string(size.ticks) +
+                                  " ticks over its " + std::to_string(size.bars) + " bars at " +
+                                  std::to_string(q_) +
+                                  " ticks a quarter note, more than the 65,535 of a section");
+    }
+    builder_.Bars(span.section, static_cast<std::uint16_t>(size.bars));
+    for (int part = 0; part < kPartCount; ++part) {
+      const auto& source = sources.parts[static_cast<std::size_t>(part)];
+      const TMessages messages = source ? SourceMessages(file, *source) : TMessages{};
+      std::vector<TSourceNote> notes = RhythmNotes(messages, file.division, q_);
+      const TShapedPart shaped =
+          ShapePart(Window(notes, start, start + length, span.followed), length);
+      builder_.Part(span.section, part,
+                    EncodeTimedNotes(shaped.notes, static_cast<std::uint32_t>(size.ticks)));
+      const TPartSettings settings = SourceSettings(messages, kDefaultSettings);
+      builder_.Settings(span.section, part, settings);
+      FirstSettings(part, settings);
+      for (std::string& notice : PartNotices(span.section, part, shaped, length)) {
+        notices_.push_back(span.file->path + ": " + std::move(notice));
+      }
+    }
+    given_[static_cast<std::size_t>(span.section)] = true;
+  }
+
+  // Sections no file holds: a bar of empty parts, sounding as the first section given.
+  void FillMissingSections() {
+    const auto bar = static_cast<std::uint32_t>(SectionSize(1, q_, signature_).ticks);
+    for (int section = 0; section < kSectionCount; ++section) {
+      if (given_[static_cast<std::size_t>(section)]) continue;
+      builder_.Bars(section, 1);
+      for (int part = 0; part < kPartCount; ++part) {
+        builder_.Part(section, part, EncodeTimedNotes({}, bar));
+        builder_.Settings(
+            section, part,
+            firstSettings_[static_cast<std::size_t>(part)].value_or(kDefaultSettings));
+      }
+    }
+  }
+
+  // The rhythm, its notes arranged for the render's order; refused when no file could hold it.
+  TRhythmSlot Slot(const std::string& path) const {
+    TRhythmSlot slot = builder_.Slot();
+    const std::size_t total = kHeaderSize + TotalPartDataSize(slot.streams);
+    if (total > kMaxTotalLength) {
+      int largest = 0;
+      for (int section = 1; section < kSectionCount; ++section) {
+        if (SectionDataSize(slot, section) > SectionDataSize(slot, largest)) largest = section;
+      }
+      Refuse(path, "the rhythm would be " + std::to_string(total) + " bytes long, more than the " +
+                       std::to_string(kMaxTotalLength) + " a rhythm file holds (" +
+                       SectionName(largest) + " alone holds " +
+                       std::to_string(SectionDataSize(slot, largest)) + ")");
+    }
+    for (int section = 0; section < kSectionCount; ++section) {
+      for (int part = 0; part < kPartCount; ++part) ArrangeForSendOrder(slot, section, part);
+    }
+    return slot;
+  }
+
+  std::vector<std::string>& Notices() { return notices_; }
+
+ private:
+  // The notes of a section's span, counted from its start: from its start to its end, but for
+  // the notes that start where the next section of the file does, which are that section's.
+  static std::vector<TSourceNote> Window(const std::vector<TSourceNote>& notes, std::uint64_t start,
+                                         std::uint64_t end, bool followed) {
+    std::vector<TSourceNote> window;
+    for (const TSourceNote& note : notes) {
+      if (note.tick < start || note.tick > end) continue;
+      if (followed && note.velocity > 0 && note.tick == end) continue;
+      window.push_back({note.tick - start, note.key, note.velocity});
+    }
+    return window;
+  }
+
+  void FirstSettings(int part, const TPartSettings& settings) {
+    auto& first = firstSettings_[static_cast<std::size_t>(part)];
+    if (!first) first = settings;
+  }
+
+  TRhythmBuilder builder_;
+  std::uint8_t signature_;
+  int q_;
+  std::array<bool, kSectionCount> given_{};
+  std::array<std::optional<TPartSettings>, kPartCount> firstSettings_;
+  std::vector<std::string> notices_;
+};
+
+// Notes before the first section marker belong to no section.
+void NoticeNotesBeforeMarkers(const std::vector<TSpan>& spans, const TPartSources& sources,
+                              std::vector<std::string>& notices) {
+  const TNamedMidiFile& named = *spans.front().file;
+  std::uint64_t first = spans.front().start;
+  for (const TSpan& span : spans) first = std::min(first, span.start);
+  std::size_t before = 0;
+  for (const auto& source : sources.parts) {
+    if (!source) continue;
+    for (const TMidiFileEvent* message : SourceMessages(named.file, *source)) {
+      before += IsNoteOn(*message) && message->tick < first;
+    }
+  }
+  if (before > 0) {
+    notices.push_back(named.path + ": " + Plural(before, "note") +
+                      " before the first section marker left out");
+  }
+}
+
+TLoadedRhythm BuildRhythm(const std::vector<TNamedMidiFile>& files,
+                          std::vector<std::string>& notices) {
+  if (files.empty()) Refuse("", "no MIDI file given");
+  for (const TNamedMidiFile& named : files) {
+    if (named.file.division == 0) Refuse(named.path, "a division of 0 ticks per quarter note");
+  }
+  const bool anyNotes = std::any_of(files.begin(), files.end(), [](const TNamedMidiFile& named) {
+    return !ListMidiSources(named.file).empty();
+  });
+  if (!anyNotes) {
+    Refuse(files.front().path,
+           files.size() == 1 ? "holds no notes" : "holds no notes, nor does any other file given");
+  }
+  const TSections sections = SectionSpans(files);
+  const std::vector<TSpan>& spans = sections.spans;
+  const std::uint8_t signature = RhythmTimeSignature(spans);
+  const std::uint64_t micros = RhythmTempo(spans, notices);
+  const int q = ChooseTicksPerQuarterNote(spans, micros, signature);
+  const std::uint64_t tempo = TempoByteFor(q, micros);
+  if (!TempoByteFits(tempo)) {
+    Refuse(spans.front().file->path, "its tempo of " + std::to_string(micros) +
+                                         " us a quarter note gives the tempo byte " +
+                                         std::to_string(tempo) + " at " + std::to_string(q) +
+                                         " ticks a quarter note; a rhythm's tempo is 11 to 249");
+  }
+
+  TRhythmAssembly assembly(static_cast<std::uint8_t>(tempo), signature, q);
+  std::map<const TNamedMidiFile*, TPartSources> sources;
+  for (const TSpan& span : spans) {
+    if (sources.count(span.file) == 0) {
+      sources[span.file] = AssignPartSources(span.file->file);
+      for (const TMidiSource& left : sources[span.file].leftOut) {
+        notices.push_back(span.file->path + ": " + LeftOutSource(span.file->file, left));
+      }
+    }
+    assembly.AddSection(span, sources[span.file]);
+  }
+  if (sections.marked) NoticeNotesBeforeMarkers(spans, sources[spans.front().file], notices);
+  assembly.FillMissingSections();
+  notices.insert(notices.end(), assembly.Notices().begin(), assembly.Notices().end());
+
+  TLoadedRhythm rhythm;
+  rhythm.slot = assembly.Slot(files.front().path);
+  rhythm.slot.fileName = RhythmNameFromMidi(files.front().path);
+  // A saved .ckf file must carry the type byte to open again.
+  rhythm.prefix[kTypeByteOffset] = kCkfTypeByte;
+  return rhythm;
+}
+
+}  // namespace
+
+std::string DescribeMidiSource(const TMidiSourceInfo& info) {
+  const std::string notes = ": " + Plural(info.notes, "note");
+  if (info.source.kind == TMidiSource::TKind::kChannel) {
+    return "Channel " + std::to_string(info.source.index + 1) + notes;
+  }
+  std::string text = "Track " + std::to_string(info.source.index + 1);
+  if (!info.name.empty()) text += " \"" + info.name + "\"";
+  if (!info.channels.empty()) text += " (" + ChannelList(info.channels) + ")";
+  return text + notes;
+}
+
+std::vector<TMidiSourceInfo> ListMidiSources(const TMidiFile& file) {
+  std::vector<TMidiSourceInfo> tracks;
+  std::array<std::size_t, 16> channelNotes{};
+  for (std::size_t t = 0; t < file.tracks.size(); ++t) {
+    TMidiSourceInfo info{
+        {TMidiSource::TKind::kTrack, static_cast<int>(t)}, TrackName(file.tracks[t]), {}, 0};
+    std::array<bool, 16> used{};
+    for (const TMidiFileEvent& event : file.tracks[t].events) {
+      if (!IsChannelMessage(event) || !IsNoteOn(event)) continue;
+      ++info.notes;
+      ++channelNotes[static_cast<std::size_t>(Channel(event))];
+      used[static_cast<std::size_t>(Channel(event))] = true;
+    }
+    for (int c = 0; c < 16; ++c) {
+      if (used[static_cast<std::size_t>(c)]) info.channels.push_back(c);
+    }
+    if (info.notes > 0) tracks.push_back(std::move(info));
+  }
+  for (int c = 0; c < 16; ++c) {
+    if (channelNotes[static_cast<std::size_t>(c)] == 0) continue;
+    tracks.push_back(
+        {{TMidiSource::TKind::kChannel, c}, {}, {}, channelNotes[static_cast<std::size_t>(c)]});
+  }
+  return tracks;
+}
+
+TPartSources AssignPartSources(const TMidiFile& file) {
+  TPartSources sources;
+  bool named = false;
+  for (std::size_t t = 0; t < file.tracks.size(); ++t) {
+    const auto part = PartNamed(Trimmed(TrackName(file.tracks[t])));
+    if (!part) continue;
+    named = true;
+    auto& source = sources.parts[static_cast<std::size_t>(*part)];
+    if (!source) source = TMidiSource{TMidiSource::TKind::kTrack, static_cast<int>(t)};
+  }
+  const std::vector<TMidiSourceInfo> infos = ListMidiSources(file);
+  if (named) {
+    for (const TMidiSourceInfo& info : infos) {
+      const bool taken =
+          std::find(sources.parts.begin(), sources.parts.end(), info.source) != sources.parts.end();
+      if (info.source.kind == TMidiSource::TKind::kTrack && !taken) {
+        sources.leftOut.push_back(info.source);
+      }
+    }
+    return sources;
+  }
+  // Channels by their first note; the drum channel goes to Drums.
+  std::vector<std::pair<std::uint64_t, int>> firstNotes;  // tick, channel
+  for (const TMidiSourceInfo& info : infos) {
+    if (info.source.kind != TMidiSource::TKind::kChannel) continue;
+    const TMessages messages = SourceMessages(file, info.source);
+    const auto first =
+        std::find_if(messages.begin(), messages.end(), [](const auto* m) { return IsNoteOn(*m); });
+    if (info.source.index == kDrumChannel) {
+      sources.parts[0] = info.source;
+    } else {
+      firstNotes.emplace_back((*first)->tick, info.source.index);
+    }
+  }
+  std::sort(firstNotes.begin(), firstNotes.end());
+  for (std::size_t i = 0; i < firstNotes.size(); ++i) {
+    const TMidiSource source{TMidiSource::TKind::kChannel, firstNotes[i].second};
+    if (i + 1 < kPartCount) {
+      sources.parts[i + 1] = source;
+    } else {
+      sources.leftOut.push_back(source);
+    }
+  }
+  return sources;
+}
+
+TMidiImportOutcome ImportMidiPart(TRhythmSlot& slot, const std::string& path, const TMidiFile& file,
+                                  const TPartImport& request) {
+  try {
+    return ImportPart(slot, path, file, request);
+  } catch (const TRefused& refused) {
+    return {refused.refusal, {}};
+  }
+}
+
+TMidiRhythm RhythmFromMidi(const std::vector<TNamedMidiFile>& files) {
+  std::vector<std::string> notices;
+  try {
+    TLoadedRhythm rhythm = BuildRhythm(files, notices);
+    return {std::move(rhythm), {std::nullopt, std::move(notices)}};
+  } catch (const TRefused& refused) {
+    return {std::nullopt, {refused.refusal, {}}};
+  }
+}
+
+std::string RhythmNameFromMidi(const std::string& firstPath) {
+  const std::filesystem::path path(firstPath);
+  std::string name = path.stem().string();
+  const auto dash = name.rfind('-');
+  if (dash != std::string::npos && dash > 0 &&
+      SectionNamed(std::string_view(name).substr(dash + 1))) {
+    name.erase(dash);
+  }
+  return (path.parent_path() / (name + ".ckf")).string();
+}
+
+}  // namespace brondel
