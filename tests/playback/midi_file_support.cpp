@@ -36,6 +36,28 @@ std::vector<TNamedMidiFile> ExportedSections(const TRhythmSlot& slot) {
   return files;
 }
 
+std::vector<std::string> SentNotes(const TRhythmSlot& slot, int section, int part) {
+  std::vector<std::string> notes;
+  std::uint32_t time = 0;
+  for (const StreamEvent& event : Decode(Render(slot, section))) {
+    time += event.delta;
+    if (event.status != PartStatus(0x90, part) || event.data1 == kEndMarker) continue;
+    notes.push_back(std::to_string(time) + ": " + std::to_string(event.data1) + " " +
+                    std::to_string(event.data2));
+  }
+  return notes;
+}
+
+TPartStream RecordTiming(TPartStream stream) {
+  for (std::size_t at = 0; at + kRecordSize <= stream.size(); at += kRecordSize) {
+    if (stream[at + 1] != kWaitMarker && stream[at + 1] != kEndMarker) {
+      stream[at + 1] = 0;
+      stream[at + 2] = 0;
+    }
+  }
+  return stream;
+}
+
 testing::AssertionResult SameRender(const TEventBuffer& expected, const TEventBuffer& actual) {
   const std::vector<StreamEvent> want = Decode(expected);
   const std::vector<StreamEvent> got = Decode(actual);

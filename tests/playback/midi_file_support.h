@@ -26,6 +26,14 @@ std::vector<TNamedMidiFile> ExportedSections(const TRhythmSlot& slot);
 /// A MIDI file from its bytes; fails the test when the reader refuses them.
 platform::TMidiFile MidiFileOf(const std::vector<std::uint8_t>& bytes);
 
+/// The notes of one part in the order the render sends them, each "tick: key velocity" at its
+/// time from the section's start; the end record left out.
+std::vector<std::string> SentNotes(const TRhythmSlot& slot, int section, int part);
+
+/// A part's records with the notes' keys and velocities blanked: what says when each record
+/// sounds (steps, waits, the end record, the filler).
+TPartStream RecordTiming(TPartStream stream);
+
 /// Equal buffers, or the first record where they differ, decoded.
 testing::AssertionResult SameRender(const TEventBuffer& expected, const TEventBuffer& actual);
 

@@ -7,6 +7,7 @@
 #include <random>
 
 #include "document/rhythm_builder.h"
+#include "document/rhythm_timing.h"
 #include "playback/send_order.h"
 #include "tests/playback/midi_file_support.h"
 #include "tests/playback/stream_events.h"
@@ -15,32 +16,26 @@ namespace brondel {
 namespace {
 
 using test::Decode;
+using test::RecordTiming;
 using test::Render;
+using test::SentNotes;
 using test::StreamEvent;
 
-/// The notes (key, velocity) a part's records hold before its end record, in record order.
-std::vector<std::pair<int, int>> RecordNotes(const TPartStream& stream) {
-  std::vector<std::pair<int, int>> notes;
-  for (std::size_t at = 0; at + kRecordSize <= stream.size(); at += kRecordSize) {
-    const TRhythmRecord record = TRhythmRecord::FromBytes(&stream[at]);
-    if (record.IsEnd()) break;
-    if (!record.IsWait()) notes.emplace_back(record.b1, record.b2);
-  }
+/// The notes a part's records hold before its end record, in record order, at their times, as
+/// SentNotes writes them.
+std::vector<std::string> RecordNotes(const TPartStream& stream) {
+  std::vector<std::string> notes;
+  bool ended = false;
+  ForEachTimedRecord(stream, [&](const TRhythmRecord& record, std::uint16_t time) {
+    ended = ended || record.IsEnd();
+    if (ended || record.IsWait()) return;
+    notes.push_back(std::to_string(time) + ": " + std::to_string(record.b1) + " " +
+                    std::to_string(record.b2));
+  });
   return notes;
 }
 
-/// The notes of part `part` in the order the render sends them, end record left out.
-std::vector<std::pair<int, int>> SentNotes(const TRhythmSlot& slot, int section, int part) {
-  std::vector<std::pair<int, int>> notes;
-  for (const StreamEvent& event : Decode(Render(slot, section))) {
-    if (event.status == PartStatus(0x90, part) && event.data1 != kEndMarker) {
-      notes.emplace_back(event.data1, event.data2);
-    }
-  }
-  return notes;
-}
-
-/// Every event of the buffer but those of `part`'s notes: what the other parts send, and where.
+/// Every event of the buffer but those of `part`'s notes: what the other parts send, and when.
 std::vector<StreamEvent> OtherEvents(const TEventBuffer& buffer, int part) {
   std::vector<StreamEvent> others;
   std::uint32_t time = 0;
@@ -54,17 +49,6 @@ std::vector<StreamEvent> OtherEvents(const TEventBuffer& buffer, int part) {
   return others;
 }
 
-/// The records with the notes' keys and velocities blanked: steps, waits, end record, filler.
-TPartStream Skeleton(TPartStream stream) {
-  for (std::size_t at = 0; at + kRecordSize <= stream.size(); at += kRecordSize) {
-    if (stream[at + 1] != kWaitMarker && stream[at + 1] != kEndMarker) {
-      stream[at + 1] = 0;
-      stream[at + 2] = 0;
-    }
-  }
-  return stream;
-}
-
 TEST(ArrangeForSendOrder, TheSortsOwnExampleIsSentInRecordOrder) {
   // Drums at 5 and 5 (keys 40, 41), bass at 3, every part ending at 20: unarranged, the sort
   // sends 41 before 40, as it sends the times 5, 5, 3 as third, second, first.
@@ -73,10 +57,10 @@ TEST(ArrangeForSendOrder, TheSortsOwnExampleIsSentInRecordOrder) {
   TRhythmSlot slot = rhythm.Part(0, 0, TPartBuilder().Note(5, 40, 1).Note(0, 41, 2).End(15))
                          .Part(0, 1, TPartBuilder().Note(3, 50, 3).End(17))
                          .Slot();
-  ASSERT_EQ(SentNotes(slot, 0, 0), (std::vector<std::pair<int, int>>{{41, 2}, {40, 1}}));
+  ASSERT_EQ(SentNotes(slot, 0, 0), (std::vector<std::string>{"5: 41 2", "5: 40 1"}));
   ArrangeForSendOrder(slot, 0, 0);
-  EXPECT_EQ(SentNotes(slot, 0, 0), (std::vector<std::pair<int, int>>{{40, 1}, {41, 2}}));
-  EXPECT_EQ(RecordNotes(slot.streams[0][0]), (std::vector<std::pair<int, int>>{{41, 2}, {40, 1}}));
+  EXPECT_EQ(SentNotes(slot, 0, 0), (std::vector<std::string>{"5: 40 1", "5: 41 2"}));
+  EXPECT_EQ(RecordNotes(slot.streams[0][0]), (std::vector<std::string>{"5: 41 2", "5: 40 1"}));
 }
 
 TEST(ArrangeForSendOrder, RandomSectionsSendEachPartInItsRecordOrder) {
@@ -107,7 +91,7 @@ TEST(ArrangeForSendOrder, RandomSectionsSendEachPartInItsRecordOrder) {
 
     ArrangeForSendOrder(slot, 0, part);
     ASSERT_EQ(SentNotes(slot, 0, part), RecordNotes(before)) << "round " << round;
-    ASSERT_EQ(Skeleton(slot.streams[0][static_cast<std::size_t>(part)]), Skeleton(before));
+    ASSERT_EQ(RecordTiming(slot.streams[0][static_cast<std::size_t>(part)]), RecordTiming(before));
     ASSERT_EQ(OtherEvents(Render(slot, 0), part), others) << "round " << round;
     ASSERT_EQ(slot.eventCounts[0], count);
   }
