@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace brondel::test {
@@ -85,6 +86,13 @@ class TSmfTrack {
   }
   /// The end-of-track event.
   TSmfTrack& End(std::uint32_t delta) { return Meta(delta, 0x2F, {}); }
+
+  /// A track of events already laid out, each after its delta time.
+  static TSmfTrack FromData(TBytes data) {
+    TSmfTrack track;
+    track.data_ = std::move(data);
+    return track;
+  }
 
   const TBytes& Data() const { return data_; }
   /// The track's chunk, with its true length unless given another.
