@@ -4,6 +4,8 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -22,7 +24,10 @@
 #include "document/save_file.h"
 #include "document/settings_grid.h"
 #include "platform/files/file_io.h"
+#include "platform/midifile/midi_file.h"
 #include "platform/qt/qt_dialogs.h"
+#include "platform/qt/qt_midi_import_dialogs.h"
+#include "playback/midi_import.h"
 
 using brondel::kImportSlot;
 using brondel::kMainSlot;
@@ -33,6 +38,9 @@ const QColor kAqua(0x00, 0xFF, 0xFF);
 const QColor kMoneyGreen(0xC0, 0xDC, 0xC0);
 constexpr int kGridColumns = 7;
 constexpr int kGridRows = 6;
+
+const char kOpenBeforeImportMessage[] =
+    "Open a rhythm first (File > Open): the MIDI part goes into the main file.";
 
 const char kAboutText[] =
     "Brondel v2.1\r\nFor Casio ctk/wk keyboards\r\n"
@@ -85,7 +93,11 @@ class TSettingsGridCells : public brondel::ISettingsGrid {
 
 TForm1::TForm1(brondel::platform::IMidiService& midi, brondel::platform::IDialogs* dialogs,
                QWidget* parent)
-    : QMainWindow(parent), midi_(midi), dialogs_(dialogs) {
+    : QMainWindow(parent),
+      midi_(midi),
+      dialogs_(dialogs),
+      ownMidiDialogs_(std::make_unique<brondel::platform::TQtMidiImportDialogs>(this)),
+      midiDialogs_(ownMidiDialogs_.get()) {
   if (dialogs_ == nullptr) {
     ownDialogs_ = std::make_unique<brondel::platform::TQtDialogs>(this);
     dialogs_ = ownDialogs_.get();
@@ -246,6 +258,16 @@ void TForm1::BuildMenu() {
   Open1->setObjectName(QStringLiteral("Open1"));
   Saveas1 = file->addAction(QStringLiteral("Save as"), this, [this] { Saveas1Click(); });
   Saveas1->setObjectName(QStringLiteral("Saveas1"));
+  // The MIDI commands make or change the main file, so they follow Open and Save as, in a group
+  // of their own; Exit stays last.
+  file->addSeparator();
+  NewFromMidi1 = file->addAction(QStringLiteral("New rhythm from MIDI..."), this,
+                                 [this] { NewFromMidi1Click(); });
+  NewFromMidi1->setObjectName(QStringLiteral("NewFromMidi1"));
+  ImportMidiPart1 = file->addAction(QStringLiteral("Import MIDI part..."), this,
+                                    [this] { ImportMidiPart1Click(); });
+  ImportMidiPart1->setObjectName(QStringLiteral("ImportMidiPart1"));
+  file->addSeparator();
   Exit1 = file->addAction(QStringLiteral("Exit"), this, [this] { Exit1Click(); });
   Exit1->setObjectName(QStringLiteral("Exit1"));
   About1 = menuBar()->addAction(QStringLiteral("About"), this, [this] { About1Click(); });
@@ -409,6 +431,97 @@ void TForm1::Saveas1Click() {
     const std::string reason = brondel::platform::WriteFileSafely(*target, image.bytes);
     if (!reason.empty()) dialogs_->ShowError("Cannot create file \"" + *target + "\". " + reason);
   });
+}
+
+void TForm1::NewFromMidi1Click() {
+  RunCommand([this] {
+    // Like Open, a new main file first stops what plays.
+    const brondel::platform::MidiResult stopped = playback_->StopStream();
+    if (stopped != brondel::platform::kMidiNoError) {
+      playback_->ShowMidiError("OPEN ", stopped);
+      return;
+    }
+    std::vector<brondel::TNamedMidiFile> files;
+    for (const std::string& path : midiDialogs_->AskMidiFileNames()) {
+      brondel::platform::TMidiFileRead read = brondel::platform::ReadMidiFileAt(path);
+      if (!read.error.empty()) {
+        dialogs_->ShowMessage(path + ": " + read.error);
+        return;
+      }
+      files.push_back({path, std::move(read.file)});
+    }
+    if (files.empty()) return;
+    brondel::TMidiRhythm made = brondel::RhythmFromMidi(files);
+    if (made.outcome.refusal) {
+      dialogs_->ShowMessage(made.outcome.refusal->Text());
+      return;
+    }
+    made.rhythm->slot.fileName = brondel::FreeRhythmName(
+        made.rhythm->slot.fileName,
+        [](const std::string& name) { return QFileInfo::exists(QFile::decodeName(name.c_str())); });
+    brondel::CommitLoadedRhythm(docs_, kMainSlot, std::move(*made.rhythm));
+    ShowLoadedSlot(kMainSlot);
+    playback_->SetTimeDivision(kMainSlot);
+    MainDocumentChanged();
+    ShowNotices(made.outcome.notices);
+  });
+}
+
+void TForm1::ImportMidiPart1Click() {
+  RunCommand([this] {
+    if (!docs_.slots[kMainSlot].Loaded()) {
+      dialogs_->ShowMessage(kOpenBeforeImportMessage);
+      return;
+    }
+    const int section = ListBox2->currentRow();
+    const int part = ListBox1->currentRow();
+    if (section < 0 || part < 0) {
+      dialogs_->ShowMessage(brondel::kSelectTargetMessage);
+      return;
+    }
+    const std::optional<std::string> path = midiDialogs_->AskMidiFileName();
+    if (!path) return;
+    const brondel::platform::TMidiFileRead read = brondel::platform::ReadMidiFileAt(*path);
+    if (!read.error.empty()) {
+      dialogs_->ShowMessage(*path + ": " + read.error);
+      return;
+    }
+    const std::vector<brondel::TMidiSourceInfo> sources = brondel::ListMidiSources(read.file);
+    if (sources.empty()) {
+      dialogs_->ShowMessage(*path + ": holds no notes");
+      return;
+    }
+    std::vector<std::string> lines;
+    for (const brondel::TMidiSourceInfo& info : sources) {
+      lines.push_back(brondel::DescribeMidiSource(info));
+    }
+    const auto choice =
+        midiDialogs_->ChooseMidiSource(brondel::PartItemText(section, part), lines,
+                                       brondel::ProposedMidiSource(read.file, sources, part));
+    if (!choice) return;
+    const brondel::TMidiImportOutcome outcome = brondel::ImportMidiPart(
+        docs_.slots[kMainSlot], *path, read.file,
+        {section, part, sources[static_cast<std::size_t>(choice->index)].source,
+         choice->takeSounds});
+    if (outcome.refusal) {
+      dialogs_->ShowMessage(outcome.refusal->Text());
+      return;
+    }
+    MainDocumentChanged();
+    ShowNotices(outcome.notices);
+  });
+}
+
+void TForm1::MainDocumentChanged() {
+  // A window that shows the main file's parts (a pattern view) is told here too.
+  ShowPartSettings();
+}
+
+void TForm1::ShowNotices(const std::vector<std::string>& notices) {
+  if (notices.empty()) return;
+  std::string text;
+  for (const std::string& notice : notices) text += (text.empty() ? "" : "\r\n") + notice;
+  dialogs_->ShowMessage(text);
 }
 
 void TForm1::Button4Click() {

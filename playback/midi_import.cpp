@@ -832,6 +832,15 @@ TPartSources AssignPartSources(const TMidiFile& file) {
   return sources;
 }
 
+int ProposedMidiSource(const TMidiFile& file, const std::vector<TMidiSourceInfo>& sources,
+                       int part) {
+  const auto assigned = AssignPartSources(file).parts[static_cast<std::size_t>(part)];
+  const auto found = std::find_if(sources.begin(), sources.end(), [&](const TMidiSourceInfo& info) {
+    return assigned && info.source == *assigned;
+  });
+  return found == sources.end() ? 0 : static_cast<int>(found - sources.begin());
+}
+
 TMidiImportOutcome ImportMidiPart(TRhythmSlot& slot, const std::string& path, const TMidiFile& file,
                                   const TPartImport& request) {
   try {
@@ -860,6 +869,14 @@ std::string RhythmNameFromMidi(const std::string& firstPath) {
     name.erase(dash);
   }
   return (path.parent_path() / (name + ".ckf")).string();
+}
+
+std::string FreeRhythmName(const std::string& proposed,
+                           const std::function<bool(const std::string&)>& taken) {
+  const std::string stem = proposed.substr(0, proposed.size() - std::string_view(".ckf").size());
+  std::string name = proposed;
+  for (int number = 2; taken(name); ++number) name = stem + "-" + std::to_string(number) + ".ckf";
+  return name;
 }
 
 }  // namespace brondel

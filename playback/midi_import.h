@@ -30,6 +30,7 @@
 
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -75,6 +76,11 @@ struct TPartSources {
 /// named; else channel 10 for Drums and the other channels with notes, in the order of their
 /// first notes (at equal ticks, the lower channel), for Bass, Chord1, Chord2 and Chord3.
 TPartSources AssignPartSources(const platform::TMidiFile& file);
+
+/// Where in `sources` (ListMidiSources of `file`) the source AssignPartSources gives `part`
+/// stands, else 0: the source the import dialog proposes.
+int ProposedMidiSource(const platform::TMidiFile& file, const std::vector<TMidiSourceInfo>& sources,
+                       int part);
 
 /// A refusal: the file it is about and the reason, one line.
 struct TMidiRefusal {
@@ -138,5 +144,11 @@ TMidiRhythm RhythmFromMidi(const std::vector<TNamedMidiFile>& files);
 /// The path a rhythm made from MIDI files is proposed under: NAME.ckf beside the first file,
 /// NAME being its name without the extension and without a "-Var1"-like section suffix.
 std::string RhythmNameFromMidi(const std::string& firstPath);
+
+/// `proposed` (a name ending in ".ckf") when `taken` says no file has it, else the first of
+/// NAME-2.ckf, NAME-3.ckf ... that is free: "Save as" replaces without asking, so a new rhythm
+/// is never proposed under the name of a file that it would replace.
+std::string FreeRhythmName(const std::string& proposed,
+                           const std::function<bool(const std::string&)>& taken);
 
 }  // namespace brondel
