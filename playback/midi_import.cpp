@@ -267,20 +267,23 @@ TPartSettings SourceSettings(const TMessages& messages, TPartSettings base) {
   return base;
 }
 
+// What became of a part's notes, one line for each kind of change.
 std::vector<std::string> PartNotices(int section, int part, const TShapedPart& shaped,
                                      std::uint64_t end) {
-  const std::string where =
-      PartItemText(section, part) + ": " + "the section ends at tick " + std::to_string(end) + "; ";
+  const std::string item = PartItemText(section, part) + ": ";
+  const std::string sectionEnd = "the section's end (tick " + std::to_string(end) + ")";
   std::vector<std::string> notices;
   if (shaped.leftOut > 0) {
-    notices.push_back(where + Plural(shaped.leftOut, "note") + " from there on left out");
+    notices.push_back(item + Plural(shaped.leftOut, "note") + " starting at " + sectionEnd +
+                      " or later left out");
   }
   if (shaped.restarted > 0) {
-    notices.push_back(PartItemText(section, part) + ": " + Plural(shaped.restarted, "note") +
-                      " closed where the same key starts again before they end");
+    notices.push_back(item + Plural(shaped.restarted, "note") + " cut where " +
+                      (shaped.restarted == 1 ? "its" : "their") + " key starts again");
   }
   if (shaped.cut > 0) {
-    notices.push_back(where + Plural(shaped.cut, "note") + " still sounding there end there");
+    notices.push_back(item + Plural(shaped.cut, "note") + " still sounding at " + sectionEnd +
+                      " cut there");
   }
   return notices;
 }

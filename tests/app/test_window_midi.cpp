@@ -127,8 +127,8 @@ class TestWindowMidi : public QObject {
     rig.midiDialogs.sourceAnswer = TMidiSourceChoice{1, false};
     rig.form->ImportMidiPart1Click();
     QCOMPARE(rig.dialogs.Texts(),
-             std::vector<std::string>{"Fill1:Bass: the section ends at tick 288; 1 note from "
-                                      "there on left out"});
+             std::vector<std::string>{"Fill1:Bass: 1 note starting at the section's end (tick "
+                                      "288) or later left out"});
   }
 
   void RefusalsAndCancelsLeaveTheDocumentAsItWas() {

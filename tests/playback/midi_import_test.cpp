@@ -199,8 +199,8 @@ TEST(ImportMidiPart, LeavesOutNotesPastTheEndAndEndsSoundingOnesThere) {
   EXPECT_EQ(PartEndTime(Bass(slot)), 768);
   EXPECT_EQ(outcome.notices,
             (std::vector<std::string>{
-                "Var1:Bass: the section ends at tick 768; 2 notes from there on left out",
-                "Var1:Bass: the section ends at tick 768; 1 note still sounding there end there"}));
+                "Var1:Bass: 2 notes starting at the section's end (tick 768) or later left out",
+                "Var1:Bass: 1 note still sounding at the section's end (tick 768) cut there"}));
 }
 
 TEST(ImportMidiPart, PadsAShorterSourceToTheSectionsEnd) {
@@ -234,8 +234,8 @@ TEST(ImportMidiPart, ClosesANoteWhoseKeyStartsAgainBeforeItEnds) {
   EXPECT_EQ(SentBass(slot),
             (std::vector<std::string>{"0: 50 1", "0: 52 1", "50: 50 0", "50: 50 2", "50: 52 3",
                                       "50: 52 0", "100: 52 0", "150: 50 0"}));
-  EXPECT_EQ(outcome.notices, std::vector<std::string>{"Var1:Bass: 1 note closed where the same "
-                                                      "key starts again before they end"});
+  EXPECT_EQ(outcome.notices,
+            std::vector<std::string>{"Var1:Bass: 1 note cut where its key starts again"});
 }
 
 TEST(ImportMidiPart, IsSentInTheFilesOrderWhereTheRenderWouldSwapEqualTimes) {
@@ -447,8 +447,8 @@ TEST(RhythmFromMidi, TakesSectionsFromMarkersAndPartsFromChannels) {
   EXPECT_TRUE(SameRecords(slot.streams[4][0],
                           TPartBuilder().Note(0, 36, 100).Note(10, 36, 0).Wait(374).End(0)));
   EXPECT_EQ(made.outcome.notices,
-            std::vector<std::string>{"dir/take.mid: Intro1:Bass: the section ends at tick 384; 1 "
-                                     "note still sounding there end there"});
+            std::vector<std::string>{"dir/take.mid: Intro1:Bass: 1 note still sounding at the "
+                                     "section's end (tick 384) cut there"});
 }
 
 TEST(RhythmFromMidi, RefusesNamingTheFileAndTheSection) {

@@ -106,11 +106,11 @@ TEST(ToolMidiImportNotices, GoToStandardErrorAndTheRhythmIsWritten) {
       {"import-midi", rhythm, "var1", "chord1", midi, "--channel", "4", "-o", dir.File("o.ckf")});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err, midi +
-                         ": Var1:Chord1: the section ends at tick 768; 1 note from there on "
-                         "left out\n" +
+                         ": Var1:Chord1: 1 note starting at the section's end (tick 768) or "
+                         "later left out\n" +
                          midi +
-                         ": Var1:Chord1: the section ends at tick 768; 2 notes still "
-                         "sounding there end there\n");
+                         ": Var1:Chord1: 2 notes still sounding at the section's end (tick 768) "
+                         "cut there\n");
   const auto info = RunTool({"info", "--json", dir.File("o.ckf")});
   EXPECT_NE(info.out.find("\"notes\":2"), std::string::npos) << info.out;
 }
