@@ -112,6 +112,22 @@ void ExpectSong(const std::string& file, const TRhythmSlot& slot, const TExpecte
   for (const auto& track : smf.tracks) EXPECT_EQ(track.EndTick(), song.endTick) << file;
 }
 
+/// Writes the rhythm to a file, exports its Var1 alone and checks the MIDI file against its
+/// render, stated in `time`; returns the song expected. Nothing else is written.
+TExpectedSong ExpectVar1Export(const TRhythmBuilder& builder, TMidiTime time) {
+  test::TTempDir dir;
+  const std::string file = dir.File("var1.ckf");
+  test::WriteBytes(file, builder.CkfFile());
+  const auto run = RunTool({"export-midi", file, "-o", dir.File("var1.mid"), "--section", "Var1"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  const TRhythmSlot slot = test::LoadRhythm(file).slot;
+  TExpectedSong song;
+  AddBuffer(song, RenderedSection(slot, 2));
+  ExpectSong(dir.File("var1.mid"), slot, song, time);
+  EXPECT_EQ(test::FilesIn(dir.Path()), (std::vector<std::string>{"var1.ckf", "var1.mid"}));
+  return song;
+}
+
 class ToolMidiExport : public ::testing::TestWithParam<std::string> {
  protected:
   test::TTempDir dir_;
@@ -166,15 +182,7 @@ TEST(ToolMidiExport, ATempoTooSlowForAMidiTempoIsWrittenAtTheTempoByteAsDivision
   // than a tempo event holds: the file then counts 2 ticks a quarter note of 500,000 us.
   TRhythmBuilder builder(2, 0x22);
   builder.Bars(2, 1).Part(2, 0, TPartBuilder().Note(0, 36, 100).Wait(384).Note(0, 36, 0).End());
-  test::TTempDir dir;
-  const std::string file = dir.File("slow.ckf");
-  test::WriteBytes(file, builder.CkfFile());
-  const auto run = RunTool({"export-midi", file, "-o", dir.File("slow.mid"), "--section", "Var1"});
-  ASSERT_EQ(run.status, 0) << run.err;
-  const TRhythmSlot slot = test::LoadRhythm(file).slot;
-  TExpectedSong song;
-  AddBuffer(song, RenderedSection(slot, 2));
-  ExpectSong(dir.File("slow.mid"), slot, song, {2, 500000});
+  ExpectVar1Export(builder, {2, 500000});
 }
 
 INSTANTIATE_TEST_SUITE_P(Examples, ToolMidiExport, ::testing::ValuesIn(test::ExampleRhythmPaths()),
@@ -194,16 +202,8 @@ TEST(ToolMidiExport, MessagesWithDataAbove127AreLeftOutAndLaterTimesKept) {
                    .Note(7, 42, 80)
                    .Note(20, 42, 0)
                    .End(30));
-  test::TTempDir dir;
-  const std::string file = dir.File("odd.ckf");
-  test::WriteBytes(file, builder.CkfFile());
-  const auto run = RunTool({"export-midi", file, "-o", dir.File("odd.mid"), "--section", "Var1"});
-  ASSERT_EQ(run.status, 0) << run.err;
-  const TRhythmSlot slot = test::LoadRhythm(file).slot;
-  TExpectedSong song;
-  AddBuffer(song, RenderedSection(slot, 2));
   // No section has bars, so the rhythm is taken at 96 ticks a quarter note: 1,000,000 us at 48.
-  ExpectSong(dir.File("odd.mid"), slot, song, {96, 1000000});
+  const TExpectedSong song = ExpectVar1Export(builder, {96, 1000000});
   // The bass holds its set-up without the volume, then keys 40, 42, 42 at 0, 322 and 342.
   const std::vector<TSmfEvent> bass = song.parts[1];
   ASSERT_EQ(bass.size(), 8u);
@@ -211,7 +211,6 @@ TEST(ToolMidiExport, MessagesWithDataAbove127AreLeftOutAndLaterTimesKept) {
   EXPECT_EQ(Describe(bass, 6), "tick 322: 154 42 80");
   EXPECT_EQ(Describe(bass, 7), "tick 342: 154 42 0");
   EXPECT_EQ(song.endTick, 372u);
-  EXPECT_EQ(test::FilesIn(dir.Path()), (std::vector<std::string>{"odd.ckf", "odd.mid"}));
 }
 
 TEST(ToolMidiExport, ARhythmOfTempoZeroCannotBeAMidiFile) {
