@@ -21,18 +21,9 @@ namespace {
 using platform::TMidiFile;
 using platform::TMidiFileEvent;
 
-constexpr std::uint8_t kNoteOff = 0x80;
-constexpr std::uint8_t kNoteOn = 0x90;
-constexpr std::uint8_t kController = 0xB0;
-constexpr std::uint8_t kProgramChange = 0xC0;
-constexpr int kDrumChannel = 9;
 constexpr int kKeyCount = 128;
 constexpr std::uint64_t kTimelineEnd = 0xFFFF;  // the last tick of a section's 16-bit timeline
-// File ticks past this land beyond any section whatever the divisions; capping them keeps the
-// products of the tick rule within 64 bits.
-constexpr std::uint64_t kBeyondAnySection = std::uint64_t{1} << 40;
-// Controllers 0, 7, 10, 91 and 93 set settings bytes 1 to 5; the program change byte 0.
-constexpr std::array<std::uint8_t, kParamCount - 1> kSettingControllers = {0, 7, 10, 91, 93};
+// The sounds of a part whose source states none: General MIDI's defaults.
 const TPartSettings kDefaultSettings = PartSettings(0, 0, 100, 64, 40, 0);
 
 // Ends the building of a rhythm with a refusal; caught where the outcome is made.
@@ -44,121 +35,8 @@ struct TRefused {
   throw TRefused{{std::move(file), std::move(reason)}};
 }
 
-std::uint8_t Kind(const TMidiFileEvent& event) {
-  return static_cast<std::uint8_t>(event.bytes[0] & 0xF0);
-}
-int Channel(const TMidiFileEvent& event) {
-  return event.bytes[0] & 0x0F;
-}
-
-// A channel message with its data bytes below 128.
-bool IsChannelMessage(const TMidiFileEvent& event) {
-  if (event.bytes.size() < 2 || event.bytes[0] < 0x80 || event.bytes[0] >= 0xF0) return false;
-  return std::all_of(event.bytes.begin() + 1, event.bytes.end(),
-                     [](std::uint8_t b) { return b < 0x80; });
-}
-
-bool IsNote(const TMidiFileEvent& event) {
-  return event.bytes.size() == 3 && (Kind(event) == kNoteOn || Kind(event) == kNoteOff);
-}
-
-bool IsNoteOn(const TMidiFileEvent& event) {
-  return IsNote(event) && Kind(event) == kNoteOn && event.bytes[2] > 0;
-}
-
 // ---------------------------------------------------------------------------------------------
-// Sources
-
-using TMessages = std::vector<const TMidiFileEvent*>;
-
-// The channel messages of a source, in time order; at equal ticks, tracks in file order.
-TMessages SourceMessages(const TMidiFile& file, const TMidiSource& source) {
-  TMessages messages;
-  const bool wholeTrack = source.kind == TMidiSource::TKind::kTrack;
-  for (std::size_t t = 0; t < file.tracks.size(); ++t) {
-    if (wholeTrack && static_cast<int>(t) != source.index) continue;
-    for (const TMidiFileEvent& event : file.tracks[t].events) {
-      if (IsChannelMessage(event) && (wholeTrack || Channel(event) == source.index)) {
-        messages.push_back(&event);
-      }
-    }
-  }
-  if (!wholeTrack) {
-    std::stable_sort(messages.begin(), messages.end(),
-                     [](const auto* a, const auto* b) { return a->tick < b->tick; });
-  }
-  return messages;
-}
-
-std::size_t CountNoteOns(const TMessages& messages) {
-  return static_cast<std::size_t>(
-      std::count_if(messages.begin(), messages.end(), [](const auto* m) { return IsNoteOn(*m); }));
-}
-
-std::string TrackName(const platform::TMidiFileTrack& track) {
-  for (const TMidiFileEvent& event : track.events) {
-    if (platform::MetaType(event) == platform::kMetaTrackName) {
-      const auto name = platform::MetaData(event);
-      return std::string(name.begin(), name.end());
-    }
-  }
-  return {};
-}
-
-std::string Trimmed(const std::string& text) {
-  const auto first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
-std::string Plural(std::size_t count, const std::string& noun) {
-  return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
-}
-
-std::string ChannelList(const std::vector<int>& channels) {
-  std::string text = channels.size() == 1 ? "channel " : "channels ";
-  for (std::size_t i = 0; i < channels.size(); ++i) {
-    text += (i > 0 ? ", " : "") + std::to_string(channels[i] + 1);
-  }
-  return text;
-}
-
-// The notice for a source that no part takes.
-std::string LeftOutSource(const TMidiFile& file, const TMidiSource& source) {
-  const auto infos = ListMidiSources(file);
-  const auto info = std::find_if(infos.begin(), infos.end(),
-                                 [&](const TMidiSourceInfo& i) { return i.source == source; });
-  return DescribeMidiSource(*info) + " left out: no part takes it";
-}
-
-// ---------------------------------------------------------------------------------------------
-// Notes and settings of a part
-
-// A note of a source: a note-on, or with velocity 0 a note-off, at a tick.
-struct TSourceNote {
-  std::uint64_t tick;
-  std::uint8_t key;
-  std::uint8_t velocity;
-};
-
-// A tick of a file of `division` on the timeline of a rhythm of Q ticks a quarter note.
-std::uint64_t RhythmTick(std::uint64_t tick, int division, int q) {
-  const std::uint64_t scaled = std::min(tick, kBeyondAnySection) * static_cast<std::uint64_t>(q);
-  const auto d = static_cast<std::uint64_t>(division);
-  return (2 * scaled + d) / (2 * d);
-}
-
-// The source's notes at the rhythm's ticks.
-std::vector<TSourceNote> RhythmNotes(const TMessages& messages, int division, int q) {
-  std::vector<TSourceNote> notes;
-  for (const TMidiFileEvent* message : messages) {
-    if (!IsNote(*message)) continue;
-    const bool on = Kind(*message) == kNoteOn;
-    notes.push_back({RhythmTick(message->tick, division, q), message->bytes[1],
-                     on ? message->bytes[2] : std::uint8_t{0}});
-  }
-  return notes;
-}
+// Notes of a part
 
 // The notes a part plays, counted from its section's start, and what was changed on the way.
 struct TShapedPart {
@@ -246,27 +124,6 @@ TShapedPart ShapePart(const std::vector<TSourceNote>& notes, std::uint64_t end) 
   return shaped;
 }
 
-// The first program change and the first of each set-up controller, over `base`.
-TPartSettings SourceSettings(const TMessages& messages, TPartSettings base) {
-  std::array<bool, kParamCount> taken{};
-  const auto take = [&](std::size_t k, std::uint8_t value) {
-    if (taken[k]) return;
-    base.bytes[k] = value;
-    taken[k] = true;
-  };
-  for (const TMidiFileEvent* message : messages) {
-    if (Kind(*message) == kProgramChange) take(0, message->bytes[1]);
-    if (Kind(*message) != kController || message->bytes.size() < 3) continue;
-    const auto controller =
-        std::find(kSettingControllers.begin(), kSettingControllers.end(), message->bytes[1]);
-    if (controller != kSettingControllers.end()) {
-      take(static_cast<std::size_t>(controller - kSettingControllers.begin()) + 1,
-           message->bytes[2]);
-    }
-  }
-  return base;
-}
-
 // What became of a part's notes, one line for each kind of change.
 std::vector<std::string> PartNotices(int section, int part, const TShapedPart& shaped,
                                      std::uint64_t end) {
@@ -274,15 +131,15 @@ std::vector<std::string> PartNotices(int section, int part, const TShapedPart& s
   const std::string sectionEnd = "the section's end (tick " + std::to_string(end) + ")";
   std::vector<std::string> notices;
   if (shaped.leftOut > 0) {
-    notices.push_back(item + Plural(shaped.leftOut, "note") + " starting at " + sectionEnd +
+    notices.push_back(item + NoteCount(shaped.leftOut) + " starting at " + sectionEnd +
                       " or later left out");
   }
   if (shaped.restarted > 0) {
-    notices.push_back(item + Plural(shaped.restarted, "note") + " cut where " +
+    notices.push_back(item + NoteCount(shaped.restarted) + " cut where " +
                       (shaped.restarted == 1 ? "its" : "their") + " key starts again");
   }
   if (shaped.cut > 0) {
-    notices.push_back(item + Plural(shaped.cut, "note") + " still sounding at " + sectionEnd +
+    notices.push_back(item + NoteCount(shaped.cut) + " still sounding at " + sectionEnd +
                       " cut there");
   }
   return notices;
@@ -362,7 +219,7 @@ TMidiImportOutcome ImportPart(TRhythmSlot& slot, const std::string& path, const 
                               const TPartImport& request) {
   if (file.division == 0) Refuse(path, "a division of 0 ticks per quarter note");
   if (ListMidiSources(file).empty()) Refuse(path, "holds no notes");
-  const TMessages messages = SourceMessages(file, request.source);
+  const TMidiMessages messages = SourceMessages(file, request.source);
   if (CountNoteOns(messages) == 0) Refuse(path, SourceText(request.source) + " holds no notes");
   const int q = MidiTicksPerQuarterNote(slot);
   const std::uint64_t end = ImportLength(slot, request.section, q);
@@ -424,34 +281,33 @@ std::optional<std::span<const std::uint8_t>> FirstMeta(const TMidiFile& file, st
   return platform::MetaData(*first);
 }
 
-std::optional<int> SectionOfFileName(const std::string& path) {
+// A file's name without its extension, split where a section's name follows a dash: the
+// rhythm's name "ballad" and section Var1 in "ballad-Var1.mid"; "Var1.mid" names both.
+struct TNameAndSection {
+  std::string rhythm;
+  std::optional<int> section;
+};
+
+TNameAndSection SplitSectionName(const std::string& path) {
   const std::string stem = std::filesystem::path(path).stem().string();
-  if (const auto section = SectionNamed(stem)) return section;
   const auto dash = stem.rfind('-');
-  if (dash == std::string::npos) return std::nullopt;
-  return SectionNamed(std::string_view(stem).substr(dash + 1));
+  if (dash != std::string::npos && dash > 0) {
+    if (const auto section = SectionNamed(std::string_view(stem).substr(dash + 1))) {
+      return {stem.substr(0, dash), section};
+    }
+  }
+  return {stem, SectionNamed(stem)};
 }
 
 // The sections of one file, from its marker events.
 std::vector<TSpan> MarkedSpans(const TNamedMidiFile& named) {
-  std::vector<std::pair<std::uint64_t, int>> marks;  // tick, section
-  for (const auto& track : named.file.tracks) {
-    for (const TMidiFileEvent& event : track.events) {
-      if (platform::MetaType(event) != platform::kMetaMarker) continue;
-      const auto text = platform::MetaData(event);
-      if (const auto section = SectionNamed(Trimmed(std::string(text.begin(), text.end())))) {
-        marks.emplace_back(event.tick, *section);
-      }
-    }
-  }
-  std::stable_sort(marks.begin(), marks.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
-  std::vector<TSpan> spans;
+  const std::vector<TSectionMarker> markers = SectionMarkers(named.file);
   const std::uint64_t fileEnd = FileEnd(named.file);
-  for (std::size_t i = 0; i < marks.size(); ++i) {
-    const bool followed = i + 1 < marks.size();
-    const std::uint64_t end = std::max(followed ? marks[i + 1].first : fileEnd, marks[i].first);
-    spans.push_back({marks[i].second, &named, marks[i].first, end, followed});
+  std::vector<TSpan> spans;
+  for (std::size_t i = 0; i < markers.size(); ++i) {
+    const bool followed = i + 1 < markers.size();
+    const std::uint64_t end = std::max(followed ? markers[i + 1].tick : fileEnd, markers[i].tick);
+    spans.push_back({markers[i].section, &named, markers[i].tick, end, followed});
   }
   return spans;
 }
@@ -462,7 +318,7 @@ TSections SectionSpans(const std::vector<TNamedMidiFile>& files) {
   TSections sections;
   std::vector<TSpan>& spans = sections.spans;
   for (const TNamedMidiFile& named : files) {
-    if (const auto section = SectionOfFileName(named.path)) {
+    if (const auto section = SplitSectionName(named.path).section) {
       spans.push_back({*section, &named, 0, FileEnd(named.file), false});
       continue;
     }
@@ -602,7 +458,7 @@ class TRhythmAssembly {
     builder_.Bars(span.section, static_cast<std::uint16_t>(size.bars));
     for (int part = 0; part < kPartCount; ++part) {
       const auto& source = sources.parts[static_cast<std::size_t>(part)];
-      const TMessages messages = source ? SourceMessages(file, *source) : TMessages{};
+      const TMidiMessages messages = source ? SourceMessages(file, *source) : TMidiMessages{};
       std::vector<TSourceNote> notes = RhythmNotes(messages, file.division, q_);
       const TShapedPart shaped =
           ShapePart(Window(notes, start, start + length, span.followed), length);
@@ -682,6 +538,14 @@ class TRhythmAssembly {
   std::vector<std::string> notices_;
 };
 
+// The notice for a source with notes that no part takes.
+std::string LeftOutSource(const TMidiFile& file, const TMidiSource& source) {
+  const auto infos = ListMidiSources(file);
+  const auto info = std::find_if(infos.begin(), infos.end(),
+                                 [&](const TMidiSourceInfo& i) { return i.source == source; });
+  return DescribeMidiSource(*info) + " left out: no part takes it";
+}
+
 // Notes before the first section marker belong to no section.
 void NoticeNotesBeforeMarkers(const std::vector<TSpan>& spans, const TPartSources& sources,
                               std::vector<std::string>& notices) {
@@ -691,12 +555,12 @@ void NoticeNotesBeforeMarkers(const std::vector<TSpan>& spans, const TPartSource
   std::size_t before = 0;
   for (const auto& source : sources.parts) {
     if (!source) continue;
-    for (const TMidiFileEvent* message : SourceMessages(named.file, *source)) {
-      before += IsNoteOn(*message) && message->tick < first;
-    }
+    TMidiMessages messages = SourceMessages(named.file, *source);
+    std::erase_if(messages, [&](const auto* message) { return message->tick >= first; });
+    before += CountNoteOns(messages);
   }
   if (before > 0) {
-    notices.push_back(named.path + ": " + Plural(before, "note") +
+    notices.push_back(named.path + ": " + NoteCount(before) +
                       " before the first section marker left out");
   }
 }
@@ -752,98 +616,6 @@ TLoadedRhythm BuildRhythm(const std::vector<TNamedMidiFile>& files,
 
 }  // namespace
 
-std::string DescribeMidiSource(const TMidiSourceInfo& info) {
-  const std::string notes = ": " + Plural(info.notes, "note");
-  if (info.source.kind == TMidiSource::TKind::kChannel) {
-    return "Channel " + std::to_string(info.source.index + 1) + notes;
-  }
-  std::string text = "Track " + std::to_string(info.source.index + 1);
-  if (!info.name.empty()) text += " \"" + info.name + "\"";
-  if (!info.channels.empty()) text += " (" + ChannelList(info.channels) + ")";
-  return text + notes;
-}
-
-std::vector<TMidiSourceInfo> ListMidiSources(const TMidiFile& file) {
-  std::vector<TMidiSourceInfo> tracks;
-  std::array<std::size_t, 16> channelNotes{};
-  for (std::size_t t = 0; t < file.tracks.size(); ++t) {
-    TMidiSourceInfo info{
-        {TMidiSource::TKind::kTrack, static_cast<int>(t)}, TrackName(file.tracks[t]), {}, 0};
-    std::array<bool, 16> used{};
-    for (const TMidiFileEvent& event : file.tracks[t].events) {
-      if (!IsChannelMessage(event) || !IsNoteOn(event)) continue;
-      ++info.notes;
-      ++channelNotes[static_cast<std::size_t>(Channel(event))];
-      used[static_cast<std::size_t>(Channel(event))] = true;
-    }
-    for (int c = 0; c < 16; ++c) {
-      if (used[static_cast<std::size_t>(c)]) info.channels.push_back(c);
-    }
-    if (info.notes > 0) tracks.push_back(std::move(info));
-  }
-  for (int c = 0; c < 16; ++c) {
-    if (channelNotes[static_cast<std::size_t>(c)] == 0) continue;
-    tracks.push_back(
-        {{TMidiSource::TKind::kChannel, c}, {}, {}, channelNotes[static_cast<std::size_t>(c)]});
-  }
-  return tracks;
-}
-
-TPartSources AssignPartSources(const TMidiFile& file) {
-  TPartSources sources;
-  bool named = false;
-  for (std::size_t t = 0; t < file.tracks.size(); ++t) {
-    const auto part = PartNamed(Trimmed(TrackName(file.tracks[t])));
-    if (!part) continue;
-    named = true;
-    auto& source = sources.parts[static_cast<std::size_t>(*part)];
-    if (!source) source = TMidiSource{TMidiSource::TKind::kTrack, static_cast<int>(t)};
-  }
-  const std::vector<TMidiSourceInfo> infos = ListMidiSources(file);
-  if (named) {
-    for (const TMidiSourceInfo& info : infos) {
-      const bool taken =
-          std::find(sources.parts.begin(), sources.parts.end(), info.source) != sources.parts.end();
-      if (info.source.kind == TMidiSource::TKind::kTrack && !taken) {
-        sources.leftOut.push_back(info.source);
-      }
-    }
-    return sources;
-  }
-  // Channels by their first note; the drum channel goes to Drums.
-  std::vector<std::pair<std::uint64_t, int>> firstNotes;  // tick, channel
-  for (const TMidiSourceInfo& info : infos) {
-    if (info.source.kind != TMidiSource::TKind::kChannel) continue;
-    const TMessages messages = SourceMessages(file, info.source);
-    const auto first =
-        std::find_if(messages.begin(), messages.end(), [](const auto* m) { return IsNoteOn(*m); });
-    if (info.source.index == kDrumChannel) {
-      sources.parts[0] = info.source;
-    } else {
-      firstNotes.emplace_back((*first)->tick, info.source.index);
-    }
-  }
-  std::sort(firstNotes.begin(), firstNotes.end());
-  for (std::size_t i = 0; i < firstNotes.size(); ++i) {
-    const TMidiSource source{TMidiSource::TKind::kChannel, firstNotes[i].second};
-    if (i + 1 < kPartCount) {
-      sources.parts[i + 1] = source;
-    } else {
-      sources.leftOut.push_back(source);
-    }
-  }
-  return sources;
-}
-
-int ProposedMidiSource(const TMidiFile& file, const std::vector<TMidiSourceInfo>& sources,
-                       int part) {
-  const auto assigned = AssignPartSources(file).parts[static_cast<std::size_t>(part)];
-  const auto found = std::find_if(sources.begin(), sources.end(), [&](const TMidiSourceInfo& info) {
-    return assigned && info.source == *assigned;
-  });
-  return found == sources.end() ? 0 : static_cast<int>(found - sources.begin());
-}
-
 TMidiImportOutcome ImportMidiPart(TRhythmSlot& slot, const std::string& path, const TMidiFile& file,
                                   const TPartImport& request) {
   try {
@@ -864,14 +636,8 @@ TMidiRhythm RhythmFromMidi(const std::vector<TNamedMidiFile>& files) {
 }
 
 std::string RhythmNameFromMidi(const std::string& firstPath) {
-  const std::filesystem::path path(firstPath);
-  std::string name = path.stem().string();
-  const auto dash = name.rfind('-');
-  if (dash != std::string::npos && dash > 0 &&
-      SectionNamed(std::string_view(name).substr(dash + 1))) {
-    name.erase(dash);
-  }
-  return (path.parent_path() / (name + ".ckf")).string();
+  const std::string name = SplitSectionName(firstPath).rhythm + ".ckf";
+  return (std::filesystem::path(firstPath).parent_path() / name).string();
 }
 
 std::string FreeRhythmName(const std::string& proposed,

@@ -28,7 +28,6 @@
 // before it. A file the export wrote therefore renders exactly as the rhythm it came from.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <functional>
 #include <optional>
@@ -38,49 +37,9 @@
 #include "document/rhythm_loader.h"
 #include "document/rhythm_slot.h"
 #include "platform/midifile/midi_file.h"
+#include "playback/midi_sources.h"
 
 namespace brondel {
-
-/// Where a part's notes come from: one track (every channel of it) or one channel (of every
-/// track).
-struct TMidiSource {
-  enum class TKind { kTrack, kChannel };
-  TKind kind = TKind::kTrack;
-  int index = 0;  // the track, counted from 0 in file order, or the channel, counted from 0
-  friend bool operator==(const TMidiSource&, const TMidiSource&) = default;
-};
-
-/// A source with notes, as the import dialog and brondel-tool list them.
-struct TMidiSourceInfo {
-  TMidiSource source;
-  std::string name;           // a track's name (its first name event), empty for a channel
-  std::vector<int> channels;  // a track's channels that hold notes, counted from 0
-  std::size_t notes = 0;      // note-ons
-};
-
-/// "Track 2 "Bass" (channel 11): 12 notes" or "Channel 10: 53 notes": tracks and channels
-/// counted from 1, as sequencers show them.
-std::string DescribeMidiSource(const TMidiSourceInfo& info);
-
-/// Every track that holds notes, in file order, then every channel that does, in channel order.
-std::vector<TMidiSourceInfo> ListMidiSources(const platform::TMidiFile& file);
-
-/// The source of each part, as a new rhythm takes them, and the sources with notes that no part
-/// takes.
-struct TPartSources {
-  std::array<std::optional<TMidiSource>, kPartCount> parts;
-  std::vector<TMidiSource> leftOut;
-};
-
-/// The tracks named after the parts (any letter case; the first of a name) when any track is so
-/// named; else channel 10 for Drums and the other channels with notes, in the order of their
-/// first notes (at equal ticks, the lower channel), for Bass, Chord1, Chord2 and Chord3.
-TPartSources AssignPartSources(const platform::TMidiFile& file);
-
-/// Where in `sources` (ListMidiSources of `file`) the source AssignPartSources gives `part`
-/// stands, else 0: the source the import dialog proposes.
-int ProposedMidiSource(const platform::TMidiFile& file, const std::vector<TMidiSourceInfo>& sources,
-                       int part);
 
 /// A refusal: the file it is about and the reason, one line.
 struct TMidiRefusal {

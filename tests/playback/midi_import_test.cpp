@@ -6,6 +6,8 @@
 // channels, ticks per quarter note, tempo, time signature, bars, and refusals naming the file.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "document/rhythm_builder.h"
 #include "document/rhythm_timing.h"
 #include "playback/midi_import.h"
@@ -112,6 +114,15 @@ TEST(MidiSources, PartsFromTrackNamesElseDrumsOnChannel10AndChannelsByFirstNote)
   EXPECT_EQ(byChannel.parts[3], Channel(2));
   EXPECT_EQ(byChannel.parts[4], Channel(5));
   EXPECT_EQ(byChannel.leftOut, std::vector<TMidiSource>{Channel(7)});
+}
+
+TEST(MidiSources, TheDialogProposesThePartsOwnSourceElseTheFirst) {
+  const TMidiFile file = Smf(1, 96,
+                             {TSmfTrack().Name("Chords").Event(0, {0x90, 60, 1}).End(0),
+                              TSmfTrack().Name("Bass").Event(0, {0x91, 40, 1}).End(0)});
+  const auto sources = ListMidiSources(file);
+  EXPECT_EQ(ProposedMidiSource(file, sources, kBass), 1);  // Track 2 "Bass"
+  EXPECT_EQ(ProposedMidiSource(file, sources, 0), 0);      // no drums: the first
 }
 
 // --- One part ---------------------------------------------------------------------------------
@@ -501,6 +512,13 @@ TEST(RhythmFromMidi, RefusesARhythmTooLongForAFile) {
   EXPECT_EQ(made.outcome.refusal->Text(),
             "s-Intro1.mid: the rhythm would be 66840 bytes long, more than the 65535 a rhythm file "
             "holds (Intro1 alone holds 6630)");
+}
+
+TEST(FreeRhythmName, IsTheProposedNameElseTheFirstNumberedOneNoFileHas) {
+  const std::set<std::string> files = {"/m/a.ckf", "/m/a-2.ckf"};
+  const auto taken = [&](const std::string& name) { return files.count(name) > 0; };
+  EXPECT_EQ(FreeRhythmName("/m/a.ckf", taken), "/m/a-3.ckf");
+  EXPECT_EQ(FreeRhythmName("/m/b.ckf", taken), "/m/b.ckf");
 }
 
 TEST(RhythmNameFromMidi, IsTheFirstFilesNameWithoutItsSection) {
