@@ -48,7 +48,7 @@ TRhythmSlot Example(const std::string& name) {
 // 200 of its 240 ticks, an expression controller on every fourth.
 const std::string& LargeFile() {
   static const std::string path = [] {
-    test::TSmfTrack track;
+    test::TSmfTrackWriter track;
     track.Name("long take").Tempo(0, 500000);
     track.Event(0, {0xC1, 33});
     for (int n = 0; n < kLargeFileNotes; ++n) {

@@ -19,7 +19,7 @@
 using brondel::platform::ManualMidiClock;
 using brondel::platform::TMidiSourceChoice;
 using brondel::test::SmfFile;
-using brondel::test::TSmfTrack;
+using brondel::test::TSmfTrackWriter;
 using namespace std::chrono_literals;
 
 namespace {
@@ -42,7 +42,7 @@ struct TMidiRig : TWindowRig {
 /// 2 in running status (keys 40, 43, 45, 47, a beat each), drums on channel 10, a system
 /// exclusive message, a program change and a volume.
 std::vector<std::uint8_t> SequencerFile() {
-  TSmfTrack track;
+  TSmfTrackWriter track;
   track.Name("take 3").SysEx(0, {0x41, 0x10, 0x42, 0x12, 0xF7}).Tempo(0, 500000);
   track.Event(0, {0xC1, 38}).Event(0, {0xB1, 7, 120});
   for (const std::uint8_t key : std::vector<std::uint8_t>{40, 43, 45, 47}) {

@@ -17,7 +17,7 @@ using platform::TMidiFile;
 using platform::TMidiFileEvent;
 using test::SmfFile;
 using test::TBytes;
-using test::TSmfTrack;
+using test::TSmfTrackWriter;
 
 std::string Describe(const TMidiFileEvent& event) {
   std::string text = "tick " + std::to_string(event.tick) + ":";
@@ -43,10 +43,13 @@ std::string Refusal(const TBytes& bytes) {
 
 TEST(MidiFileReader, ReadsFormatOneAtEveryCommonDivision) {
   for (const int division : {96, 480, 960}) {
-    const TSmfTrack conductor =
-        TSmfTrack().Name("Song").Tempo(0, 600000).TimeSignature(0, 3, 2).End(division * 3);
-    const TSmfTrack bass =
-        TSmfTrack().Name("Bass").Event(0, {0x9A, 40, 100}).Event(division, {0x8A, 40, 64}).End(0);
+    const TSmfTrackWriter conductor =
+        TSmfTrackWriter().Name("Song").Tempo(0, 600000).TimeSignature(0, 3, 2).End(division * 3);
+    const TSmfTrackWriter bass = TSmfTrackWriter()
+                                     .Name("Bass")
+                                     .Event(0, {0x9A, 40, 100})
+                                     .Event(division, {0x8A, 40, 64})
+                                     .End(0);
     const TMidiFile file = Read(SmfFile(1, division, {conductor, bass}));
     EXPECT_EQ(file.format, 1);
     EXPECT_EQ(file.division, division);
@@ -63,16 +66,16 @@ TEST(MidiFileReader, ReadsFormatOneAtEveryCommonDivision) {
 TEST(MidiFileReader, ExpandsRunningStatusInFormatZero) {
   // One track, notes on three channels; running status carries over note-ons and note-offs
   // (as velocity 0), and a new status byte replaces it.
-  const TSmfTrack track = TSmfTrack()
-                              .Event(0, {0x90, 60, 90})
-                              .Event(0, {64, 90})
-                              .Event(48, {60, 0})
-                              .Event(0, {64, 0})
-                              .Event(0, {0x99, 36, 120})
-                              .Event(12, {36, 0})
-                              .Event(0, {0xC3, 5})
-                              .Event(0, {6})
-                              .End(0);
+  const TSmfTrackWriter track = TSmfTrackWriter()
+                                    .Event(0, {0x90, 60, 90})
+                                    .Event(0, {64, 90})
+                                    .Event(48, {60, 0})
+                                    .Event(0, {64, 0})
+                                    .Event(0, {0x99, 36, 120})
+                                    .Event(12, {36, 0})
+                                    .Event(0, {0xC3, 5})
+                                    .Event(0, {6})
+                                    .End(0);
   const TMidiFile file = Read(SmfFile(0, 96, {track}));
   EXPECT_EQ(file.format, 0);
   ASSERT_EQ(file.tracks.size(), 1u);
@@ -83,23 +86,24 @@ TEST(MidiFileReader, ExpandsRunningStatusInFormatZero) {
 }
 
 TEST(MidiFileReader, KeepsMetaAndSystemExclusiveEventsWithTheirData) {
-  const TSmfTrack track = TSmfTrack()
-                              .SysEx(0, {0x7E, 0x7F, 0x09, 0x01, 0xF7})
-                              .Marker(10, "Var1")
-                              .Event(0, {0x91, 50, 70})
-                              .Meta(5, 0x7F, TBytes(200, 0x42))  // a long sequencer-specific one
-                              .Event(0, {50, 0})                 // running status does not survive
-                              .End(0);
+  const TSmfTrackWriter track =
+      TSmfTrackWriter()
+          .SysEx(0, {0x7E, 0x7F, 0x09, 0x01, 0xF7})
+          .Marker(10, "Var1")
+          .Event(0, {0x91, 50, 70})
+          .Meta(5, 0x7F, TBytes(200, 0x42))  // a long sequencer-specific one
+          .Event(0, {50, 0})                 // running status does not survive
+          .End(0);
   platform::TMidiFileRead read = ReadMidiFile(SmfFile(1, 96, {track}));
   // A meta event cancels the running status: the data byte after it has no status.
   EXPECT_NE(read.error.find("a data byte without a status byte"), std::string::npos) << read.error;
 
-  const TSmfTrack sound = TSmfTrack()
-                              .SysEx(0, {0x7E, 0x7F, 0x09, 0x01, 0xF7})
-                              .Marker(10, "Var1")
-                              .Event(0, {0x91, 50, 70})
-                              .Meta(5, 0x7F, TBytes(200, 0x42))
-                              .End(0);
+  const TSmfTrackWriter sound = TSmfTrackWriter()
+                                    .SysEx(0, {0x7E, 0x7F, 0x09, 0x01, 0xF7})
+                                    .Marker(10, "Var1")
+                                    .Event(0, {0x91, 50, 70})
+                                    .Meta(5, 0x7F, TBytes(200, 0x42))
+                                    .End(0);
   const TMidiFile file = Read(SmfFile(1, 96, {sound}));
   const auto& events = file.tracks[0].events;
   ASSERT_EQ(events.size(), 4u);
@@ -120,8 +124,9 @@ TEST(MidiFileReader, SkipsOtherChunksAndALongerHeaderAndEndsATrackWithoutEndAtIt
   test::Append(header, {0xAA, 0xBB});  // two more bytes a later version of the format may add
   TBytes bytes = test::Chunk("MThd", header);
   test::Append(bytes, test::Chunk("XFIH", {1, 2, 3}));
-  test::Append(bytes, TSmfTrack().Event(0, {0x90, 60, 1}).Event(7, {60, 0}).ChunkBytes());
-  test::Append(bytes, TSmfTrack().Event(1000, {0x95, 61, 1}).End(20).Event(0, {5, 5}).ChunkBytes());
+  test::Append(bytes, TSmfTrackWriter().Event(0, {0x90, 60, 1}).Event(7, {60, 0}).ChunkBytes());
+  test::Append(bytes,
+               TSmfTrackWriter().Event(1000, {0x95, 61, 1}).End(20).Event(0, {5, 5}).ChunkBytes());
   const TMidiFile file = Read(bytes);
   ASSERT_EQ(file.tracks.size(), 2u);
   EXPECT_EQ(file.tracks[0].endTick, 7u) << "no end-of-track event";
@@ -131,7 +136,7 @@ TEST(MidiFileReader, SkipsOtherChunksAndALongerHeaderAndEndsATrackWithoutEndAtIt
 
 TEST(MidiFileReader, TakesTheLongestDeltaTimesWithoutOverflow) {
   // 0x0FFFFFFF ticks, the most four bytes hold, several times over.
-  TSmfTrack track;
+  TSmfTrackWriter track;
   for (int i = 0; i < 20; ++i) track.Event(0x0FFFFFFF, {0x90, 60, 1});
   const TMidiFile file = Read(SmfFile(1, 96, {track.End(0)}));
   EXPECT_EQ(file.tracks[0].events.back().tick, 20ull * 0x0FFFFFFF);
@@ -161,7 +166,7 @@ TEST(MidiFileReader, RefusesWhatIsNoStandardMidiFile) {
   const std::string text = "Var1,Bass\n";
   EXPECT_EQ(Refusal(TBytes(text.begin(), text.end())),
             "not a Standard MIDI File: it does not start with \"MThd\"");
-  const TSmfTrack track = TSmfTrack().End(0);
+  const TSmfTrackWriter track = TSmfTrackWriter().End(0);
   EXPECT_EQ(Refusal(SmfFile(2, 96, {track})), "format 2: only formats 0 and 1 (one song) are read");
   EXPECT_EQ(Refusal(SmfFile(1, 0xE728, {track})),
             "timed in SMPTE frames: only files timed in ticks per quarter note are read");
@@ -171,9 +176,10 @@ TEST(MidiFileReader, RefusesWhatIsNoStandardMidiFile) {
 }
 
 TEST(MidiFileReader, RefusesEveryTruncation) {
-  const TBytes whole = SmfFile(1, 96,
-                               {TSmfTrack().Name("Song").Tempo(0, 500000).End(384),
-                                TSmfTrack().Event(0, {0x99, 36, 100}).Event(96, {36, 0}).End(0)});
+  const TBytes whole =
+      SmfFile(1, 96,
+              {TSmfTrackWriter().Name("Song").Tempo(0, 500000).End(384),
+               TSmfTrackWriter().Event(0, {0x99, 36, 100}).Event(96, {36, 0}).End(0)});
   for (std::size_t size = 0; size < whole.size(); ++size) {
     const TBytes cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size));
     EXPECT_NE(Refusal(cut), "") << "cut to " << size;
@@ -186,7 +192,8 @@ TEST(MidiFileReader, RefusesEveryTruncation) {
 }
 
 TEST(MidiFileReader, RefusesWrongChunkLengthsAndEventsThatRunPastThem) {
-  const TSmfTrack track = TSmfTrack().Event(0, {0x90, 60, 100}).Event(96, {60, 0}).End(0);
+  const TSmfTrackWriter track =
+      TSmfTrackWriter().Event(0, {0x90, 60, 100}).Event(96, {60, 0}).End(0);
   TBytes header = test::Chunk("MThd", {0, 1, 0, 1, 0, 96});
   TBytes tooLong = header;
   test::Append(tooLong, track.ChunkBytes(1000));

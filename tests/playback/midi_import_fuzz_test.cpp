@@ -22,7 +22,7 @@ namespace brondel {
 namespace {
 
 using test::TBytes;
-using test::TSmfTrack;
+using test::TSmfTrackWriter;
 
 std::size_t Pick(std::mt19937& random, std::size_t bound) {
   return std::uniform_int_distribution<std::size_t>(0, bound - 1)(random);
@@ -35,7 +35,7 @@ std::vector<TBytes> Originals(const TRhythmSlot& slot) {
   for (int section = 0; section < kSectionCount; ++section) {
     files.push_back(ExportMidiFile(slot, "song", {test::Render(slot, section)}).bytes);
   }
-  TSmfTrack track;
+  TSmfTrackWriter track;
   track.Name("take").SysEx(0, {0x43, 0x10, 0x4C, 0xF7}).Marker(0, "Var1").Tempo(0, 600000);
   for (std::uint8_t n = 0; n < 60; ++n) {
     track.Event(0, {static_cast<std::uint8_t>(0x90 | (n % 4 == 0 ? 9 : n % 3)),
@@ -93,7 +93,7 @@ TBytes Corrupt(TBytes file, std::mt19937& random) {
 
 /// The bytes of `file` as a writer of our own lays them out (no running status).
 TBytes Encode(const platform::TMidiFile& file) {
-  std::vector<TSmfTrack> tracks;
+  std::vector<TSmfTrackWriter> tracks;
   for (const auto& track : file.tracks) {
     TBytes data;
     std::uint64_t tick = 0;
@@ -104,7 +104,7 @@ TBytes Encode(const platform::TMidiFile& file) {
     }
     test::Append(data, test::Vlq(static_cast<std::uint32_t>(track.endTick - tick)));
     test::Append(data, {0xFF, 0x2F, 0x00});
-    tracks.emplace_back(TSmfTrack::FromData(std::move(data)));
+    tracks.emplace_back(TSmfTrackWriter::FromData(std::move(data)));
   }
   return test::SmfFile(file.format, file.division, tracks);
 }

@@ -22,7 +22,7 @@ using platform::TMidiFile;
 using test::RecordTiming;
 using test::SameRecords;
 using test::SmfFile;
-using test::TSmfTrack;
+using test::TSmfTrackWriter;
 
 constexpr std::uint8_t k44 = 0x22;
 constexpr std::uint8_t k34 = 0x1A;
@@ -30,7 +30,7 @@ constexpr int kVar1 = 2;
 constexpr int kBass = 1;
 const TMidiSource kTrack1{TMidiSource::TKind::kTrack, 1};
 
-TMidiFile Smf(int format, int division, const std::vector<TSmfTrack>& tracks) {
+TMidiFile Smf(int format, int division, const std::vector<TSmfTrackWriter>& tracks) {
   return test::MidiFileOf(SmfFile(format, division, tracks));
 }
 
@@ -68,16 +68,17 @@ std::vector<std::string> SentBass(const TRhythmSlot& slot) {
 // --- Sources ----------------------------------------------------------------------------------
 
 TEST(MidiSources, ListTracksWithTheirNamesAndChannelsThenChannels) {
-  const TMidiFile file = Smf(1, 96,
-                             {TSmfTrack().Name("Conductor").Tempo(0, 500000).End(0),
-                              TSmfTrack()
-                                  .Name("Keys")
-                                  .Event(0, {0x90, 60, 100})
-                                  .Event(0, {0x91, 64, 100})
-                                  .Event(10, {0x80, 60, 0})
-                                  .Event(0, {0x81, 64, 0})
-                                  .End(0),
-                              TSmfTrack().Event(0, {0x99, 36, 100}).Event(5, {36, 0}).End(0)});
+  const TMidiFile file =
+      Smf(1, 96,
+          {TSmfTrackWriter().Name("Conductor").Tempo(0, 500000).End(0),
+           TSmfTrackWriter()
+               .Name("Keys")
+               .Event(0, {0x90, 60, 100})
+               .Event(0, {0x91, 64, 100})
+               .Event(10, {0x80, 60, 0})
+               .Event(0, {0x81, 64, 0})
+               .End(0),
+           TSmfTrackWriter().Event(0, {0x99, 36, 100}).Event(5, {36, 0}).End(0)});
   std::vector<std::string> texts;
   for (const TMidiSourceInfo& info : ListMidiSources(file))
     texts.push_back(DescribeMidiSource(info));
@@ -87,10 +88,10 @@ TEST(MidiSources, ListTracksWithTheirNamesAndChannelsThenChannels) {
 }
 
 TEST(MidiSources, PartsFromTrackNamesElseDrumsOnChannel10AndChannelsByFirstNote) {
-  const TMidiFile named = Smf(
-      1, 96,
-      {TSmfTrack().Name(" bass ").Event(0, {0x90, 40, 1}).End(0), TSmfTrack().Name("DRUMS").End(0),
-       TSmfTrack().Name("Strings").Event(0, {0x95, 70, 1}).End(0)});
+  const TMidiFile named = Smf(1, 96,
+                              {TSmfTrackWriter().Name(" bass ").Event(0, {0x90, 40, 1}).End(0),
+                               TSmfTrackWriter().Name("DRUMS").End(0),
+                               TSmfTrackWriter().Name("Strings").Event(0, {0x95, 70, 1}).End(0)});
   const TPartSources byName = AssignPartSources(named);
   EXPECT_EQ(byName.parts[0], (TMidiSource{TMidiSource::TKind::kTrack, 1}));
   EXPECT_EQ(byName.parts[1], (TMidiSource{TMidiSource::TKind::kTrack, 0}));
@@ -99,7 +100,7 @@ TEST(MidiSources, PartsFromTrackNamesElseDrumsOnChannel10AndChannelsByFirstNote)
 
   // Format 0: channel 10 is Drums, then channels 3, 1, 5, 2 by their first notes; 7 is left out.
   const TMidiFile channels = Smf(0, 96,
-                                 {TSmfTrack()
+                                 {TSmfTrackWriter()
                                       .Event(0, {0x92, 50, 1})
                                       .Event(0, {0x99, 36, 1})
                                       .Event(5, {0x90, 51, 1})
@@ -118,8 +119,8 @@ TEST(MidiSources, PartsFromTrackNamesElseDrumsOnChannel10AndChannelsByFirstNote)
 
 TEST(MidiSources, TheDialogProposesThePartsOwnSourceElseTheFirst) {
   const TMidiFile file = Smf(1, 96,
-                             {TSmfTrack().Name("Chords").Event(0, {0x90, 60, 1}).End(0),
-                              TSmfTrack().Name("Bass").Event(0, {0x91, 40, 1}).End(0)});
+                             {TSmfTrackWriter().Name("Chords").Event(0, {0x90, 60, 1}).End(0),
+                              TSmfTrackWriter().Name("Bass").Event(0, {0x91, 40, 1}).End(0)});
   const auto sources = ListMidiSources(file);
   EXPECT_EQ(ProposedMidiSource(file, sources, kBass), 1);  // Track 2 "Bass"
   EXPECT_EQ(ProposedMidiSource(file, sources, 0), 0);      // no drums: the first
@@ -131,7 +132,7 @@ TEST(ImportMidiPart, MapsAForeignFilesTicksAndKeepsItsOrder) {
   // Format 0 at 480 ticks a quarter note: a bass line on channel 11 in running status, with
   // note-offs of both kinds, between drums, a system exclusive message and meta events.
   const TMidiFile file = Smf(0, 480,
-                             {TSmfTrack()
+                             {TSmfTrackWriter()
                                   .SysEx(0, {0x7E, 0x7F, 0x09, 0x01, 0xF7})
                                   .Tempo(0, 600000)
                                   .Event(0, {0x9A, 40, 100})
@@ -169,18 +170,19 @@ TEST(ImportMidiPart, MapsAForeignFilesTicksAndKeepsItsOrder) {
 }
 
 TEST(ImportMidiPart, TakesTheFirstProgramChangeAndControllersAsSounds) {
-  const TMidiFile file = Smf(1, 96,
-                             {TSmfTrack().End(0), TSmfTrack()
-                                                      .Event(0, {0xC3, 33})
-                                                      .Event(0, {0xB3, 7, 90})
-                                                      .Event(0, {0xB3, 91, 20})
-                                                      .Event(0, {0xB3, 10, 30})
-                                                      .Event(0, {0xB3, 11, 99})  // no setting
-                                                      .Event(10, {0x93, 40, 1})
-                                                      .Event(10, {0xC3, 34})  // later: ignored
-                                                      .Event(0, {0xB3, 7, 10})
-                                                      .Event(0, {0x83, 40, 0})
-                                                      .End(0)});
+  const TMidiFile file =
+      Smf(1, 96,
+          {TSmfTrackWriter().End(0), TSmfTrackWriter()
+                                         .Event(0, {0xC3, 33})
+                                         .Event(0, {0xB3, 7, 90})
+                                         .Event(0, {0xB3, 91, 20})
+                                         .Event(0, {0xB3, 10, 30})
+                                         .Event(0, {0xB3, 11, 99})  // no setting
+                                         .Event(10, {0x93, 40, 1})
+                                         .Event(10, {0xC3, 34})  // later: ignored
+                                         .Event(0, {0xB3, 7, 10})
+                                         .Event(0, {0x83, 40, 0})
+                                         .End(0)});
   TRhythmSlot withSounds = Rhythm();
   ASSERT_FALSE(Import(withSounds, file, kTrack1, true).refusal);
   // Bank and Chorus are not stated: they keep their values, 2 and 6; bytes 6 and 7 stay.
@@ -194,7 +196,7 @@ TEST(ImportMidiPart, LeavesOutNotesPastTheEndAndEndsSoundingOnesThere) {
   // The section ends at 768: a note at 768 and one at 900 are left out, one from 700 to 800
   // ends at 768, and the note-off after the end is gone with it.
   const TMidiFile file = Smf(1, 96,
-                             {TSmfTrack()
+                             {TSmfTrackWriter()
                                   .Event(0, {0x90, 50, 1})
                                   .Event(700, {0x90, 51, 1})
                                   .Event(68, {0x90, 52, 1})
@@ -216,7 +218,7 @@ TEST(ImportMidiPart, LeavesOutNotesPastTheEndAndEndsSoundingOnesThere) {
 
 TEST(ImportMidiPart, PadsAShorterSourceToTheSectionsEnd) {
   const TMidiFile file =
-      Smf(1, 96, {TSmfTrack().Event(10, {0x90, 50, 1}).Event(10, {0x80, 50, 0}).End(0)});
+      Smf(1, 96, {TSmfTrackWriter().Event(10, {0x90, 50, 1}).Event(10, {0x80, 50, 0}).End(0)});
   TRhythmSlot slot = Rhythm();
   ASSERT_FALSE(Import(slot, file, {TMidiSource::TKind::kTrack, 0}).refusal);
   EXPECT_TRUE(
@@ -229,7 +231,7 @@ TEST(ImportMidiPart, ClosesANoteWhoseKeyStartsAgainBeforeItEnds) {
   // goes (it ends the first note, first in first out), the second lasts to 150. A note-on and a
   // note-off of key 52 at one tick ending one note and starting the next are kept as they come.
   const TMidiFile file = Smf(1, 96,
-                             {TSmfTrack()
+                             {TSmfTrackWriter()
                                   .Event(0, {0x90, 50, 1})
                                   .Event(0, {0x90, 52, 1})
                                   .Event(50, {0x90, 50, 2})
@@ -253,7 +255,7 @@ TEST(ImportMidiPart, IsSentInTheFilesOrderWhereTheRenderWouldSwapEqualTimes) {
   // The other parts end at 768 and the drums hold a note at 40: without arranging, the sort
   // would send the bass's note-off and note-on of key 45 at 96 the other way round.
   const TMidiFile file = Smf(1, 96,
-                             {TSmfTrack()
+                             {TSmfTrackWriter()
                                   .Event(0, {0x90, 45, 1})
                                   .Event(96, {0x80, 45, 0})
                                   .Event(0, {0x90, 45, 2})
@@ -279,7 +281,7 @@ TEST(ImportMidiPart, MapsTicksOntoARhythmOfOtherTicksPerQuarterNote) {
   TRhythmSlot slot = builder.Slot();
   ASSERT_EQ(TicksPerQuarterNote(slot), 120);
   const TMidiFile file =
-      Smf(1, 960, {TSmfTrack().Event(100, {0x90, 50, 1}).Event(880, {0x80, 50, 0}).End(0)});
+      Smf(1, 960, {TSmfTrackWriter().Event(100, {0x90, 50, 1}).Event(880, {0x80, 50, 0}).End(0)});
   ASSERT_FALSE(Import(slot, file, {TMidiSource::TKind::kTrack, 0}).refusal);
   EXPECT_TRUE(
       SameRecords(Bass(slot), TPartBuilder().Note(13, 50, 1).Note(110, 50, 0).Wait(837).End(0)));
@@ -296,10 +298,10 @@ TEST(ImportMidiPart, RefusesAndChangesNothing) {
     EXPECT_EQ(slot.eventCounts, before.eventCounts);
     return outcome.refusal ? outcome.refusal->Text() : std::string("imported");
   };
-  const TMidiFile noNotes = Smf(1, 96, {TSmfTrack().Name("x").Event(0, {0xC0, 5}).End(96)});
+  const TMidiFile noNotes = Smf(1, 96, {TSmfTrackWriter().Name("x").Event(0, {0xC0, 5}).End(96)});
   EXPECT_EQ(refusal(noNotes, kTrack1, original), "in.mid: holds no notes");
   const TMidiFile twoTracks =
-      Smf(1, 96, {TSmfTrack().Event(0, {0x90, 50, 1}).End(0), TSmfTrack().End(0)});
+      Smf(1, 96, {TSmfTrackWriter().Event(0, {0x90, 50, 1}).End(0), TSmfTrackWriter().End(0)});
   EXPECT_EQ(refusal(twoTracks, kTrack1, original), "in.mid: track 2 holds no notes");
   EXPECT_EQ(refusal(twoTracks, Channel(3), original), "in.mid: channel 3 holds no notes");
   TRhythmSlot silent = original;
@@ -310,7 +312,7 @@ TEST(ImportMidiPart, RefusesAndChangesNothing) {
   EXPECT_EQ(refusal(twoTracks, {TMidiSource::TKind::kTrack, 0}, silent),
             "in.mid: Var1 lasts no time (its parts end at once and it has no bars to fill)");
   // 11,000 notes in the section: 22,000 records, more than 64,995 bytes.
-  TSmfTrack dense;
+  TSmfTrackWriter dense;
   for (int n = 0; n < 11000; ++n) dense.Event(0, {0x90, 50, 1}).Event(0, {0x80, 50, 0});
   EXPECT_EQ(refusal(Smf(1, 96, {dense.End(0)}), {TMidiSource::TKind::kTrack, 0}, original),
             "in.mid: its notes would make the parts of Var1 hold 66054 bytes of data, more than "
@@ -327,7 +329,7 @@ TEST(ImportMidiPart, RefusesAPartThatWouldMakeTheRhythmTooLongForAFile) {
     ReplacePartStream(slot, section, 0, bigPart);
   }
   const TRhythmSlot before = slot;
-  TSmfTrack notes;
+  TSmfTrackWriter notes;
   for (int n = 0; n < 1000; ++n) notes.Event(0, {0x90, 50, 1}).Event(0, {0x80, 50, 0});
   const TMidiImportOutcome outcome =
       Import(slot, Smf(1, 96, {notes.End(0)}), {TMidiSource::TKind::kTrack, 0});
@@ -347,7 +349,7 @@ TNamedMidiFile Named(const std::string& path, const TMidiFile& file) {
 /// A section file as a sequencer writes it: a conductor track with tempo and time signature,
 /// and a Bass track holding one note per beat for `beats` beats of `division` ticks.
 TMidiFile SectionFile(int division, std::uint32_t micros, int beats, std::uint8_t numerator = 4) {
-  TSmfTrack bass;
+  TSmfTrackWriter bass;
   bass.Name("Bass").Event(0, {0xC1, 33}).Event(0, {0xB1, 7, 110});
   const auto d = static_cast<std::uint32_t>(division);
   for (int beat = 0; beat < beats; ++beat) {
@@ -356,7 +358,7 @@ TMidiFile SectionFile(int division, std::uint32_t micros, int beats, std::uint8_
     bass.Event(d - d / 2, {0xF0, 1, 0xF7});  // a system exclusive message between the notes
   }
   return Smf(1, division,
-             {TSmfTrack()
+             {TSmfTrackWriter()
                   .Tempo(0, micros)
                   .TimeSignature(0, numerator, 2)
                   .Tempo(d, 300000)  // a tempo change: the first tempo counts
@@ -426,7 +428,7 @@ TEST(RhythmFromMidi, TakesSectionsFromMarkersAndPartsFromChannels) {
   // before no section... none: the first marker is at 0. The bass note from 300 to 500 crosses
   // into Var1 and ends at 384; the drum at 768 belongs to Fill1.
   const TMidiFile file = Smf(0, 96,
-                             {TSmfTrack()
+                             {TSmfTrackWriter()
                                   .Marker(0, "Intro1")
                                   .Event(0, {0x99, 36, 100})
                                   .Event(10, {0x89, 36, 0})
@@ -487,8 +489,9 @@ TEST(RhythmFromMidi, RefusesNamingTheFileAndTheSection) {
   EXPECT_EQ(refusal({Named("a-Var1.mid", SectionFile(96, 6000000, 4))}),
             "a-Var1.mid: its tempo of 6000000 us a quarter note gives the tempo byte 8 at 96 ticks "
             "a quarter note; a rhythm's tempo is 11 to 249");
-  EXPECT_EQ(refusal({Named("a-Var1.mid", Smf(1, 96, {TSmfTrack().Event(0, {0xC0, 1}).End(5)}))}),
-            "a-Var1.mid: holds no notes");
+  EXPECT_EQ(
+      refusal({Named("a-Var1.mid", Smf(1, 96, {TSmfTrackWriter().Event(0, {0xC0, 1}).End(5)}))}),
+      "a-Var1.mid: holds no notes");
   // 700 beats of 96 ticks: 67,200 ticks.
   EXPECT_EQ(refusal({Named("a-End1.mid", SectionFile(96, 500000, 700))}),
             "a-End1.mid: End1 lasts 67200 ticks over its 175 bars at 96 ticks a quarter note, more "
@@ -498,7 +501,7 @@ TEST(RhythmFromMidi, RefusesNamingTheFileAndTheSection) {
 TEST(RhythmFromMidi, RefusesARhythmTooLongForAFile) {
   // Ten sections of 1,100 bass notes a tick each: 2,202 records, 6,630 bytes with the empty
   // parts, 66,840 with the header.
-  TSmfTrack bass;
+  TSmfTrackWriter bass;
   bass.Name("Bass");
   for (int n = 0; n < 1100; ++n) bass.Event(0, {0x90, 50, 1}).Event(1, {0x80, 50, 0});
   const TMidiFile dense = Smf(1, 96, {bass.End(0)});

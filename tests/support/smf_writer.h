@@ -2,7 +2,7 @@
 // independent of the program's writer, so that tests can make the files other programs write
 // (running status, note-off messages, system exclusive and meta events, any division) and
 // damaged ones (wrong chunk lengths, long delta times). A track reads like the events it holds:
-//   TSmfTrack().Name("Bass").Event(0, {0x9A, 40, 100}).Event(96, {40, 0}).End(0)
+//   TSmfTrackWriter().Name("Bass").Event(0, {0x9A, 40, 100}).Event(96, {40, 0}).End(0)
 // is a track named Bass, a note-on on channel 11, its note-off 96 ticks later in running
 // status, and the end of the track.
 #pragma once
@@ -45,39 +45,41 @@ inline TBytes Chunk(const std::string& id, const TBytes& data, std::int64_t leng
 }
 
 /// The events of one track, each after its delta time, written exactly as given.
-class TSmfTrack {
+/// (Not TSmfTrack: the tool tests also link the reader of tests/tool/smf_reader.h, whose track
+/// type has that name in this namespace.)
+class TSmfTrackWriter {
  public:
   /// Any event as it stands in the file after its delta time: a channel message with its
   /// status, or only its data bytes to use the running status.
-  TSmfTrack& Event(std::uint32_t delta, std::initializer_list<std::uint8_t> bytes) {
+  TSmfTrackWriter& Event(std::uint32_t delta, std::initializer_list<std::uint8_t> bytes) {
     Append(data_, Vlq(delta));
     data_.insert(data_.end(), bytes.begin(), bytes.end());
     return *this;
   }
   /// A meta event of `type` with `payload`.
-  TSmfTrack& Meta(std::uint32_t delta, std::uint8_t type, const TBytes& payload) {
+  TSmfTrackWriter& Meta(std::uint32_t delta, std::uint8_t type, const TBytes& payload) {
     Append(data_, Vlq(delta));
     Append(data_, {0xFF, type});
     Append(data_, Vlq(static_cast<std::uint32_t>(payload.size())));
     Append(data_, payload);
     return *this;
   }
-  TSmfTrack& Name(const std::string& name) {
+  TSmfTrackWriter& Name(const std::string& name) {
     return Meta(0, 0x03, TBytes(name.begin(), name.end()));
   }
-  TSmfTrack& Marker(std::uint32_t delta, const std::string& text) {
+  TSmfTrackWriter& Marker(std::uint32_t delta, const std::string& text) {
     return Meta(delta, 0x06, TBytes(text.begin(), text.end()));
   }
   /// A tempo event: `micros` microseconds a quarter note.
-  TSmfTrack& Tempo(std::uint32_t delta, std::uint32_t micros) {
+  TSmfTrackWriter& Tempo(std::uint32_t delta, std::uint32_t micros) {
     return Meta(delta, 0x51, BigEndian(micros, 3));
   }
   /// A time signature event: numerator, and the denominator as a power of two.
-  TSmfTrack& TimeSignature(std::uint32_t delta, std::uint8_t numerator, std::uint8_t power) {
+  TSmfTrackWriter& TimeSignature(std::uint32_t delta, std::uint8_t numerator, std::uint8_t power) {
     return Meta(delta, 0x58, {numerator, power, 24, 8});
   }
   /// A system exclusive message (F0, length, data ending in F7).
-  TSmfTrack& SysEx(std::uint32_t delta, const TBytes& payload) {
+  TSmfTrackWriter& SysEx(std::uint32_t delta, const TBytes& payload) {
     Append(data_, Vlq(delta));
     data_.push_back(0xF0);
     Append(data_, Vlq(static_cast<std::uint32_t>(payload.size())));
@@ -85,11 +87,11 @@ class TSmfTrack {
     return *this;
   }
   /// The end-of-track event.
-  TSmfTrack& End(std::uint32_t delta) { return Meta(delta, 0x2F, {}); }
+  TSmfTrackWriter& End(std::uint32_t delta) { return Meta(delta, 0x2F, {}); }
 
   /// A track of events already laid out, each after its delta time.
-  static TSmfTrack FromData(TBytes data) {
-    TSmfTrack track;
+  static TSmfTrackWriter FromData(TBytes data) {
+    TSmfTrackWriter track;
     track.data_ = std::move(data);
     return track;
   }
@@ -103,12 +105,12 @@ class TSmfTrack {
 };
 
 /// A whole file: the header chunk (format, track count, division) and the track chunks.
-inline TBytes SmfFile(int format, int division, const std::vector<TSmfTrack>& tracks) {
+inline TBytes SmfFile(int format, int division, const std::vector<TSmfTrackWriter>& tracks) {
   TBytes header = BigEndian(static_cast<std::uint32_t>(format), 2);
   Append(header, BigEndian(static_cast<std::uint32_t>(tracks.size()), 2));
   Append(header, BigEndian(static_cast<std::uint32_t>(division), 2));
   TBytes file = Chunk("MThd", header);
-  for (const TSmfTrack& track : tracks) Append(file, track.ChunkBytes());
+  for (const TSmfTrackWriter& track : tracks) Append(file, track.ChunkBytes());
   return file;
 }
 

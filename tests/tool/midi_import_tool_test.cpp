@@ -16,7 +16,7 @@ namespace {
 using test::FileBytes;
 using test::RunTool;
 using test::SmfFile;
-using test::TSmfTrack;
+using test::TSmfTrackWriter;
 
 /// What `render FILE SECTION` writes.
 TEventBuffer Rendered(const std::string& file, const std::string& section) {
@@ -96,7 +96,7 @@ TEST(ToolMidiImportNotices, GoToStandardErrorAndTheRhythmIsWritten) {
   const std::string rhythm = WriteRhythm(dir);
   const std::string midi = dir.File("long.mid");
   test::WriteBytes(midi, SmfFile(0, 96,
-                                 {TSmfTrack()
+                                 {TSmfTrackWriter()
                                       .Event(0, {0x93, 40, 100})
                                       .Event(700, {0x93, 41, 100})
                                       .Event(200, {0x83, 40, 0})
@@ -120,11 +120,14 @@ class ToolMidiImportErrors : public ::testing::Test {
   void SetUp() override {
     rhythm_ = WriteRhythm(dir_);
     midi_ = dir_.File("in.mid");
-    test::WriteBytes(
-        midi_,
-        SmfFile(1, 480,
-                {TSmfTrack().Name("Piano").Event(0, {0x90, 60, 1}).Event(480, {0x80, 60, 0}).End(0),
-                 TSmfTrack().Name("Strings").Event(0, {0x91, 60, 1}).End(0)}));
+    test::WriteBytes(midi_,
+                     SmfFile(1, 480,
+                             {TSmfTrackWriter()
+                                  .Name("Piano")
+                                  .Event(0, {0x90, 60, 1})
+                                  .Event(480, {0x80, 60, 0})
+                                  .End(0),
+                              TSmfTrackWriter().Name("Strings").Event(0, {0x91, 60, 1}).End(0)}));
     out_ = dir_.File("out.ckf");
     existing_ = test::FilesIn(dir_.Path());
   }
