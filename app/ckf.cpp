@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -18,6 +19,7 @@
 #include <QTableWidget>
 #include <exception>
 
+#include "app/pattern_window.h"
 #include "document/apply_settings.h"
 #include "document/copy_part.h"
 #include "document/rhythm_loader.h"
@@ -38,6 +40,7 @@ const QColor kAqua(0x00, 0xFF, 0xFF);
 const QColor kMoneyGreen(0xC0, 0xDC, 0xC0);
 constexpr int kGridColumns = 7;
 constexpr int kGridRows = 6;
+constexpr int kClientMargin = 8;  // the left margin of the window's controls
 
 const char kOpenBeforeImportMessage[] =
     "Open a rhythm first (File > Open): the MIDI part goes into the main file.";
@@ -106,6 +109,8 @@ TForm1::TForm1(brondel::platform::IMidiService& midi, brondel::platform::IDialog
   playback_ = std::make_unique<brondel::TPlayback>(docs_, midi_, host);
   BuildControls();
   BuildMenu();
+  PatternWindow1 = new TPatternWindow(docs_, this);
+  BuildViewMenu();
   gridCells_ = std::make_unique<TSettingsGridCells>(StringGrid1);
   // The stream reports a buffer handed back from its own thread; a posted no-op wakes the
   // window's event loop so that a waiting play looks at its buffer again.
@@ -249,6 +254,12 @@ void TForm1::BuildControls() {
   for (QListWidget* list : {ListBox1, ListBox2, ListBox3, ListBox4}) {
     list->viewport()->installEventFilter(this);
   }
+
+  // The controls sit at fixed positions: the window may not shrink below the last of them plus
+  // the margin they keep on the left.
+  const QRect controls = client->childrenRect();
+  client->setMinimumSize(controls.right() + 1 + kClientMargin,
+                         controls.bottom() + 1 + kClientMargin);
 }
 
 void TForm1::BuildMenu() {
@@ -256,8 +267,12 @@ void TForm1::BuildMenu() {
   file->setObjectName(QStringLiteral("File1"));
   Open1 = file->addAction(QStringLiteral("Open"), this, [this] { Open1Click(); });
   Open1->setObjectName(QStringLiteral("Open1"));
+  Open1->setShortcut(QKeySequence::Open);
+  // The platforms' standard Save As and Quit keys are empty on some (Windows), so these two are
+  // spelled out, the same everywhere.
   Saveas1 = file->addAction(QStringLiteral("Save as"), this, [this] { Saveas1Click(); });
   Saveas1->setObjectName(QStringLiteral("Saveas1"));
+  Saveas1->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
   // The MIDI commands make or change the main file, so they follow Open and Save as, in a group
   // of their own; Exit stays last.
   file->addSeparator();
@@ -270,8 +285,18 @@ void TForm1::BuildMenu() {
   file->addSeparator();
   Exit1 = file->addAction(QStringLiteral("Exit"), this, [this] { Exit1Click(); });
   Exit1->setObjectName(QStringLiteral("Exit1"));
+  Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
   About1 = menuBar()->addAction(QStringLiteral("About"), this, [this] { About1Click(); });
   About1->setObjectName(QStringLiteral("About1"));
+}
+
+// View sits between File and About, where desktop programs keep it; About stays the last item.
+void TForm1::BuildViewMenu() {
+  View1 = new QMenu(QStringLiteral("View"), menuBar());
+  View1->setObjectName(QStringLiteral("View1"));
+  Pattern1 = View1->addAction(QStringLiteral("Pattern"), this, [this] { Pattern1Click(); });
+  Pattern1->setObjectName(QStringLiteral("Pattern1"));
+  menuBar()->insertMenu(About1, View1);
 }
 
 void TForm1::FormCreate() {
@@ -372,6 +397,7 @@ void TForm1::ShowLoadedSlot(int slot) {
     if (list->count() > 0) list->setCurrentRow(0);
   }
   if (slot == kMainSlot) ShowPartSettings();
+  SectionSelected(slot, 0);
 }
 
 void TForm1::FillPartList(int slot, int section, bool selectFirst) {
@@ -396,6 +422,7 @@ void TForm1::ListBox2Click() {
     if (section < 0 || !docs_.slots[kMainSlot].Loaded()) return;
     FillPartList(kMainSlot, section, true);
     ShowPartSettings();
+    SectionSelected(kMainSlot, section);
   });
 }
 
@@ -404,6 +431,7 @@ void TForm1::ListBox3Click() {
     const int section = ListBox3->currentRow();
     if (section < 0 || !docs_.slots[kImportSlot].Loaded()) return;
     FillPartList(kImportSlot, section, true);
+    SectionSelected(kImportSlot, section);
   });
 }
 
@@ -462,7 +490,7 @@ void TForm1::NewFromMidi1Click() {
     brondel::CommitLoadedRhythm(docs_, kMainSlot, std::move(*made.rhythm));
     ShowLoadedSlot(kMainSlot);
     playback_->SetTimeDivision(kMainSlot);
-    MainDocumentChanged();
+    DocumentChanged(kMainSlot);
     ShowNotices(made.outcome.notices);
   });
 }
@@ -507,14 +535,10 @@ void TForm1::ImportMidiPart1Click() {
       dialogs_->ShowMessage(outcome.refusal->Text());
       return;
     }
-    MainDocumentChanged();
+    ShowPartSettings();
+    DocumentChanged(kMainSlot);
     ShowNotices(outcome.notices);
   });
-}
-
-void TForm1::MainDocumentChanged() {
-  // A window that shows the main file's parts (a pattern view) is told here too.
-  ShowPartSettings();
 }
 
 void TForm1::ShowNotices(const std::vector<std::string>& notices) {
@@ -534,6 +558,7 @@ void TForm1::Button4Click() {
     brondel::ApplyGridToSections(main.header, *gridCells_, CheckBox1->isChecked(),
                                  ListBox2->currentRow());
   });
+  DocumentChanged(kMainSlot);
 }
 
 void TForm1::Button11Click() {
@@ -546,6 +571,7 @@ void TForm1::Button11Click() {
       dialogs_->ShowMessage(*refusal);
     }
   });
+  DocumentChanged(kMainSlot);
 }
 
 void TForm1::Button3Click() {
@@ -593,6 +619,20 @@ void TForm1::About1Click() {
   dialogs_->ShowMessage(kAboutText);
 }
 
+void TForm1::Pattern1Click() {
+  PatternWindow1->show();
+  PatternWindow1->raise();
+  PatternWindow1->activateWindow();
+}
+
+void TForm1::DocumentChanged(int slot) {
+  PatternWindow1->DocumentChanged(slot);
+}
+
+void TForm1::SectionSelected(int slot, int section) {
+  PatternWindow1->ShowSection(slot, section);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Window events
 
@@ -636,6 +676,7 @@ void TForm1::ShowPlayAllEntry(int slot, int section) {
     sections->setCurrentRow(section);
   }
   FillPartList(slot, section, false);
+  SectionSelected(slot, section);
 }
 
 void TForm1::WaitForEvents() {

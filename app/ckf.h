@@ -24,8 +24,10 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QMenu;
 class QPushButton;
 class QTableWidget;
+class TPatternWindow;
 
 class TSettingsGridCells;
 
@@ -66,9 +68,13 @@ class TForm1 : public QMainWindow, private brondel::IPlaybackHost {
   void ListBox3DblClick();
   void ListBox4DblClick();
   void StringGrid1SetEditText();
+  void Pattern1Click();
 
   /// Reads a rhythm file chosen in the open dialog into a slot.
   void OpenRhythmFile(int slot);
+
+  /// The notes or the header of a slot's document changed: every view of it is refreshed.
+  void DocumentChanged(int slot);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -83,6 +89,10 @@ class TForm1 : public QMainWindow, private brondel::IPlaybackHost {
 
   void BuildControls();
   void BuildMenu();
+  void BuildViewMenu();
+  /// A section of a slot was selected, by the user or by the program: the pattern window
+  /// follows.
+  void SectionSelected(int slot, int section);
   void FormCreate();
   void ShowLoadedSlot(int slot);
   void FillPartList(int slot, int section, bool selectFirst);
@@ -92,9 +102,6 @@ class TForm1 : public QMainWindow, private brondel::IPlaybackHost {
   void RunCommand(const std::function<void()>& command);
   /// Runs a play command, keeping count so that a close box click waits for the play to end.
   void RunPlayCommand(const std::function<void()>& command);
-  /// The one place that learns of a change to the main file's document made by a command other
-  /// than Open (a MIDI import, a new rhythm from MIDI): it refreshes what shows the document.
-  void MainDocumentChanged();
   /// Shows what an import left out, in one message box.
   void ShowNotices(const std::vector<std::string>& notices);
 
@@ -148,4 +155,7 @@ class TForm1 : public QMainWindow, private brondel::IPlaybackHost {
   QAction* ImportMidiPart1 = nullptr;
   QAction* Exit1 = nullptr;
   QAction* About1 = nullptr;
+  QMenu* View1 = nullptr;
+  QAction* Pattern1 = nullptr;
+  TPatternWindow* PatternWindow1 = nullptr;
 };

@@ -8,6 +8,8 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Brondel"));
+  // Lets the desktop match the window with the installed desktop entry and its icon.
+  QApplication::setDesktopFileName(QStringLiteral("io.github.brondel.brondel"));
   const auto midi = brondel::platform::MakeSystemMidiService();
   int result = 0;
   {

@@ -27,6 +27,9 @@ int RunImportMidi(const TCommandLine& line, TConsole& console);
 int RunFromMidi(const TCommandLine& line, TConsole& console);
 /// wav FILE SECTION -o OUT.wav: a section rendered offline with the built-in synthesizer.
 int RunWav(const TCommandLine& line, TConsole& console);
+/// draw FILE SECTION -o OUT.png|OUT.svg [--width N] [--format png|svg]: the pattern window's
+/// picture of a section.
+int RunDraw(const TCommandLine& line, TConsole& console);
 /// devices: the MIDI output devices, numbered as --device takes them.
 int RunDevices(const TCommandLine& line, TConsole& console);
 /// play FILE SECTION [--device N]: plays a section in time until its end or Ctrl-C.

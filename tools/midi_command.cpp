@@ -18,7 +18,9 @@ std::string SectionFileName(const std::string& out, int section) {
   fs::path name(out);
   const std::string extension = name.has_extension() ? name.extension().string() : ".mid";
   name.replace_extension();
-  name += "-" + std::string(kSectionNames[static_cast<std::size_t>(section)]) + extension;
+  name += "-";  // piece by piece: GCC 12 at -O3 misreads "-" + std::string&& (-Wrestrict)
+  name += kSectionNames[static_cast<std::size_t>(section)];
+  name += extension;
   return name.string();
 }
 

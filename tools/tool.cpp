@@ -143,6 +143,19 @@ const std::vector<TCommand>& Commands() {
        2,
        2,
        RunWav},
+      {"draw",
+       "draw FILE SECTION -o OUT.png|OUT.svg [--width N] [--format png|svg]",
+       "the pattern window's picture of a section",
+       "Draws SECTION as the pattern window shows it, with the same drawing code: a lane per\n"
+       "part (drum rows named by their General MIDI names, the other parts' rows by note\n"
+       "names, middle C = C4), one bar per note shaded by its velocity, bar and beat lines and\n"
+       "bar numbers, the whole section fitted into N pixels of width (default 1200, 400 to\n"
+       "16384); the height follows from the rows. OUT's extension (.png or .svg) chooses the\n"
+       "format, or --format does (needed with -o -).\n",
+       {kOutput, {"--width", "N", false}, {"--format", "FORMAT", false}},
+       2,
+       2,
+       RunDraw},
       {"devices",
        "devices",
        "list the MIDI output devices",

@@ -2,9 +2,11 @@
 // slots: offscreen, with recording MIDI devices and scripted dialogs.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QtTest>
 
@@ -107,6 +109,52 @@ class TestWindowStart : public QObject {
     QVERIFY(
         rig.dialogs.shown[0].text.starts_with("Brondel v2.1\r\nFor Casio ctk/wk keyboards\r\n"));
     QVERIFY(rig.dialogs.shown[0].text.size() > 45);  // credit and contact lines follow
+  }
+
+  void MenuCommandsRunFromTheirShortcuts() {
+    TWindowRig rig(1);
+    QCOMPARE(rig.form->Open1->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+    QCOMPARE(rig.form->Saveas1->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+S")));
+    QCOMPARE(rig.form->Exit1->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
+    rig.form->show();
+    QApplication::setActiveWindow(rig.form.get());
+    QVERIFY(QTest::qWaitForWindowActive(rig.form.get()));
+
+    const std::string path = rig.Write("main.ckf", SmallRhythm(120).CkfFile());
+    rig.dialogs.openAnswers.push_back(path);
+    QTest::keyClick(rig.form.get(), Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(rig.dialogs.openDialogs, 1);
+    QCOMPARE(rig.form->Documents().slots[0].fileName, path);
+
+    const std::string saved = (rig.dir.path() + "/saved.ckf").toStdString();
+    rig.dialogs.saveAnswers.push_back(saved);
+    QTest::keyClick(rig.form.get(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(rig.dialogs.proposedSaveNames, std::vector<std::string>{path});
+    QVERIFY(QFileInfo(QString::fromStdString(saved)).size() > 0);
+
+    QTest::keyClick(rig.form.get(), Qt::Key_Q, Qt::ControlModifier);
+    QVERIFY(!rig.form->isVisible());
+    QVERIFY(!rig.devices[0]->IsOpen());
+    QVERIFY(rig.form->Playback().StopFlag());
+    QVERIFY(rig.dialogs.shown.empty());
+  }
+
+  void AtItsSmallestTheWindowStillShowsEveryControl() {
+    TWindowRig rig;
+    rig.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(rig.form.get()));
+    QCOMPARE(rig.form->size(), QSize(739, 452));
+    rig.form->resize(100, 100);
+    QCOMPARE(rig.form->size(), rig.form->minimumSize());
+    QVERIFY(rig.form->minimumWidth() > 100 && rig.form->minimumHeight() > 100);
+    const QWidget* client = rig.form->centralWidget();
+    const QRect visible = client->rect();
+    QCOMPARE(client->mapTo(rig.form.get(), QPoint(0, 0)).y(), rig.form->menuBar()->height());
+    for (const QWidget* control : client->findChildren<QWidget*>()) {
+      if (control->isWindow() || !control->isVisibleTo(client)) continue;
+      const QRect area(control->mapTo(client, QPoint(0, 0)), control->size());
+      QVERIFY2(visible.contains(area), qPrintable(control->objectName()));
+    }
   }
 
   void TwoDevicesAreListedAndTheFirstIsOpened() {
@@ -302,9 +350,9 @@ class TestWindowStart : public QObject {
   void BadFillersAreReportedOncePerPartAndStillLoad() {
     TWindowRig rig;
     auto rhythm = SmallRhythm();
-    const auto badPart = brondel::TPartBuilder().Note(0, 40, 90).Note(4, 40, 0).End();  // + filler
-    auto damaged = badPart;
-    damaged[damaged.size() - 2] = 0x00;  // the filler's byte 1 is no wait marker
+    auto damaged = brondel::TPartBuilder().Note(0, 40, 90).Note(4, 40, 0).End();
+    QCOMPARE(damaged.size(), std::size_t{12});  // three records and the filler
+    damaged[damaged.size() - 2] = 0x00;         // the filler's byte 1 is no wait marker
     rhythm.Part(2, 1, damaged).Part(4, 3, damaged);
     rig.Open(0, rig.Write("fillers.ckf", rhythm.CkfFile()));
     QCOMPARE(rig.dialogs.Texts(), (std::vector<std::string>{"Error in file", "Error in file"}));

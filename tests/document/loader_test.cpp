@@ -1,5 +1,7 @@
 // Reading rhythm files: layouts, the type test, part data in any arrangement, fillers, event
 // counts, and the refusals of files that end too early.
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -31,10 +33,10 @@ TRhythmBuilder SmallRhythm() {
 /// A .ckf file laid out by hand: the header with the given offsets, then `data` from byte 604.
 std::vector<std::uint8_t> HandLaidCkf(const TRhythmHeader& header,
                                       const std::vector<std::uint8_t>& data) {
-  std::vector<std::uint8_t> file(kPrefixSize, 0);
+  std::vector<std::uint8_t> file(kPrefixSize + kHeaderSize + data.size(), 0);
   file[kTypeByteOffset] = kCkfTypeByte;
-  file.insert(file.end(), header.bytes.begin(), header.bytes.end());
-  file.insert(file.end(), data.begin(), data.end());
+  std::copy(header.bytes.begin(), header.bytes.end(), file.begin() + kPrefixSize);
+  std::copy(data.begin(), data.end(), file.begin() + kPrefixSize + kHeaderSize);
   return file;
 }
 

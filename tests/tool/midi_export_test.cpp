@@ -53,7 +53,10 @@ TEventBuffer RenderedSection(const TRhythmSlot& slot, int section) {
 std::string Describe(const std::vector<TSmfEvent>& events, std::size_t i) {
   if (i >= events.size()) return "nothing";
   std::string text = "tick " + std::to_string(events[i].tick) + ":";
-  for (const std::uint8_t b : events[i].bytes) text += " " + std::to_string(b);
+  for (const std::uint8_t b : events[i].bytes) {
+    text += ' ';  // not " " + std::to_string(b): GCC 12 at -O3 misreads that (-Wrestrict)
+    text += std::to_string(b);
+  }
   return text;
 }
 

@@ -1,0 +1,279 @@
+// The pattern window as a user meets it: View > Pattern between File and About, the section it
+// follows through selections in both slots, Play all's walk, opens and edits, and its picture,
+// probed pixel by pixel where the layout puts the notes, after zooming too, with mute and solo.
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QScrollBar>
+#include <QToolButton>
+#include <QToolTip>
+#include <QtTest>
+
+#include "app/pattern/pattern_painter.h"
+#include "app/pattern_view.h"
+#include "app/pattern_window.h"
+#include "clock_driver.h"
+#include "window_rig.h"
+
+using brondel::TPartBuilder;
+using brondel::TPatternNote;
+using brondel::pattern::NoteColour;
+using brondel::pattern::RowColour;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int kVar1 = 2;
+constexpr int kBass = 1;
+
+/// A 4/4 rhythm, tempo 96, whose Var1 (one bar) has a loud kick on each beat, a bass note at beat
+/// 3 and empty chord parts.
+brondel::TRhythmBuilder ProbeRhythm() {
+  brondel::TRhythmBuilder rhythm(96, 0x22);
+  for (int s = 0; s < brondel::kSectionCount; ++s) rhythm.Bars(s, 1);
+  TPartBuilder drums;
+  for (int beat = 0; beat < 4; ++beat) drums.Note(beat == 0 ? 0 : 48, 36, 127).Note(48, 36, 0);
+  rhythm.Part(kVar1, 0, drums.End());
+  rhythm.Part(kVar1, kBass, TPartBuilder().Wait(192).Note(0, 40, 64).Note(96, 40, 0).End(96));
+  return rhythm;
+}
+
+/// The window's view image as it is on screen, one pixel per device-independent pixel.
+QImage Grab(TPatternView* view) {
+  return view->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+QColor Pixel(const QImage& image, QPointF point) {
+  return image.pixelColor(point.toPoint());
+}
+
+QString Title(const char* file, const char* section) {
+  return QString::fromLatin1(file) + QStringLiteral(" - ") + QString::fromLatin1(section);
+}
+
+/// Sends a wheel turn with the control key down to the view, at a viewport point.
+void CtrlWheel(TPatternView* view, QPointF at, int notches) {
+  QWheelEvent wheel(at, view->viewport()->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches),
+                    Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(view->viewport(), &wheel);
+}
+
+}  // namespace
+
+class TestPatternWindow : public QObject {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void ViewPatternSitsBetweenFileAndAboutAndOpensTheWindow() {
+    TWindowRig rig(1);
+    QStringList titles;
+    for (QAction* action : rig.form->menuBar()->actions()) titles << action->text();
+    QCOMPARE(titles, QStringList({"File", "View", "About"}));
+    QCOMPARE(rig.form->About1->menu(), static_cast<QMenu*>(nullptr));  // still an item
+    TPatternWindow* window = rig.form->PatternWindow1;
+    QVERIFY(!window->isVisible());
+    rig.form->Pattern1->trigger();
+    QVERIFY(window->isVisible());
+    QCOMPARE(window->windowTitle(), QString("Pattern"));
+    QCOMPARE(window->View()->Pattern(), static_cast<const brondel::TSectionPattern*>(nullptr));
+    QVERIFY(window->isWindow());
+  }
+
+  void FollowsTheSectionsSelectedInBothSlots() {
+    TWindowRig rig(1);
+    rig.form->Pattern1Click();
+    TPatternWindow* window = rig.form->PatternWindow1;
+    rig.Open(0, rig.Write("main.ckf", SmallRhythm().CkfFile()));
+    QCOMPARE(window->windowTitle(), Title("main.ckf", "Intro1"));
+    rig.Open(1, rig.Write("import.ckf", ProbeRhythm().CkfFile()));
+    QCOMPARE(window->windowTitle(), Title("import.ckf", "Intro1"));  // the slot just opened
+    QCOMPARE(window->Slot(), 1);
+
+    ClickRow(rig.form->ListBox2, 3);
+    QCOMPARE(window->windowTitle(), Title("main.ckf", "Var2"));
+    const auto& main = rig.form->Documents().slots[0];
+    QCOMPARE(window->View()->Pattern()->notes, brondel::BuildSectionPattern(main, 3).notes);
+    ClickRow(rig.form->ListBox3, kVar1);
+    QCOMPARE(window->windowTitle(), Title("import.ckf", "Var1"));
+    QCOMPARE(window->View()->Pattern()->notes.size(), std::size_t{5});  // four kicks, a bass note
+
+    // The keyboard moves a selection as well.
+    rig.form->ListBox2->setFocus();
+    QTest::keyClick(rig.form->ListBox2, Qt::Key_Down);
+    QCOMPARE(window->windowTitle(), Title("main.ckf", "Fill1"));
+    QCOMPARE(window->Slot(), 0);
+    QCOMPARE(window->Section(), 4);
+  }
+
+  void FollowsPlayAllsWalk() {
+    brondel::platform::ManualMidiClock clock;
+    TWindowRig rig(1, clock);
+    rig.form->Pattern1Click();
+    rig.Open(0, rig.Write("small.ckf", SmallRhythm().CkfFile()));
+    TClockDriver driver(clock, 10ms);
+    QStringList titles;
+    QObject::connect(rig.form->PatternWindow1, &QWidget::windowTitleChanged,
+                     [&](const QString& title) { titles << title; });
+    rig.form->Button5Click();
+    QStringList walk;
+    for (const char* section :
+         {"Var1", "Fill1", "Var1", "Fill2", "Var2", "Fill3", "Var2", "Fill4", "Var1", "End1"}) {
+      walk << Title("small.ckf", section);
+    }
+    QCOMPARE(titles, walk);  // Intro1, the first entry, was shown already
+  }
+
+  void FollowsEditsOfTheDocumentItShows() {
+    TWindowRig rig(1);
+    rig.form->Pattern1Click();
+    TPatternWindow* window = rig.form->PatternWindow1;
+    auto main = ProbeRhythm();
+    main.Part(kVar1, kBass, TPartBuilder().End(0));
+    rig.Open(0, rig.Write("main.ckf", main.CkfFile()));
+    rig.Open(1, rig.Write("import.ckf", ProbeRhythm().CkfFile()));
+    ClickRow(rig.form->ListBox2, kVar1);
+    QCOMPARE(window->View()->Pattern()->LaneNotes(kBass).size(), std::size_t{0});
+
+    // Copy the import file's Var1 bass into the main file's Var1.
+    ClickRow(rig.form->ListBox3, kVar1);
+    rig.form->ListBox4->setCurrentRow(kBass);
+    rig.form->ListBox1->setCurrentRow(kBass);
+    ClickRow(rig.form->ListBox2, kVar1);
+    rig.form->ListBox1->setCurrentRow(kBass);
+    rig.form->Button11Click();
+    QVERIFY(rig.dialogs.shown.empty());
+    QCOMPARE(window->View()->Pattern()->LaneNotes(kBass).size(), std::size_t{1});
+    QCOMPARE(window->windowTitle(), Title("main.ckf", "Var1"));
+
+    // "Update parameters": the window's summary shows the new tempo.
+    auto* summary = window->findChild<QLabel*>("PatternSummary");
+    QCOMPARE(summary->text(), QString("Main file   1 bar of 4/4   Tempo 96"));
+    rig.form->LabeledEdit2->setText("120");
+    rig.form->Button4Click();
+    QVERIFY(summary->text().endsWith("Tempo 120"));
+
+    // Changes while the window is hidden are there when it shows again.
+    window->hide();
+    rig.Open(0, rig.Write("other.ckf", SmallRhythm().CkfFile()));
+    rig.form->Pattern1Click();
+    QCOMPARE(window->windowTitle(), Title("other.ckf", "Intro1"));
+    QCOMPARE(window->View()->Pattern()->notes,
+             brondel::BuildSectionPattern(rig.form->Documents().slots[0], 0).notes);
+  }
+
+  void ProbesFindTheNotesWhereTheLayoutPutsThem() {
+    TWindowRig rig(1);
+    TPatternWindow* window = rig.form->PatternWindow1;
+    window->resize(900, 520);
+    rig.form->Pattern1Click();
+    rig.Open(0, rig.Write("probe.ckf", ProbeRhythm().CkfFile()));
+    ClickRow(rig.form->ListBox2, kVar1);
+    TPatternView* view = window->View();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    const auto* layout = view->Layout();
+    const auto& pattern = *view->Pattern();
+    QCOMPARE(pattern.LaneNotes(0).size(), std::size_t{4});
+    const TPatternNote& kick = pattern.LaneNotes(0)[1];  // at beat 2
+    const TPatternNote& bass = pattern.LaneNotes(kBass)[0];
+
+    QImage image = Grab(view);
+    QCOMPARE(Pixel(image, layout->NoteRect(kick).center()), NoteColour(0, 127));
+    QCOMPARE(Pixel(image, layout->NoteRect(bass).center()), NoteColour(kBass, 64));
+    QVERIFY(NoteColour(kBass, 64) != NoteColour(kBass, 127));  // shaded by velocity
+    // The bar begins and ends where the layout says, not a few pixels off.
+    const QRectF bar = layout->NoteRect(bass);
+    const double middle = bar.center().y();
+    QCOMPARE(Pixel(image, QPointF(bar.left() + 2, middle)), NoteColour(kBass, 64));
+    QCOMPARE(Pixel(image, QPointF(bar.right() - 3, middle)), NoteColour(kBass, 64));
+    QCOMPARE(Pixel(image, QPointF(bar.left() - 3, middle)), RowColour(kBass, 0, 40));
+    // The bass row at beat 1 and a half: no note, no line.
+    const QRectF row = layout->RowRect(kBass, 0);
+    const QPointF empty(layout->TickToX(48), row.center().y());
+    QCOMPARE(Pixel(image, empty), RowColour(kBass, 0, 40));
+    // Below the last lane the view's background shows.
+    const QPointF below(layout->TickToX(48), layout->LaneRect(4).bottom() + 3);
+    QCOMPARE(Pixel(image, below), brondel::pattern::BackgroundColour());
+
+    // Zoomed in around the bass note, it is found where the new layout puts it.
+    const double before = layout->NoteRect(bass).width();
+    CtrlWheel(view, layout->NoteRect(bass).center(), 3);
+    QVERIFY(!view->Fitting());
+    QVERIFY(layout->NoteRect(bass).width() > 1.9 * before);
+    image = Grab(view);
+    QCOMPARE(Pixel(image, layout->NoteRect(bass).center()), NoteColour(kBass, 64));
+    QCOMPARE(Pixel(image, QPointF(layout->TickToX(bass.start) - 20, row.center().y())),
+             RowColour(kBass, 0, 40));
+
+    // Muting the drums fades their lane; soloing the bass fades the drums as well.
+    view->Fit();
+    view->MuteButton(0)->click();
+    QVERIFY(!view->Mix().Audible(0));
+    image = Grab(view);
+    QVERIFY(Pixel(image, layout->NoteRect(kick).center()) != NoteColour(0, 127));
+    QCOMPARE(Pixel(image, layout->NoteRect(bass).center()), NoteColour(kBass, 64));
+    view->MuteButton(0)->click();
+    QCOMPARE(Pixel(Grab(view), layout->NoteRect(kick).center()), NoteColour(0, 127));
+    view->SoloButton(kBass)->click();
+    QVERIFY(!window->Mix().Audible(0));
+    QVERIFY(window->Mix().Audible(kBass));
+    image = Grab(view);
+    QVERIFY(Pixel(image, layout->NoteRect(kick).center()) != NoteColour(0, 127));
+    QCOMPARE(Pixel(image, layout->NoteRect(bass).center()), NoteColour(kBass, 64));
+  }
+
+  void ToolTipsNameTheNoteUnderTheMouse() {
+    TWindowRig rig(1);
+    TPatternWindow* window = rig.form->PatternWindow1;
+    rig.form->Pattern1Click();
+    rig.Open(0, rig.Write("probe.ckf", ProbeRhythm().CkfFile()));
+    ClickRow(rig.form->ListBox2, kVar1);
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    TPatternView* view = window->View();
+    const TPatternNote& bass = view->Pattern()->LaneNotes(kBass)[0];
+    const QString text = DescribeNote(*view->Pattern(), bass);
+    QCOMPARE(text, QString("E2 (key 40)\nVelocity 64\nBar:beat:tick 1:3:000\nLength 96 ticks"));
+    const QPoint at = view->Layout()->NoteRect(bass).center().toPoint();
+    QHelpEvent help(QEvent::ToolTip, at, view->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(view->viewport(), &help);
+    QTRY_VERIFY(QToolTip::isVisible());
+    QCOMPARE(QToolTip::text(), text);
+    // Off the notes, none.
+    const QPoint off =
+        QPointF(view->Layout()->TickToX(20), view->Layout()->RowRect(kBass, 0).center().y())
+            .toPoint();
+    QHelpEvent nothing(QEvent::ToolTip, off, view->viewport()->mapToGlobal(off));
+    QApplication::sendEvent(view->viewport(), &nothing);
+    QTRY_VERIFY(!QToolTip::isVisible());
+
+    const TPatternNote cut{0, 42, 0, 48, 0, 90, false};
+    QVERIFY(DescribeNote(*view->Pattern(), cut).endsWith("Length 0 ticks: ended as it starts"));
+    const TPatternNote held{3, 61, 0, 100, 284, 200, true};
+    QCOMPARE(DescribeNote(*view->Pattern(), held),
+             QString("C#4 (key 61)\nVelocity 200\nBar:beat:tick 1:2:004\n"
+                     "Length 284 ticks, sounding to the section's end"));
+  }
+
+  void OddRhythmsAreDrawnAsTheyPlay() {
+    TWindowRig rig(1);
+    TPatternWindow* window = rig.form->PatternWindow1;
+    rig.form->Pattern1Click();
+    brondel::TRhythmBuilder odd(96, 0x00);                     // 0/1
+    odd.Part(0, 0, TPartBuilder().Wait(300).Wait(300).End());  // waits only
+    odd.Part(0, 1, TPartBuilder().Note(0, 200, 250).Wait(0xFFFF).Note(200, 36, 9).End());
+    odd.Part(0, 2, TPartBuilder().Note(10, 60, 100).End(50));  // sounding
+    rig.Open(0, rig.Write("odd.ckf", odd.CkfFile()));
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    const auto* pattern = window->View()->Pattern();
+    QVERIFY(pattern != nullptr);
+    QCOMPARE(pattern->LaneNotes(0).size(), std::size_t{0});
+    QCOMPARE(pattern->LaneNotes(2)[0].leftSounding, true);
+    QVERIFY(!Grab(window->View()).isNull());
+    for (int notches : {5, 5, -20}) CtrlWheel(window->View(), QPointF(300, 100), notches);
+    window->View()->horizontalScrollBar()->setValue(
+        window->View()->horizontalScrollBar()->maximum());
+    QVERIFY(!Grab(window->View()).isNull());
+  }
+};
+
+QTEST_MAIN(TestPatternWindow)
+#include "test_pattern_window.moc"
