@@ -218,7 +218,7 @@ void CheckPartFits(const TRhythmSlot& slot, const std::string& path, const TPart
 TMidiImportOutcome ImportPart(TRhythmSlot& slot, const std::string& path, const TMidiFile& file,
                               const TPartImport& request) {
   if (file.division == 0) Refuse(path, "a division of 0 ticks per quarter note");
-  if (ListMidiSources(file).empty()) Refuse(path, "holds no notes");
+  if (!HoldsNotes(file)) Refuse(path, "holds no notes");
   const TMidiMessages messages = SourceMessages(file, request.source);
   if (CountNoteOns(messages) == 0) Refuse(path, SourceText(request.source) + " holds no notes");
   const int q = MidiTicksPerQuarterNote(slot);
@@ -572,7 +572,7 @@ TLoadedRhythm BuildRhythm(const std::vector<TNamedMidiFile>& files,
     if (named.file.division == 0) Refuse(named.path, "a division of 0 ticks per quarter note");
   }
   const bool anyNotes = std::any_of(files.begin(), files.end(), [](const TNamedMidiFile& named) {
-    return !ListMidiSources(named.file).empty();
+    return HoldsNotes(named.file);
   });
   if (!anyNotes) {
     Refuse(files.front().path,

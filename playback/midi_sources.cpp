@@ -121,6 +121,12 @@ std::string DescribeMidiSource(const TMidiSourceInfo& info) {
   return text + notes;
 }
 
+bool HoldsNotes(const TMidiFile& file) {
+  return std::any_of(file.tracks.begin(), file.tracks.end(), [](const auto& track) {
+    return std::any_of(track.events.begin(), track.events.end(), IsNoteOn);
+  });
+}
+
 std::vector<TMidiSourceInfo> ListMidiSources(const TMidiFile& file) {
   std::vector<TMidiSourceInfo> sources;
   std::array<std::size_t, kChannelCount> channelNotes{};

@@ -37,6 +37,9 @@ struct TMidiSourceInfo {
 /// counted from 1, as sequencers show them.
 std::string DescribeMidiSource(const TMidiSourceInfo& info);
 
+/// True when any track of `file` holds a note-on.
+bool HoldsNotes(const platform::TMidiFile& file);
+
 /// Every track that holds notes, in file order, then every channel that does, in channel order.
 std::vector<TMidiSourceInfo> ListMidiSources(const platform::TMidiFile& file);
 

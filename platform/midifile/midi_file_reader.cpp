@@ -110,6 +110,9 @@ void ReadChannelMessage(TByteReader& in, std::uint8_t status, std::uint8_t first
 // The events of one track chunk, up to its end-of-track event.
 TMidiFileTrack ReadTrack(TByteReader in) {
   TMidiFileTrack track;
+  // Most events take four bytes or more (a delta time, a status and two data bytes); room for
+  // that many spares the copies of a growing list, and stays within a few times the file's size.
+  track.events.reserve(in.Left() / 4);
   std::uint64_t tick = 0;
   std::uint8_t running = 0;  // the running status; 0 when there is none
   while (!in.AtEnd()) {
