@@ -4,6 +4,8 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeySequence>
@@ -24,7 +26,10 @@
 #include "document/save_file.h"
 #include "document/settings_grid.h"
 #include "platform/files/file_io.h"
+#include "platform/midifile/midi_file.h"
 #include "platform/qt/qt_dialogs.h"
+#include "platform/qt/qt_midi_import_dialogs.h"
+#include "playback/midi_import.h"
 
 using brondel::kImportSlot;
 using brondel::kMainSlot;
@@ -36,6 +41,9 @@ const QColor kMoneyGreen(0xC0, 0xDC, 0xC0);
 constexpr int kGridColumns = 7;
 constexpr int kGridRows = 6;
 constexpr int kClientMargin = 8;  // the left margin of the window's controls
+
+const char kOpenBeforeImportMessage[] =
+    "Open a rhythm first (File > Open): the MIDI part goes into the main file.";
 
 const char kAboutText[] =
     "Brondel v2.1\r\nFor Casio ctk/wk keyboards\r\n"
@@ -88,7 +96,11 @@ class TSettingsGridCells : public brondel::ISettingsGrid {
 
 TForm1::TForm1(brondel::platform::IMidiService& midi, brondel::platform::IDialogs* dialogs,
                QWidget* parent)
-    : QMainWindow(parent), midi_(midi), dialogs_(dialogs) {
+    : QMainWindow(parent),
+      midi_(midi),
+      dialogs_(dialogs),
+      ownMidiDialogs_(std::make_unique<brondel::platform::TQtMidiImportDialogs>(this)),
+      midiDialogs_(ownMidiDialogs_.get()) {
   if (dialogs_ == nullptr) {
     ownDialogs_ = std::make_unique<brondel::platform::TQtDialogs>(this);
     dialogs_ = ownDialogs_.get();
@@ -261,6 +273,16 @@ void TForm1::BuildMenu() {
   Saveas1 = file->addAction(QStringLiteral("Save as"), this, [this] { Saveas1Click(); });
   Saveas1->setObjectName(QStringLiteral("Saveas1"));
   Saveas1->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+  // The MIDI commands make or change the main file, so they follow Open and Save as, in a group
+  // of their own; Exit stays last.
+  file->addSeparator();
+  NewFromMidi1 = file->addAction(QStringLiteral("New rhythm from MIDI..."), this,
+                                 [this] { NewFromMidi1Click(); });
+  NewFromMidi1->setObjectName(QStringLiteral("NewFromMidi1"));
+  ImportMidiPart1 = file->addAction(QStringLiteral("Import MIDI part..."), this,
+                                    [this] { ImportMidiPart1Click(); });
+  ImportMidiPart1->setObjectName(QStringLiteral("ImportMidiPart1"));
+  file->addSeparator();
   Exit1 = file->addAction(QStringLiteral("Exit"), this, [this] { Exit1Click(); });
   Exit1->setObjectName(QStringLiteral("Exit1"));
   Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -437,6 +459,93 @@ void TForm1::Saveas1Click() {
     const std::string reason = brondel::platform::WriteFileSafely(*target, image.bytes);
     if (!reason.empty()) dialogs_->ShowError("Cannot create file \"" + *target + "\". " + reason);
   });
+}
+
+void TForm1::NewFromMidi1Click() {
+  RunCommand([this] {
+    // Like Open, a new main file first stops what plays.
+    const brondel::platform::MidiResult stopped = playback_->StopStream();
+    if (stopped != brondel::platform::kMidiNoError) {
+      playback_->ShowMidiError("OPEN ", stopped);
+      return;
+    }
+    std::vector<brondel::TNamedMidiFile> files;
+    for (const std::string& path : midiDialogs_->AskMidiFileNames()) {
+      brondel::platform::TMidiFileRead read = brondel::platform::ReadMidiFileAt(path);
+      if (!read.error.empty()) {
+        dialogs_->ShowMessage(path + ": " + read.error);
+        return;
+      }
+      files.push_back({path, std::move(read.file)});
+    }
+    if (files.empty()) return;
+    brondel::TMidiRhythm made = brondel::RhythmFromMidi(files);
+    if (made.outcome.refusal) {
+      dialogs_->ShowMessage(made.outcome.refusal->Text());
+      return;
+    }
+    made.rhythm->slot.fileName = brondel::FreeRhythmName(
+        made.rhythm->slot.fileName,
+        [](const std::string& name) { return QFileInfo::exists(QFile::decodeName(name.c_str())); });
+    brondel::CommitLoadedRhythm(docs_, kMainSlot, std::move(*made.rhythm));
+    ShowLoadedSlot(kMainSlot);
+    playback_->SetTimeDivision(kMainSlot);
+    DocumentChanged(kMainSlot);
+    ShowNotices(made.outcome.notices);
+  });
+}
+
+void TForm1::ImportMidiPart1Click() {
+  RunCommand([this] {
+    if (!docs_.slots[kMainSlot].Loaded()) {
+      dialogs_->ShowMessage(kOpenBeforeImportMessage);
+      return;
+    }
+    const int section = ListBox2->currentRow();
+    const int part = ListBox1->currentRow();
+    if (section < 0 || part < 0) {
+      dialogs_->ShowMessage(brondel::kSelectTargetMessage);
+      return;
+    }
+    const std::optional<std::string> path = midiDialogs_->AskMidiFileName();
+    if (!path) return;
+    const brondel::platform::TMidiFileRead read = brondel::platform::ReadMidiFileAt(*path);
+    if (!read.error.empty()) {
+      dialogs_->ShowMessage(*path + ": " + read.error);
+      return;
+    }
+    const std::vector<brondel::TMidiSourceInfo> sources = brondel::ListMidiSources(read.file);
+    if (sources.empty()) {
+      dialogs_->ShowMessage(*path + ": holds no notes");
+      return;
+    }
+    std::vector<std::string> lines;
+    for (const brondel::TMidiSourceInfo& info : sources) {
+      lines.push_back(brondel::DescribeMidiSource(info));
+    }
+    const auto choice =
+        midiDialogs_->ChooseMidiSource(brondel::PartItemText(section, part), lines,
+                                       brondel::ProposedMidiSource(read.file, sources, part));
+    if (!choice) return;
+    const brondel::TMidiImportOutcome outcome = brondel::ImportMidiPart(
+        docs_.slots[kMainSlot], *path, read.file,
+        {section, part, sources[static_cast<std::size_t>(choice->index)].source,
+         choice->takeSounds});
+    if (outcome.refusal) {
+      dialogs_->ShowMessage(outcome.refusal->Text());
+      return;
+    }
+    ShowPartSettings();
+    DocumentChanged(kMainSlot);
+    ShowNotices(outcome.notices);
+  });
+}
+
+void TForm1::ShowNotices(const std::vector<std::string>& notices) {
+  if (notices.empty()) return;
+  std::string text;
+  for (const std::string& notice : notices) text += (text.empty() ? "" : "\r\n") + notice;
+  dialogs_->ShowMessage(text);
 }
 
 void TForm1::Button4Click() {

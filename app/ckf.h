@@ -8,9 +8,11 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "document/rhythm_slot.h"
 #include "platform/dialogs.h"
+#include "platform/midi_import_dialogs.h"
 #include "platform/midi_service.h"
 #include "playback/playback.h"
 #include "playback/playback_host.h"
@@ -40,10 +42,16 @@ class TForm1 : public QMainWindow, private brondel::IPlaybackHost {
   /// The program-wide documents and playback state, for tests.
   brondel::TRhythmDocuments& Documents() { return docs_; }
   brondel::TPlayback& Playback() { return *playback_; }
+  /// Puts scripted MIDI import dialogs in place of Qt's, for tests.
+  void UseMidiImportDialogs(brondel::platform::IMidiImportDialogs& dialogs) {
+    midiDialogs_ = &dialogs;
+  }
 
   // Command handlers, named after their control and event.
   void Open1Click();
   void Saveas1Click();
+  void NewFromMidi1Click();
+  void ImportMidiPart1Click();
   void Exit1Click();
   void About1Click();
   void ComboBox1Change();
@@ -94,11 +102,15 @@ class TForm1 : public QMainWindow, private brondel::IPlaybackHost {
   void RunCommand(const std::function<void()>& command);
   /// Runs a play command, keeping count so that a close box click waits for the play to end.
   void RunPlayCommand(const std::function<void()>& command);
+  /// Shows what an import left out, in one message box.
+  void ShowNotices(const std::vector<std::string>& notices);
 
   brondel::TRhythmDocuments docs_;
   brondel::platform::IMidiService& midi_;
   std::unique_ptr<brondel::platform::IDialogs> ownDialogs_;
   brondel::platform::IDialogs* dialogs_;
+  std::unique_ptr<brondel::platform::IMidiImportDialogs> ownMidiDialogs_;
+  brondel::platform::IMidiImportDialogs* midiDialogs_;
   std::unique_ptr<brondel::TPlayback> playback_;
   std::unique_ptr<TSettingsGridCells> gridCells_;
 
@@ -139,6 +151,8 @@ class TForm1 : public QMainWindow, private brondel::IPlaybackHost {
   QListWidget* ListBox4 = nullptr;
   QAction* Open1 = nullptr;
   QAction* Saveas1 = nullptr;
+  QAction* NewFromMidi1 = nullptr;
+  QAction* ImportMidiPart1 = nullptr;
   QAction* Exit1 = nullptr;
   QAction* About1 = nullptr;
   QMenu* View1 = nullptr;

@@ -10,10 +10,6 @@ bool ValidPart(int section, int part) {
   return section >= 0 && section < kSectionCount && part >= 0 && part < kPartCount;
 }
 
-TPartStream& Stream(TRhythmSlot& slot, int section, int part) {
-  return slot.streams[static_cast<std::size_t>(section)][static_cast<std::size_t>(part)];
-}
-
 }  // namespace
 
 std::optional<std::string> CopyPart(TRhythmDocuments& docs, const TCopyRequest& request,
@@ -29,15 +25,14 @@ std::optional<std::string> CopyPart(TRhythmDocuments& docs, const TCopyRequest& 
     return kMesuresDifferMessage;
   }
 
-  Stream(main, request.targetSection, request.targetPart) =
-      Stream(import, request.sourceSection, request.sourcePart);
+  ReplacePartStream(main, request.targetSection, request.targetPart,
+                    import.streams[static_cast<std::size_t>(request.sourceSection)]
+                                  [static_cast<std::size_t>(request.sourcePart)]);
   if (request.includeTone) {
     main.header.SetSettings(request.targetSection, request.targetPart,
                             import.header.Settings(request.sourceSection, request.sourcePart));
     ShowPartSettings(grid, main.header, request.targetSection);
   }
-  main.eventCounts[static_cast<std::size_t>(request.targetSection)] =
-      CountSectionEvents(main, request.targetSection);
   // The target row is read back whatever it shows: the copied settings, or values typed there.
   ApplyGridRow(main.header, grid, request.targetSection, request.targetPart);
   return std::nullopt;

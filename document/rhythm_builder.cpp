@@ -35,26 +35,29 @@ TTimedPart& TTimedPart::Add(std::uint32_t time, std::uint8_t key, std::uint8_t v
 }
 
 TPartStream TTimedPart::Build(std::uint32_t endTime) const {
-  if (endTime > 0xFFFF) throw std::invalid_argument("a part ends past tick 65535");
-  std::vector<TTimedEvent> events = events_;
+  std::vector<TTimedNote> events = events_;
   // Note-offs go before note-ons at the same tick, so a repeated key sounds again.
   std::stable_sort(events.begin(), events.end(), [](const auto& a, const auto& b) {
     return a.time < b.time || (a.time == b.time && a.velocity == 0 && b.velocity != 0);
   });
-  if (!events.empty() && events.back().time > endTime) {
-    throw std::invalid_argument("a note ends after its part");
-  }
+  return EncodeTimedNotes(events, endTime);
+}
+
+TPartStream EncodeTimedNotes(const std::vector<TTimedNote>& notes, std::uint32_t endTime) {
+  if (endTime > 0xFFFF) throw std::invalid_argument("a part ends past tick 65535");
   TPartBuilder part;
   std::uint32_t running = 0;
   // The step from the running time to `time`: a wait record first when it exceeds one byte.
   const auto stepTo = [&](std::uint32_t time) {
+    if (time < running) throw std::invalid_argument("a note before the one it follows");
+    if (time > endTime) throw std::invalid_argument("a note after the end of its part");
     const std::uint32_t gap = time - running;
     running = time;
     if (gap <= 0xFF) return static_cast<std::uint8_t>(gap);
     part.Wait(static_cast<std::uint16_t>(gap));
     return std::uint8_t{0};
   };
-  for (const auto& event : events) part.Note(stepTo(event.time), event.key, event.velocity);
+  for (const TTimedNote& note : notes) part.Note(stepTo(note.time), note.key, note.velocity);
   return part.End(stepTo(endTime));
 }
 

@@ -31,9 +31,24 @@ class TPartBuilder {
   TPartStream stream_;
 };
 
-/// One part as notes at absolute ticks. Build() turns them into records in time order: each
-/// note-on and its velocity-0 note-off, a step of up to 255 ticks, a wait record before a longer
-/// gap, and the end record at the part's end.
+/// One note event of a part at an absolute tick: a note-on, or with velocity 0 a note-off.
+struct TTimedNote {
+  std::uint32_t time = 0;
+  std::uint8_t key = 0;
+  std::uint8_t velocity = 0;
+  friend bool operator==(const TTimedNote&, const TTimedNote&) = default;
+};
+
+/// The records of a part whose notes come in this order, at times that never go back: each note
+/// a note record whose step is its gap to the note before, a wait record first where the gap is
+/// longer than a step holds (255 ticks), then the end record at `endTime` and a filler when the
+/// number of records is odd. A wait holds 65,535 ticks, the whole timeline, so one is always
+/// enough. Throws std::invalid_argument when a time goes back, a note lies after `endTime` or
+/// `endTime` passes 65,535.
+TPartStream EncodeTimedNotes(const std::vector<TTimedNote>& notes, std::uint32_t endTime);
+
+/// One part as notes at absolute ticks, added in any order. Build() puts each note-on and its
+/// note-off in time order, note-offs first at equal times, and encodes them (EncodeTimedNotes).
 class TTimedPart {
  public:
   /// A note of `length` ticks that starts at `time`.
@@ -44,12 +59,7 @@ class TTimedPart {
   TPartStream Build(std::uint32_t endTime) const;
 
  private:
-  struct TTimedEvent {
-    std::uint32_t time;
-    std::uint8_t key;
-    std::uint8_t velocity;
-  };
-  std::vector<TTimedEvent> events_;
+  std::vector<TTimedNote> events_;
 };
 
 /// The six shown settings of a part; bytes 6 and 7 stay 0.

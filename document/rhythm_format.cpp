@@ -1,6 +1,7 @@
 #include "document/rhythm_format.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace brondel {
 
@@ -14,6 +15,33 @@ const std::array<std::string_view, kParamCount> kParamNames = {"Tone", "Bank",  
 std::string PartItemText(int section, int part) {
   return std::string(kSectionNames[static_cast<std::size_t>(section)]) + ":" +
          std::string(kPartNames[static_cast<std::size_t>(part)]);
+}
+
+namespace {
+
+bool SameLetters(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) ==
+           std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
+template <std::size_t N>
+std::optional<int> IndexNamed(std::string_view name, const std::array<std::string_view, N>& names) {
+  const auto found = std::find_if(names.begin(), names.end(),
+                                  [&](std::string_view entry) { return SameLetters(entry, name); });
+  if (found == names.end()) return std::nullopt;
+  return static_cast<int>(found - names.begin());
+}
+
+}  // namespace
+
+std::optional<int> SectionNamed(std::string_view name) {
+  return IndexNamed(name, kSectionNames);
+}
+
+std::optional<int> PartNamed(std::string_view name) {
+  return IndexNamed(name, kPartNames);
 }
 
 std::uint16_t ReadU16LE(const std::uint8_t* p) {

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -53,6 +54,11 @@ extern const std::array<std::string_view, kParamCount> kParamNames;
 
 /// A part's item in a part list: section name, ":", part name ("Var1:Bass").
 std::string PartItemText(int section, int part);
+
+/// The index of the section named `name` in any letter case ("var1" is 2); none for any other.
+std::optional<int> SectionNamed(std::string_view name);
+/// The index of the part named `name` in any letter case ("BASS" is 1); none for any other.
+std::optional<int> PartNamed(std::string_view name);
 
 std::uint16_t ReadU16LE(const std::uint8_t* p);
 void WriteU16LE(std::uint8_t* p, std::uint16_t value);

@@ -1,5 +1,7 @@
 #include "document/rhythm_slot.h"
 
+#include <utility>
+
 namespace brondel {
 
 std::int32_t CountEvents(const TPartStream& stream) {
@@ -16,6 +18,12 @@ std::int32_t CountSectionEvents(const TRhythmSlot& slot, int section) {
     count += CountEvents(stream);
   }
   return count;
+}
+
+void ReplacePartStream(TRhythmSlot& slot, int section, int part, TPartStream records) {
+  slot.streams[static_cast<std::size_t>(section)][static_cast<std::size_t>(part)] =
+      std::move(records);
+  slot.eventCounts[static_cast<std::size_t>(section)] = CountSectionEvents(slot, section);
 }
 
 std::size_t TotalPartDataSize(const TPartStreams& streams) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -41,6 +42,10 @@ struct TRhythmDocuments {
 std::int32_t CountEvents(const TPartStream& stream);
 /// The event count of a section: CountEvents over its five part streams.
 std::int32_t CountSectionEvents(const TRhythmSlot& slot, int section);
+
+/// Puts `records` in place of one part's stream and recounts the section's events, as every
+/// command that gives a part new records must (Copy, the MIDI import).
+void ReplacePartStream(TRhythmSlot& slot, int section, int part, TPartStream records);
 
 /// Sum of the sizes of all fifty part streams.
 std::size_t TotalPartDataSize(const TPartStreams& streams);

@@ -58,4 +58,30 @@ int TicksPerQuarterNote(const TRhythmSlot& slot) {
   return winner->first;
 }
 
+namespace {
+
+// a / b to the nearest whole number, halves up; b above 0.
+std::uint64_t RoundedQuotient(std::uint64_t a, std::uint64_t b) {
+  return (2 * a + b) / (2 * b);
+}
+
+}  // namespace
+
+std::uint64_t QuarterNoteMicroseconds(int ticksPerQuarter, std::uint8_t tempo) {
+  return RoundedQuotient(
+      kStreamQuarterNoteMicroseconds * static_cast<std::uint64_t>(ticksPerQuarter), tempo);
+}
+
+std::uint64_t TempoByteFor(int ticksPerQuarter, std::uint64_t micros) {
+  return RoundedQuotient(
+      kStreamQuarterNoteMicroseconds * static_cast<std::uint64_t>(ticksPerQuarter), micros);
+}
+
+int MidiTicksPerQuarterNote(const TRhythmSlot& slot) {
+  const int q = TicksPerQuarterNote(slot);
+  const std::uint8_t tempo = slot.header.Tempo();
+  if (tempo == 0 || QuarterNoteMicroseconds(q, tempo) <= kMaxQuarterNoteMicroseconds) return q;
+  return tempo;
+}
+
 }  // namespace brondel

@@ -13,6 +13,15 @@
 // value most sections say; on a tie, the one said by sections of more bars in all (the long
 // variations rather than fills and endings, which are the ones that may stop early), then the
 // larger. When no section says anything, Q is 96, the value our example rhythms are made with.
+//
+// Tempo. The stream plays a quarter note of T ticks (T the tempo byte) in 500,000 us, so a tick
+// lasts 500,000 / T us and a quarter note of Q ticks lasts 500,000 x Q / T us: the tempo a MIDI
+// file of division Q states. Back from a MIDI file, a quarter note of Q ticks lasting M us gives
+// the tempo byte 500,000 x Q / M. Both are rounded to the nearest whole number, halves up; for
+// any tempo byte up to 255 and Q of 1 or more the second gives back the byte the first started
+// from, so the tempo survives an export and an import. A MIDI tempo holds at most 0xFFFFFF us:
+// a rhythm whose quarter note of Q ticks would last longer (a tempo byte below Q / 33) has its
+// MIDI files written at the division T instead, a quarter note of 500,000 us.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +35,10 @@ namespace brondel {
 inline constexpr int kDefaultTicksPerQuarterNote = 96;
 /// The most ticks per quarter note a Standard MIDI File's division (15 bits) holds.
 inline constexpr int kMaxTicksPerQuarterNote = 0x7FFF;
+/// How long the stream plays a quarter note of as many ticks as the tempo byte.
+inline constexpr std::uint64_t kStreamQuarterNoteMicroseconds = 500000;
+/// The longest quarter note a MIDI tempo (24 bits) holds, in microseconds.
+inline constexpr std::uint64_t kMaxQuarterNoteMicroseconds = 0xFFFFFF;
 
 /// Visits the stream's whole records in order; a trailing partial record is never read.
 template <typename Visit>
@@ -61,5 +74,17 @@ std::optional<int> SectionTicksPerQuarterNote(const TRhythmSlot& slot, int secti
 /// The rhythm's ticks per quarter note: the value most sections say, ties to more bars and then
 /// the larger value; kDefaultTicksPerQuarterNote when no section says one.
 int TicksPerQuarterNote(const TRhythmSlot& slot);
+
+/// How long a quarter note of `ticksPerQuarter` ticks lasts at the tempo byte `tempo` (above 0),
+/// in microseconds: 500,000 x Q / T to the nearest.
+std::uint64_t QuarterNoteMicroseconds(int ticksPerQuarter, std::uint8_t tempo);
+
+/// The tempo byte that makes a quarter note of `ticksPerQuarter` ticks last `micros` (above 0)
+/// microseconds: 500,000 x Q / M to the nearest; the caller checks its range.
+std::uint64_t TempoByteFor(int ticksPerQuarter, std::uint64_t micros);
+
+/// The division of the rhythm's MIDI files: TicksPerQuarterNote, or the tempo byte when a
+/// quarter note of that many ticks would last longer than a MIDI tempo holds.
+int MidiTicksPerQuarterNote(const TRhythmSlot& slot);
 
 }  // namespace brondel

@@ -3,6 +3,7 @@
 #include <string_view>
 #include <utility>
 
+#include "document/rhythm_timing.h"
 #include "platform/midi_service.h"
 #include "platform/midifile/midi_file.h"
 
@@ -18,7 +19,7 @@ std::vector<std::uint8_t> TimeSignatureData(std::uint8_t signature) {
   return {TimeSignatureNumerator(signature), static_cast<std::uint8_t>(signature & 0x07), 24, 8};
 }
 
-std::vector<std::uint8_t> TempoData(std::uint32_t microsPerQuarter) {
+std::vector<std::uint8_t> TempoData(std::uint64_t microsPerQuarter) {
   return {static_cast<std::uint8_t>(microsPerQuarter >> 16),
           static_cast<std::uint8_t>(microsPerQuarter >> 8),
           static_cast<std::uint8_t>(microsPerQuarter)};
@@ -30,10 +31,12 @@ std::vector<std::uint8_t> TrackName(std::string_view name) {
 
 // Track 0 is the conductor track, track 1 + p part p's.
 TMidiFile EmptySong(const TRhythmSlot& slot, const std::string& title) {
-  TMidiFile file{1, slot.header.Tempo(), {}};
+  const int division = MidiTicksPerQuarterNote(slot);
+  const std::uint64_t tempo = QuarterNoteMicroseconds(division, slot.header.Tempo());
+  TMidiFile file{1, static_cast<std::uint16_t>(division), {}};
   file.tracks.push_back(
       {{{0, TrackName(title)},
-        {0, platform::MetaEventBytes(platform::kMetaTempo, TempoData(kExportTempo))},
+        {0, platform::MetaEventBytes(platform::kMetaTempo, TempoData(tempo))},
         {0, platform::MetaEventBytes(platform::kMetaTimeSignature,
                                      TimeSignatureData(slot.header.TimeSignature()))}},
        0});
@@ -66,8 +69,8 @@ bool AppendPlayedBuffer(TMidiFile& file, std::uint64_t& endTick, const TEventBuf
 
 TMidiExport ExportMidiFile(const TRhythmSlot& slot, const std::string& title,
                            const std::vector<TEventBuffer>& buffers) {
-  // The stream cannot play at a division of 0, and a MIDI file cannot have one.
-  if (slot.header.Tempo() == 0) return {{}, "tempo 0 cannot be a MIDI division"};
+  // The stream cannot play at a division of 0, and no MIDI tempo says so.
+  if (slot.header.Tempo() == 0) return {{}, "tempo 0 does not play, so it has no MIDI tempo"};
   TMidiFile file = EmptySong(slot, title);
   std::uint64_t endTick = 0;
   for (const TEventBuffer& buffer : buffers) {

@@ -20,6 +20,11 @@ int RunPreview(const TCommandLine& line, TConsole& console);
 int RunResave(const TCommandLine& line, TConsole& console);
 /// export-midi FILE -o OUT.mid [--section SECTION | --play-all]: Standard MIDI Files.
 int RunExportMidi(const TCommandLine& line, TConsole& console);
+/// import-midi RHYTHM SECTION PART MIDI [--track N | --channel C] [--sounds] -o OUT: a part
+/// from a MIDI file.
+int RunImportMidi(const TCommandLine& line, TConsole& console);
+/// from-midi MIDI... -o OUT.ckf: a new rhythm from MIDI files.
+int RunFromMidi(const TCommandLine& line, TConsole& console);
 /// wav FILE SECTION -o OUT.wav: a section rendered offline with the built-in synthesizer.
 int RunWav(const TCommandLine& line, TConsole& console);
 /// draw FILE SECTION -o OUT.png|OUT.svg [--width N] [--format png|svg]: the pattern window's

@@ -1,8 +1,5 @@
 #include "tools/rhythm_input.h"
 
-#include <algorithm>
-#include <array>
-#include <cctype>
 #include <string_view>
 
 #include "platform/files/file_io.h"
@@ -22,24 +19,13 @@ std::string TypeByteProblem(const TRefusalDetails& details) {
          " at offset 23, a .ckf rhythm file has " + std::to_string(kCkfTypeByte);
 }
 
-bool SameLetters(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) ==
-           std::tolower(static_cast<unsigned char>(y));
-  });
-}
-
-// A name of the table in any letter case, or its index written as one digit.
-template <std::size_t N>
-std::optional<int> ParseIndexOrName(const std::string& text,
-                                    const std::array<std::string_view, N>& names) {
-  if (text.size() == 1 && text[0] >= '0' && text[0] < static_cast<char>('0' + N)) {
+// A name in any letter case, or an index below `count` written as one digit.
+std::optional<int> ParseIndexOrName(const std::string& text, int count,
+                                    std::optional<int> (*named)(std::string_view)) {
+  if (text.size() == 1 && text[0] >= '0' && text[0] < static_cast<char>('0' + count)) {
     return text[0] - '0';
   }
-  const auto found = std::find_if(names.begin(), names.end(),
-                                  [&](std::string_view name) { return SameLetters(name, text); });
-  if (found == names.end()) return std::nullopt;
-  return static_cast<int>(found - names.begin());
+  return named(text);
 }
 
 }  // namespace
@@ -82,7 +68,7 @@ std::vector<std::string> BadFillerProblems(const TLoadedRhythm& rhythm) {
 }
 
 int SectionOf(const std::string& path, const std::string& text) {
-  const std::optional<int> section = ParseIndexOrName(text, kSectionNames);
+  const std::optional<int> section = ParseIndexOrName(text, kSectionCount, SectionNamed);
   if (!section) {
     throw TFileError(path, "no section '" + text + "' (Intro1 ... End2, or 0 to 9)");
   }
@@ -90,7 +76,7 @@ int SectionOf(const std::string& path, const std::string& text) {
 }
 
 int PartOf(const std::string& path, const std::string& text) {
-  const std::optional<int> part = ParseIndexOrName(text, kPartNames);
+  const std::optional<int> part = ParseIndexOrName(text, kPartCount, PartNamed);
   if (!part) throw TFileError(path, "no part '" + text + "' (Drums ... Chord3, or 0 to 4)");
   return *part;
 }

@@ -87,17 +87,52 @@ const std::vector<TCommand>& Commands() {
       {"export-midi",
        "export-midi FILE -o OUT.mid [--section SECTION | --play-all]",
        "Standard MIDI Files that sound as the program plays",
-       "Writes a Standard MIDI File of format 1: a conductor track (tempo 500,000 microseconds\n"
-       "per quarter note, the rhythm's time signature) and one track per part, named after it,\n"
-       "with the set-up messages and notes the program plays, on their channels and ticks; the\n"
-       "division is the rhythm's tempo byte. Messages with a data byte above 127 (the end\n"
-       "records) are left out; their time is kept. --section writes one section, --play-all\n"
-       "the eleven entries of \"Play all\" one after the other; without either, one file per\n"
-       "section: OUT.mid becomes OUT-Intro1.mid ... OUT-End2.mid.\n",
+       "Writes a Standard MIDI File of format 1: a conductor track (the rhythm's tempo and time\n"
+       "signature) and one track per part, named after it, with the set-up messages and notes\n"
+       "the program plays, on their channels and ticks. A tick of the file is a tick of the\n"
+       "rhythm: the division is the rhythm's ticks per quarter note Q (96 for most rhythms)\n"
+       "and the tempo 500,000 x Q / T microseconds a quarter note (T the tempo byte), so a\n"
+       "sequencer shows the rhythm's tempo and bars. Messages with a data byte above 127 (the\n"
+       "end records) are left out; their time is kept. --section writes one section,\n"
+       "--play-all the eleven entries of \"Play all\" one after the other; without either,\n"
+       "one file per section: OUT.mid becomes OUT-Intro1.mid ... OUT-End2.mid.\n",
        {kOutput, {"--section", "SECTION", false}, {"--play-all", "", false}},
        1,
        1,
        RunExportMidi},
+      {"import-midi",
+       "import-midi RHYTHM SECTION PART MIDI [--track N | --channel C] [--sounds] -o OUT",
+       "replace a part of a rhythm by a track or channel of a MIDI file",
+       "Writes RHYTHM as \"Save as\" would after File > \"Import MIDI part...\": PART of\n"
+       "SECTION replaced by the notes of a track (--track N, tracks counted from 1 in file\n"
+       "order) or a channel (--channel C, 1 to 16) of the Standard MIDI File MIDI; without\n"
+       "either, by the track named after the part, else by the channel from-midi gives it.\n"
+       "Ticks are mapped onto the rhythm's ticks per quarter note and the part runs as long\n"
+       "as its section: notes from the section's end on are left out, a note still sounding\n"
+       "there ends there, a note whose key starts again before it ends is closed first; each\n"
+       "is reported on standard error. --sounds takes Tone, Bank, Volume, Pane, Reverb and\n"
+       "Chorus from the source's first program change and controllers 0, 7, 10, 91, 93.\n",
+       {kOutput, {"--track", "N", false}, {"--channel", "C", false}, {"--sounds", "", false}},
+       4,
+       4,
+       RunImportMidi},
+      {"from-midi",
+       "from-midi MIDI... -o OUT.ckf",
+       "a new rhythm from MIDI files",
+       "Writes a new rhythm made from Standard MIDI Files, as File > \"New rhythm from\n"
+       "MIDI...\" and \"Save as\" would. Its sections come from one file per section, named\n"
+       "as export-midi names them (NAME-Var1.mid, any letter case), or from one file whose\n"
+       "marker events name the sections where they start. Its parts come from the tracks named\n"
+       "Drums, Bass, Chord1, Chord2 and Chord3, else from channel 10 (Drums) and the other\n"
+       "channels in the order of their first notes; their sounds from each source's first\n"
+       "program change and controllers. Tempo and time signature come from the files, bars\n"
+       "from the sections' lengths; sections no file holds get one empty bar. A file's\n"
+       "division is kept when its tempo fits a rhythm, else ticks are mapped to 96 a quarter\n"
+       "note. What was left out is reported on standard error.\n",
+       {kOutput},
+       1,
+       kAnyNumber,
+       RunFromMidi},
       {"wav",
        "wav FILE SECTION -o OUT.wav [--max-minutes N]",
        "a section rendered offline to a WAV file",

@@ -138,5 +138,51 @@ TEST(TicksPerQuarterNote, NoVoteGivesTheDefault) {
   EXPECT_EQ(TicksPerQuarterNote(TRhythmBuilder(200, k34).Bars(2, 4).Slot()), 96);
 }
 
+TEST(QuarterNoteMicroseconds, IsQTicksOf500000OverTUsRoundedHalfUp) {
+  EXPECT_EQ(QuarterNoteMicroseconds(96, 96), 500000u);
+  EXPECT_EQ(QuarterNoteMicroseconds(96, 104), 461538u);  // 461,538.46
+  EXPECT_EQ(QuarterNoteMicroseconds(96, 88), 545455u);   // 545,454.5 rounds up
+  EXPECT_EQ(QuarterNoteMicroseconds(480, 11), 21818182u);
+  EXPECT_EQ(QuarterNoteMicroseconds(1, 255), 1961u);
+}
+
+TEST(TempoByteFor, IsQTicksOf500000OverMicrosRoundedHalfUp) {
+  EXPECT_EQ(TempoByteFor(96, 500000), 96u);    // 120 quarter notes a minute at 96
+  EXPECT_EQ(TempoByteFor(480, 500000), 480u);  // out of range: the caller checks
+  EXPECT_EQ(TempoByteFor(96, 600000), 80u);    // 100 a minute
+  EXPECT_EQ(TempoByteFor(96, 631579), 76u);    // 75.99999 rounds to 76
+  EXPECT_EQ(TempoByteFor(96, 4000000), 12u);   // 12 exactly
+  EXPECT_EQ(TempoByteFor(2, 4000000), 0u);     // 0.25 rounds down
+}
+
+TEST(TempoByteFor, GivesBackEveryTempoByteAfterQuarterNoteMicroseconds) {
+  // Export states the quarter note's length rounded; import rounds back: no tempo byte is lost,
+  // for the divisions rhythms are made with and for the largest a MIDI file holds.
+  for (const int q : {1, 24, 96, 120, 192, 480, 960, kMaxTicksPerQuarterNote}) {
+    for (int tempo = 1; tempo <= 255; ++tempo) {
+      const auto t = static_cast<std::uint8_t>(tempo);
+      ASSERT_EQ(TempoByteFor(q, QuarterNoteMicroseconds(q, t)), static_cast<std::uint64_t>(tempo))
+          << "Q " << q;
+    }
+  }
+}
+
+TEST(MidiTicksPerQuarterNote, IsTheRhythmsUnlessItsQuarterNoteOutlastsAMidiTempo) {
+  // 96 ticks at tempo byte 3 last 16,000,000 us, within the 16,777,215 a tempo holds; at 2,
+  // 24,000,000 us do not fit, so the MIDI files count the tempo byte's ticks a quarter note.
+  EXPECT_EQ(MidiTicksPerQuarterNote(Rhythm(k44, {2}, {768})), 96);
+  TRhythmSlot slow = Rhythm(k44, {2}, {768});
+  slow.header.SetTempo(3);
+  EXPECT_EQ(MidiTicksPerQuarterNote(slow), 96);
+  slow.header.SetTempo(2);
+  EXPECT_EQ(MidiTicksPerQuarterNote(slow), 2);
+  // 192 ticks a quarter note need a tempo byte of 6 or more.
+  TRhythmSlot fine = Rhythm(k44, {2}, {1536});
+  fine.header.SetTempo(6);
+  EXPECT_EQ(MidiTicksPerQuarterNote(fine), 192);
+  fine.header.SetTempo(5);
+  EXPECT_EQ(MidiTicksPerQuarterNote(fine), 5);
+}
+
 }  // namespace
 }  // namespace brondel

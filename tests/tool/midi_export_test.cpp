@@ -72,16 +72,33 @@ std::string Describe(const std::vector<TSmfEvent>& events, std::size_t i) {
   return ::testing::AssertionSuccess();
 }
 
-// Format 1; a conductor track with tempo 500,000 us a quarter note and the rhythm's time
-// signature; a track per part named after it, holding the part's messages; all ending together.
-void ExpectSong(const std::string& file, const TRhythmSlot& slot, const TExpectedSong& song) {
+/// The division and tempo a file should state: `division` ticks a quarter note, lasting
+/// `micros` microseconds.
+struct TMidiTime {
+  int division;
+  std::uint32_t micros;
+};
+
+/// Our examples are made at 96 ticks a quarter note: a quarter note lasts 96 ticks of
+/// 500,000 / T us each, rounded to the nearest microsecond.
+TMidiTime ExampleTime(const TRhythmSlot& slot) {
+  return {96, static_cast<std::uint32_t>((96 * 1000000 + slot.header.Tempo()) /
+                                         (2 * slot.header.Tempo()))};
+}
+
+// Format 1; a conductor track with the tempo and the rhythm's time signature; a track per part
+// named after it, holding the part's messages; all ending together.
+void ExpectSong(const std::string& file, const TRhythmSlot& slot, const TExpectedSong& song,
+                TMidiTime time) {
   const TSmf smf = test::ParseSmf(FileBytes(file));
   EXPECT_EQ(smf.format, 1);
-  EXPECT_EQ(smf.division, slot.header.Tempo());
+  EXPECT_EQ(smf.division, time.division);
   ASSERT_EQ(smf.tracks.size(), 1u + kPartCount);
   const auto& conductor = smf.tracks[0].events;
   const std::uint8_t sig = slot.header.TimeSignature();
-  const std::vector<std::uint8_t> tempo{0xFF, 0x51, 0x07, 0xA1, 0x20};
+  const std::vector<std::uint8_t> tempo{0xFF, 0x51, static_cast<std::uint8_t>(time.micros >> 16),
+                                        static_cast<std::uint8_t>(time.micros >> 8),
+                                        static_cast<std::uint8_t>(time.micros)};
   const std::vector<std::uint8_t> meter{
       0xFF, 0x58, static_cast<std::uint8_t>(sig >> 3), static_cast<std::uint8_t>(sig & 7), 24, 8};
   EXPECT_TRUE(std::any_of(conductor.begin(), conductor.end(),
@@ -96,6 +113,22 @@ void ExpectSong(const std::string& file, const TRhythmSlot& slot, const TExpecte
         << file << " " << kPartNames[static_cast<std::size_t>(p)];
   }
   for (const auto& track : smf.tracks) EXPECT_EQ(track.EndTick(), song.endTick) << file;
+}
+
+/// Writes the rhythm to a file, exports its Var1 alone and checks the MIDI file against its
+/// render, stated in `time`; returns the song expected. Nothing else is written.
+TExpectedSong ExpectVar1Export(const TRhythmBuilder& builder, TMidiTime time) {
+  test::TTempDir dir;
+  const std::string file = dir.File("var1.ckf");
+  test::WriteBytes(file, builder.CkfFile());
+  const auto run = RunTool({"export-midi", file, "-o", dir.File("var1.mid"), "--section", "Var1"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  const TRhythmSlot slot = test::LoadRhythm(file).slot;
+  TExpectedSong song;
+  AddBuffer(song, RenderedSection(slot, 2));
+  ExpectSong(dir.File("var1.mid"), slot, song, time);
+  EXPECT_EQ(test::FilesIn(dir.Path()), (std::vector<std::string>{"var1.ckf", "var1.mid"}));
+  return song;
 }
 
 class ToolMidiExport : public ::testing::TestWithParam<std::string> {
@@ -113,7 +146,7 @@ TEST_P(ToolMidiExport, WithoutAnOptionEachSectionGetsAFileThatPlaysItsBuffer) {
     expectedFiles.push_back(name + ".mid");
     TExpectedSong song;
     AddBuffer(song, RenderedSection(rhythm.slot, s));
-    ExpectSong(dir_.File(name + ".mid"), rhythm.slot, song);
+    ExpectSong(dir_.File(name + ".mid"), rhythm.slot, song, ExampleTime(rhythm.slot));
   }
   std::sort(expectedFiles.begin(), expectedFiles.end());
   EXPECT_EQ(test::FilesIn(dir_.Path()), expectedFiles);
@@ -128,7 +161,31 @@ TEST_P(ToolMidiExport, PlayAllFollowsTheElevenEntriesOneAfterTheOther) {
   for (const std::uint8_t section : TPlayback::kPlayAllOrder) {
     AddBuffer(song, RenderedSection(rhythm.slot, section));
   }
-  ExpectSong(out, rhythm.slot, song);
+  ExpectSong(out, rhythm.slot, song, ExampleTime(rhythm.slot));
+}
+
+TEST(ToolMidiExport, TheWaltzHasBarsOf288TicksAndItsOwnTempo) {
+  // 3/4 at 96 ticks a quarter note; tempo byte 104 makes a quarter note 461,538.46 us long.
+  test::TTempDir dir;
+  const std::string out = dir.File("waltz.mid");
+  const auto run = RunTool({"export-midi", test::SourcePath("examples/waltz.z00").string(), "-o",
+                            out, "--section", "Var1"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const TSmf smf = test::ParseSmf(FileBytes(out));
+  EXPECT_EQ(smf.division, 96);
+  const std::vector<std::uint8_t> tempo{0xFF, 0x51, 0x07, 0x0A, 0xE2};  // 461,538
+  const auto& conductor = smf.tracks[0].events;
+  EXPECT_TRUE(std::any_of(conductor.begin(), conductor.end(),
+                          [&](const TSmfEvent& e) { return e.bytes == tempo; }));
+  EXPECT_EQ(smf.tracks[0].EndTick(), 4u * 288);
+}
+
+TEST(ToolMidiExport, ATempoTooSlowForAMidiTempoIsWrittenAtTheTempoByteAsDivision) {
+  // At 96 ticks a quarter note, tempo byte 2 would make a quarter note 24,000,000 us long, more
+  // than a tempo event holds: the file then counts 2 ticks a quarter note of 500,000 us.
+  TRhythmBuilder builder(2, 0x22);
+  builder.Bars(2, 1).Part(2, 0, TPartBuilder().Note(0, 36, 100).Wait(384).Note(0, 36, 0).End());
+  ExpectVar1Export(builder, {2, 500000});
 }
 
 INSTANTIATE_TEST_SUITE_P(Examples, ToolMidiExport, ::testing::ValuesIn(test::ExampleRhythmPaths()),
@@ -148,15 +205,8 @@ TEST(ToolMidiExport, MessagesWithDataAbove127AreLeftOutAndLaterTimesKept) {
                    .Note(7, 42, 80)
                    .Note(20, 42, 0)
                    .End(30));
-  test::TTempDir dir;
-  const std::string file = dir.File("odd.ckf");
-  test::WriteBytes(file, builder.CkfFile());
-  const auto run = RunTool({"export-midi", file, "-o", dir.File("odd.mid"), "--section", "Var1"});
-  ASSERT_EQ(run.status, 0) << run.err;
-  const TRhythmSlot slot = test::LoadRhythm(file).slot;
-  TExpectedSong song;
-  AddBuffer(song, RenderedSection(slot, 2));
-  ExpectSong(dir.File("odd.mid"), slot, song);
+  // No section has bars, so the rhythm is taken at 96 ticks a quarter note: 1,000,000 us at 48.
+  const TExpectedSong song = ExpectVar1Export(builder, {96, 1000000});
   // The bass holds its set-up without the volume, then keys 40, 42, 42 at 0, 322 and 342.
   const std::vector<TSmfEvent> bass = song.parts[1];
   ASSERT_EQ(bass.size(), 8u);
@@ -164,7 +214,6 @@ TEST(ToolMidiExport, MessagesWithDataAbove127AreLeftOutAndLaterTimesKept) {
   EXPECT_EQ(Describe(bass, 6), "tick 322: 154 42 80");
   EXPECT_EQ(Describe(bass, 7), "tick 342: 154 42 0");
   EXPECT_EQ(song.endTick, 372u);
-  EXPECT_EQ(test::FilesIn(dir.Path()), (std::vector<std::string>{"odd.ckf", "odd.mid"}));
 }
 
 TEST(ToolMidiExport, ARhythmOfTempoZeroCannotBeAMidiFile) {
@@ -173,7 +222,7 @@ TEST(ToolMidiExport, ARhythmOfTempoZeroCannotBeAMidiFile) {
   test::WriteBytes(file, TRhythmBuilder(0, 0x22).CkfFile());
   const auto run = RunTool({"export-midi", file, "-o", dir.File("zero.mid")});
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, file + ": tempo 0 cannot be a MIDI division\n");
+  EXPECT_EQ(run.err, file + ": tempo 0 does not play, so it has no MIDI tempo\n");
   EXPECT_EQ(test::FilesIn(dir.Path()), std::vector<std::string>{"zero.ckf"});
 }
 

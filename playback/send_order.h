@@ -1,0 +1,22 @@
+// Records written for the order in which the render sends them. A section's render puts its
+// events in time order with an exchange sort that is not stable: events of equal time may be
+// sent in another order than their records give them (a note-off before the note-on of the same
+// key and tick may come out after it, and cut the new note short). Which of the events of one
+// time goes where depends only on the times of all of the section's events, so the records of a
+// part can be arranged to be sent in any order wanted among its notes of equal time.
+#pragma once
+
+#include "document/rhythm_slot.h"
+
+namespace brondel {
+
+/// Rearranges the notes of equal time among the note records of one part so that the render of
+/// the section sends that part's notes in the order its records list them now. Every record
+/// keeps its time, step and kind (notes, waits, the end record and the filler stay where they
+/// are); only which note (key and velocity) stands in which of the note records of one time
+/// changes. The other parts and the part's send order among other parts do not change. The part
+/// must run its records in time order without passing tick 65,535, and the section must hold
+/// fewer than 2^24 events (a section a file can hold has fewer than 22,000).
+void ArrangeForSendOrder(TRhythmSlot& slot, int section, int part);
+
+}  // namespace brondel
