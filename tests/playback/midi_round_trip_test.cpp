@@ -21,6 +21,7 @@
 #include "examples/generator/example_rhythms.h"
 #include "playback/midi_import.h"
 #include "tests/playback/midi_file_support.h"
+#include "tests/playback/stream_events.h"
 
 namespace brondel {
 namespace {
@@ -92,6 +93,31 @@ TEST(MidiRoundTrip, EveryExampleComesBackAsItPlays) {
     EXPECT_TRUE(PartsComeBack(loaded.rhythm->slot)) << example.fileName;
     // Our examples were written by the encoder the import uses: their records come back too.
     EXPECT_EQ(records.differing, 0) << example.fileName;
+  }
+}
+
+// The compositions end a key's note before it sounds again at the same tick; the render's sort
+// must not send the new note-on first, which would end the note as it starts.
+TEST(ExampleRhythms, NoNoteIsEndedAsItStarts) {
+  for (const auto& example : examples::ExampleRhythms()) {
+    const TLoadOutcome loaded = ReadRhythm(example.fileName, example.bytes);
+    ASSERT_EQ(loaded.status, TLoadStatus::kLoaded);
+    for (int section = 0; section < kSectionCount; ++section) {
+      const std::vector<test::StreamEvent> events =
+          test::Decode(test::Render(loaded.rhythm->slot, section));
+      for (std::size_t i = 0; i < events.size(); ++i) {
+        const test::StreamEvent& on = events[i];
+        if ((on.status & 0xF0) != 0x90 || on.data2 == 0 || on.data1 > 127) continue;
+        // Later events of the same tick have a delta of 0.
+        for (std::size_t j = i + 1; j < events.size() && events[j].delta == 0; ++j) {
+          EXPECT_FALSE(events[j].status == on.status && events[j].data1 == on.data1 &&
+                       events[j].data2 == 0)
+              << example.fileName << " " << kSectionNames[static_cast<std::size_t>(section)]
+              << ": key " << int{on.data1} << " on status " << int{on.status}
+              << " is ended at the tick it starts (event " << i << ")";
+        }
+      }
+    }
   }
 }
 
