@@ -140,7 +140,7 @@ void TPatternView::Fit() {
 
 void TPatternView::SetPlayTick(std::optional<std::uint32_t> tick) {
   if (tick == playTick_) return;
-  // Only the strips of the old and the new line are painted again: the line moves sixty times
+  // Only the strips of the old and the new line are painted again: the line moves a hundred times
   // a second, and a long section's picture need not be redrawn for it.
   UpdatePlayLine();
   playTick_ = tick;

@@ -14,7 +14,7 @@ namespace {
 
 constexpr int kInitialWidth = 960;
 constexpr int kInitialHeight = 600;
-constexpr int kLineInterval = 16;  // ms: about 60 moves of the play line a second
+constexpr int kLineInterval = 10;  // ms: the line is at most this much older than the sound
 
 QString Text(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));

@@ -7,7 +7,7 @@
 //  - every change of the document it shows: "Update parameters", "Copy", an open ("Save as"
 //    changes nothing it shows).
 // A toolbar above the view holds Play, Stop and Loop, then the zoom. While anything plays, a
-// timer (about 60 times a second, running only while something plays and the window shows)
+// timer (every 10 ms, running only while something plays and the window shows)
 // reads what sounds and moves the play line across the section shown; the line shows only when
 // what sounds is that section (or one of its parts), and goes at Stop and at the end.
 #pragma once
@@ -60,6 +60,9 @@ class TPatternWindow : public QWidget {
   void SetPlaying(bool playing);
   /// True while the play line's timer runs.
   bool FollowingPlay() const { return lineTimer_.isActive(); }
+  /// One step of the play line (the timer's): the line goes where the sound is, if that is in the
+  /// section shown, and the timer stops once nothing sounds and no play command runs.
+  void MovePlayLine();
 
  Q_SIGNALS:
   /// Play was clicked: the section shown is to play in the window's mix.
@@ -77,8 +80,6 @@ class TPatternWindow : public QWidget {
   void BuildToolBar();
   /// Builds the pattern of the slot and section shown, or marks it out of date while hidden.
   void Refresh();
-  /// One step of the play line: where the sound is, if it is in the section shown.
-  void MovePlayLine();
 
   const brondel::TRhythmDocuments& docs_;
   int slot_ = -1;
