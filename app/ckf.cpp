@@ -111,6 +111,7 @@ TForm1::TForm1(brondel::platform::IMidiService& midi, brondel::platform::IDialog
   BuildMenu();
   PatternWindow1 = new TPatternWindow(docs_, this);
   BuildViewMenu();
+  ConnectPatternWindow();
   gridCells_ = std::make_unique<TSettingsGridCells>(StringGrid1);
   // The stream reports a buffer handed back from its own thread; a posted no-op wakes the
   // window's event loop so that a waiting play looks at its buffer again.
@@ -299,6 +300,16 @@ void TForm1::BuildViewMenu() {
   menuBar()->insertMenu(About1, View1);
 }
 
+// The pattern window's Play runs as a play command, its Stop is the Stop command, and its line
+// reads what playback says sounds now.
+void TForm1::ConnectPatternWindow() {
+  connect(PatternWindow1, &TPatternWindow::PlayClicked, this, [this] { PatternPlayClick(); });
+  connect(PatternWindow1, &TPatternWindow::StopClicked, this, [this] { Button3Click(); });
+  connect(PatternWindow1, &TPatternWindow::PlayOptionsChanged, this,
+          [this] { PatternOptionsChange(); });
+  PatternWindow1->FollowPlay([this] { return playback_->PlayingNow(); });
+}
+
 void TForm1::FormCreate() {
   setWindowTitle(QStringLiteral("Brondel 2"));
   resize(739, 452);
@@ -327,9 +338,9 @@ void TForm1::RunCommand(const std::function<void()>& command) {
 }
 
 void TForm1::RunPlayCommand(const std::function<void()>& command) {
-  ++playDepth_;
+  if (playDepth_++ == 0) PatternWindow1->SetPlaying(true);
   RunCommand(command);
-  --playDepth_;
+  if (--playDepth_ == 0) PatternWindow1->SetPlaying(false);
   if (playDepth_ == 0 && closePending_) {
     closePending_ = false;
     closing_ = true;
@@ -625,6 +636,18 @@ void TForm1::Pattern1Click() {
   PatternWindow1->activateWindow();
 }
 
+void TForm1::PatternPlayClick() {
+  RunPlayCommand([this] {
+    playback_->PlayPattern(PatternWindow1->Slot(), PatternWindow1->Section(), PatternWindow1->Mix(),
+                           PatternWindow1->Looping());
+  });
+}
+
+void TForm1::PatternOptionsChange() {
+  RunCommand(
+      [this] { playback_->ChangePatternPlay(PatternWindow1->Mix(), PatternWindow1->Looping()); });
+}
+
 void TForm1::DocumentChanged(int slot) {
   PatternWindow1->DocumentChanged(slot);
 }
@@ -640,6 +663,8 @@ void TForm1::closeEvent(QCloseEvent* event) {
   // The close box does not stop a play: the close waits until the outermost play has ended.
   if (!closing_ && playDepth_ > 0) {
     closePending_ = true;
+    // A pattern loop would never end: it ends with the repetition playing.
+    playback_->FinishPatternPlay();
     event->ignore();
     return;
   }

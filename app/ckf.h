@@ -69,6 +69,11 @@ class TForm1 : public QMainWindow, private brondel::IPlaybackHost {
   void ListBox4DblClick();
   void StringGrid1SetEditText();
   void Pattern1Click();
+  /// The pattern window's Play: the section it shows, in its mix, looping while Loop is on.
+  void PatternPlayClick();
+  /// The pattern window's mix or Loop changed: a play of the pattern follows from its next
+  /// repetition.
+  void PatternOptionsChange();
 
   /// Reads a rhythm file chosen in the open dialog into a slot.
   void OpenRhythmFile(int slot);
@@ -90,6 +95,7 @@ class TForm1 : public QMainWindow, private brondel::IPlaybackHost {
   void BuildControls();
   void BuildMenu();
   void BuildViewMenu();
+  void ConnectPatternWindow();
   /// A section of a slot was selected, by the user or by the program: the pattern window
   /// follows.
   void SectionSelected(int slot, int section);

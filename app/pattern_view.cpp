@@ -139,8 +139,18 @@ void TPatternView::Fit() {
 }
 
 void TPatternView::SetPlayTick(std::optional<std::uint32_t> tick) {
+  if (tick == playTick_) return;
+  // Only the strips of the old and the new line are painted again: the line moves a hundred times
+  // a second, and a long section's picture need not be redrawn for it.
+  UpdatePlayLine();
   playTick_ = tick;
-  viewport()->update();
+  UpdatePlayLine();
+}
+
+void TPatternView::UpdatePlayLine() {
+  if (!layout_ || !playTick_) return;
+  const int x = static_cast<int>(std::floor(layout_->TickToX(*playTick_)));
+  viewport()->update(QRect(x - 2, 0, 5, viewport()->height()));
 }
 
 QToolButton* TPatternView::MuteButton(int part) const {

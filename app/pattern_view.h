@@ -46,6 +46,8 @@ class TPatternView : public QAbstractScrollArea {
 
   /// Draws the play position's line at a tick, or no line.
   void SetPlayTick(std::optional<std::uint32_t> tick);
+  /// The tick the play position's line stands at; none when no line is drawn.
+  std::optional<std::uint32_t> PlayTick() const { return playTick_; }
 
   /// The mute and solo switches of the lanes.
   const brondel::TPartMix& Mix() const { return mix_; }
@@ -71,6 +73,8 @@ class TPatternView : public QAbstractScrollArea {
   /// change of the pattern, the zoom or the view's size.
   void UpdateGeometry();
   void PlaceLaneButtons();
+  /// Asks for the strip under the play line to be painted again.
+  void UpdatePlayLine();
   void SyncScroll();
   bool ShowToolTip(const QHelpEvent& help);
 

@@ -1,5 +1,6 @@
 #include "app/pattern_window.h"
 
+#include <QAction>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -13,6 +14,7 @@ namespace {
 
 constexpr int kInitialWidth = 960;
 constexpr int kInitialHeight = 600;
+constexpr int kLineInterval = 10;  // ms: the line is at most this much older than the sound
 
 QString Text(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -33,10 +35,26 @@ TPatternWindow::TPatternWindow(const brondel::TRhythmDocuments& docs, QWidget* p
   view_ = new TPatternView(this);
   layout->addWidget(view_, 1);
   BuildToolBar();
+  connect(view_, &TPatternView::MixChanged, this, &TPatternWindow::PlayOptionsChanged);
+  lineTimer_.setInterval(kLineInterval);
+  lineTimer_.setTimerType(Qt::PreciseTimer);
+  connect(&lineTimer_, &QTimer::timeout, this, [this] { MovePlayLine(); });
   resize(kInitialWidth, kInitialHeight);
 }
 
 void TPatternWindow::BuildToolBar() {
+  play_ = toolBar_->addAction(QStringLiteral("Play"), this, &TPatternWindow::PlayClicked);
+  play_->setObjectName(QStringLiteral("PatternPlay"));
+  play_->setToolTip(QStringLiteral("Play the section shown with the parts that are not muted"));
+  stop_ = toolBar_->addAction(QStringLiteral("Stop"), this, &TPatternWindow::StopClicked);
+  stop_->setObjectName(QStringLiteral("PatternStop"));
+  stop_->setToolTip(QStringLiteral("Stop the sound"));
+  loop_ = toolBar_->addAction(QStringLiteral("Loop"));
+  loop_->setObjectName(QStringLiteral("PatternLoop"));
+  loop_->setCheckable(true);
+  loop_->setToolTip(QStringLiteral("Play the section again and again until Stop"));
+  connect(loop_, &QAction::toggled, this, &TPatternWindow::PlayOptionsChanged);
+  toolBar_->addSeparator();
   QAction* zoomIn = toolBar_->addAction(QStringLiteral("Zoom in"), view_, &TPatternView::ZoomIn);
   zoomIn->setShortcut(QKeySequence::ZoomIn);
   zoomIn->setToolTip(QStringLiteral("Zoom in (Ctrl+wheel over the notes)"));
@@ -56,6 +74,28 @@ const brondel::TPartMix& TPatternWindow::Mix() const {
   return view_->Mix();
 }
 
+bool TPatternWindow::Looping() const {
+  return loop_->isChecked();
+}
+
+void TPatternWindow::FollowPlay(
+    std::function<std::optional<brondel::TPlayingPosition>()> playingNow) {
+  playingNow_ = std::move(playingNow);
+}
+
+void TPatternWindow::SetPlaying(bool playing) {
+  playing_ = playing;
+  if (playing && isVisible()) lineTimer_.start();
+}
+
+void TPatternWindow::MovePlayLine() {
+  const std::optional<brondel::TPlayingPosition> now = playingNow_ ? playingNow_() : std::nullopt;
+  const bool shown = now && now->slot == slot_ && now->section == section_;
+  view_->SetPlayTick(shown ? std::optional(now->tick) : std::nullopt);
+  // The sound follows the engine by the device's latency: the line goes on until it has ended.
+  if (!now && !playing_) lineTimer_.stop();
+}
+
 void TPatternWindow::ShowSection(int slot, int section) {
   slot_ = slot;
   section_ = section;
@@ -69,6 +109,13 @@ void TPatternWindow::DocumentChanged(int slot) {
 void TPatternWindow::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (outOfDate_) Refresh();
+  if (playing_) lineTimer_.start();
+}
+
+void TPatternWindow::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  lineTimer_.stop();
+  view_->SetPlayTick(std::nullopt);
 }
 
 void TPatternWindow::Refresh() {

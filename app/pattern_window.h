@@ -6,14 +6,22 @@
 //    the other slot's list, which the open also resets, is not followed;
 //  - every change of the document it shows: "Update parameters", "Copy", an open ("Save as"
 //    changes nothing it shows).
-// A toolbar above the view holds the zoom; the commands that play the pattern go there too.
+// A toolbar above the view holds Play, Stop and Loop, then the zoom. While anything plays, a
+// timer (every 10 ms, running only while something plays and the window shows)
+// reads what sounds and moves the play line across the section shown; the line shows only when
+// what sounds is that section (or one of its parts), and goes at Stop and at the end.
 #pragma once
 
+#include <QTimer>
 #include <QWidget>
+#include <functional>
+#include <optional>
 
 #include "document/rhythm_slot.h"
 #include "playback/part_mix.h"
+#include "playback/playback.h"
 
+class QAction;
 class QLabel;
 class QToolBar;
 class TPatternView;
@@ -38,9 +46,35 @@ class TPatternWindow : public QWidget {
   QToolBar* ToolBar() const { return toolBar_; }
   /// The lanes' mute and solo switches: the parts the window's own playing is to sound.
   const brondel::TPartMix& Mix() const;
+  /// True while "Loop" is on: the window's Play repeats the section until Stop.
+  bool Looping() const;
+  /// The toolbar's Play, Stop and Loop.
+  QAction* PlayAction() const { return play_; }
+  QAction* StopAction() const { return stop_; }
+  QAction* LoopAction() const { return loop_; }
+
+  /// Where the play line is read from: what sounds now and where, none when nothing does.
+  void FollowPlay(std::function<std::optional<brondel::TPlayingPosition>()> playingNow);
+  /// A play command started (true) or the last one ended (false): the line follows the sound
+  /// from the start until nothing sounds any more.
+  void SetPlaying(bool playing);
+  /// True while the play line's timer runs.
+  bool FollowingPlay() const { return lineTimer_.isActive(); }
+  /// One step of the play line (the timer's): the line goes where the sound is, if that is in the
+  /// section shown, and the timer stops once nothing sounds and no play command runs.
+  void MovePlayLine();
+
+ Q_SIGNALS:
+  /// Play was clicked: the section shown is to play in the window's mix.
+  void PlayClicked();
+  /// Stop was clicked.
+  void StopClicked();
+  /// A mute or solo switch or Loop changed: a play of the window's is to follow.
+  void PlayOptionsChanged();
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 
  private:
   void BuildToolBar();
@@ -54,4 +88,10 @@ class TPatternWindow : public QWidget {
   QToolBar* toolBar_ = nullptr;
   QLabel* summary_ = nullptr;
   TPatternView* view_ = nullptr;
+  QAction* play_ = nullptr;
+  QAction* stop_ = nullptr;
+  QAction* loop_ = nullptr;
+  std::function<std::optional<brondel::TPlayingPosition>()> playingNow_;
+  bool playing_ = false;  // a play command is on the call stack
+  QTimer lineTimer_;
 };

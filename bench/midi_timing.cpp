@@ -31,7 +31,9 @@
 #include <thread>
 #include <vector>
 
+#include "document/rhythm_loader.h"
 #include "platform/midi/testing/midi_testing.h"
+#include "playback/playback.h"
 
 #if defined(BRONDEL_HAVE_JACK)
 #include <jack/jack.h>
@@ -620,6 +622,124 @@ void MeasureLoopSeam(JackListener& listener) {
       barFrames);
 }
 
+// The pattern window's play as the window drives it: Var1 of the pop_beat example (four bars,
+// tempo 96: a tick is 5.2 ms) looping through TPlayback::PlayPattern on the listener's port, and
+// Loop switched off once the second repetition sounds. At every wait of the play (1 ms) the play
+// line's position (TPlayback::PlayingNow, what the window's timer reads, as repetitions and
+// ticks) is set against the music on the wire at that moment, as in MeasurePlayLine; the window
+// draws the position it last read, so a line on screen is at most one timer interval (10 ms)
+// older than the figure. Then the seam: the frames between the two repetitions' first messages
+// against one section.
+class WaitingHost final : public brondel::IPlaybackHost {
+ public:
+  std::function<void()> onWait;
+  void ShowMessage(const std::string& text) override {
+    std::printf("pattern  message: %s\n", text.c_str());
+  }
+  void ShowPartSettings() override {}
+  void ShowPlayAllEntry(int, int) override {}
+  void WaitForEvents() override {
+    std::this_thread::sleep_for(1ms);
+    if (onWait) onWait();
+  }
+};
+
+void MeasurePatternPlay(JackListener& listener) {
+  constexpr int kVar1 = 2;
+  brondel::TLoadOutcome loaded =
+      brondel::ReadRhythmFile(BRONDEL_SOURCE_DIR "/examples/pop_beat.ckf");
+  if (!loaded.rhythm) return;
+  brondel::TRhythmDocuments docs;
+  docs.slots[brondel::kMainSlot] = loaded.rhythm->slot;
+  const brondel::TRhythmSlot& slot = docs.slots[brondel::kMainSlot];
+
+  // The section's messages at their ticks, as the wire must carry them.
+  std::vector<brondel::TRenderEvent> events;
+  brondel::TEventBuffer buffer;
+  brondel::RenderSectionEvents(slot, kVar1, events, buffer);
+  std::vector<std::uint64_t> ticks;
+  std::uint64_t sectionTicks = 0;
+  for (const brondel::TRenderEvent& event : events) {
+    sectionTicks += event.Time;
+    if (event.Data1 <= 127 && event.Data2 <= 127) ticks.push_back(sectionTicks);
+  }
+
+  const auto service = MakeSystemMidiService();
+  const std::vector<std::string> names = service->OutputDeviceNames();
+  const auto port = std::find(names.begin(), names.end(), "brondel-timing:midi_in");
+  if (port == names.end() || ticks.empty()) return;
+  WaitingHost host;
+  brondel::TPlayback playback(docs, *service, host);
+  service->SetBufferDoneNotifier([] {});
+  playback.SelectDevice(static_cast<std::uint32_t>(port - names.begin()));
+  playback.OpenMidiStream();
+
+  struct Sample {
+    jack_nframes_t frame;
+    std::uint64_t ticks;
+  };
+  std::vector<Sample> samples;
+  const auto maxReading = static_cast<std::int32_t>(listener.Rate() / 2000);  // half a ms
+  bool ending = false;
+  host.onWait = [&] {
+    const jack_nframes_t before = listener.FrameNow();
+    const std::optional<brondel::TPlayingPosition> now = playback.PlayingNow();
+    const jack_nframes_t after = listener.FrameNow();
+    if (!now) return;
+    const auto reading = static_cast<std::int32_t>(after - before);
+    if (reading <= maxReading) {
+      samples.push_back({before + static_cast<jack_nframes_t>(reading / 2),
+                         now->repetitions * sectionTicks + now->tick});
+    }
+    if (now->repetitions >= 1 && !ending) {
+      ending = true;
+      playback.ChangePatternPlay({}, false);
+    }
+  };
+  listener.Clear();
+  playback.PlayPattern(brondel::kMainSlot, kVar1, {}, true);
+  std::this_thread::sleep_for(300ms);
+  playback.CloseMidiStream();
+
+  const auto wire = listener.Events();
+  const std::size_t perRepetition = ticks.size();
+  if (wire.size() < 2 * perRepetition) {
+    std::printf("pattern  play: %zu of %zu messages arrived\n", wire.size(), 2 * perRepetition);
+    return;
+  }
+  const auto wireTick = [&](std::size_t index) {
+    return (index / perRepetition) * sectionTicks + ticks[index % perRepetition];
+  };
+  const double framesPerTick = listener.Rate() * 500'000.0 / slot.header.Tempo() / 1e6;
+  const double tickMs = 500.0 / slot.header.Tempo();
+  std::vector<double> errors;
+  std::size_t next = 0;
+  for (const Sample& sample : samples) {
+    while (next < 2 * perRepetition &&
+           static_cast<std::int32_t>(wire[next].frame - sample.frame) <= 0) {
+      ++next;
+    }
+    if (next == 0) continue;  // nothing on the wire yet
+    const double onWire =
+        static_cast<double>(wireTick(next - 1)) +
+        static_cast<std::int32_t>(sample.frame - wire[next - 1].frame) / framesPerTick;
+    if (onWire >= static_cast<double>(2 * sectionTicks)) break;  // the play has ended
+    errors.push_back(std::fabs(static_cast<double>(sample.ticks) - std::floor(onWire)) * tickMs);
+  }
+  if (!errors.empty()) {
+    std::printf(
+        "pattern  play line (PlayingNow) against the wire over %zu positions: median %.2f ms, "
+        "worst %.2f ms (ticks of %.2f ms)\n",
+        errors.size(), Median(errors), *std::max_element(errors.begin(), errors.end()), tickMs);
+  }
+  const auto seam = static_cast<std::int32_t>(wire[perRepetition].frame - wire[0].frame) -
+                    static_cast<double>(sectionTicks) * framesPerTick;
+  std::printf(
+      "pattern  loop seam: the second repetition started %+.1f frames off one section of "
+      "%.0f frames\n",
+      seam, static_cast<double>(sectionTicks) * framesPerTick);
+}
+
 // 3,000 note-offs and the note-off of a sounding note at one tick, after a set-up block of 30
 // messages: how many arrive, how many the port lost, and how late the last one came.
 void MeasureBurst(JackListener& listener) {
@@ -683,6 +803,7 @@ int main() {
   MeasureJack(listener, groove);
   MeasurePlayLine(listener, groove);
   MeasureLoopSeam(listener);
+  MeasurePatternPlay(listener);
   MeasureBurst(listener);
   MeasureSynthReach(groove);
   MeasureSynthAudio(listener);

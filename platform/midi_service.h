@@ -69,8 +69,9 @@ enum : std::uint32_t {
 /// Header flag (our own): the buffer repeats until a buffer is queued behind it or the stream
 /// stops; each repetition starts where the previous one's last event falls (one section length
 /// for a rendered section, so repetitions join without a gap). A buffer queued behind a looping
-/// one starts at its next seam, so a changed rendering takes over at the next repetition. A
-/// buffer whose last event falls on its first moment plays once.
+/// one starts at its next seam, so a changed rendering takes over at the next repetition (queued
+/// again under the same header before that seam, it replaces the one queued there). A buffer
+/// whose last event falls on its first moment plays once.
 inline constexpr std::uint32_t kHeaderLoop = 0x100;
 
 /// Where the stream is: the header of the buffer now sounding (nullptr when none), the ticks of
@@ -102,6 +103,8 @@ class IMidiService {
   virtual MidiResult StreamSetTimeDivision(MidiStreamHandle handle, std::uint32_t timeDivision) = 0;
   virtual MidiResult PrepareHeader(MidiStreamHandle handle, TMidiHeader* header) = 0;
   /// Queues the header's buffer (12-byte stream events); the service copies the bytes.
+  /// kMidiStillPlaying while a buffer under this header plays; a buffer under it that still
+  /// waits behind another (queued behind a loop, say) is replaced by the new one.
   virtual MidiResult StreamOut(MidiStreamHandle handle, TMidiHeader* header) = 0;
   /// Starts (or resumes) playing the queued buffer.
   virtual MidiResult StreamRestart(MidiStreamHandle handle) = 0;

@@ -1,6 +1,9 @@
 #include "playback/playback.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <iterator>
+#include <limits>
 #include <string>
 
 namespace brondel {
@@ -63,25 +66,45 @@ void TPlayback::RenderSection(int slot, int section, TEventBuffer& buffer) {
 
 void TPlayback::PlayEventBuffer(const TEventBuffer& buffer) {
   if (stopFlag_) return;
-  header_.lpData = buffer.data();
-  header_.dwBufferLength = static_cast<std::uint32_t>(buffer.size());
-  header_.dwBytesRecorded = header_.dwBufferLength;
-  header_.dwFlags = 0;
-  if (const auto result = midi_.PrepareHeader(handle_, &header_); result != 0) {
-    ShowMidiError("Prepare  ", result);
-    return;
+  if (StartBuffer(header_, buffer, 0)) WaitUntilHandedBack();
+}
+
+std::optional<TPlayback::TMidiFailure> TPlayback::QueueBuffer(platform::TMidiHeader& header,
+                                                              const TEventBuffer& buffer,
+                                                              std::uint32_t flags) {
+  header.lpData = buffer.data();
+  header.dwBufferLength = static_cast<std::uint32_t>(buffer.size());
+  header.dwBytesRecorded = header.dwBufferLength;
+  header.dwFlags = flags;
+  if (const auto result = midi_.PrepareHeader(handle_, &header); result != 0) {
+    return TMidiFailure{"Prepare  ", result, false};
   }
-  if (const auto result = midi_.StreamOut(handle_, &header_); result != 0) {
-    ShowMidiError("OUT  ", result);
-    midi_.UnprepareHeader(handle_, &header_);
-    return;
+  if (const auto result = midi_.StreamOut(handle_, &header); result != 0) {
+    return TMidiFailure{"OUT  ", result, true};
+  }
+  return std::nullopt;
+}
+
+void TPlayback::ReportQueueFailure(platform::TMidiHeader& header, const TMidiFailure& failure) {
+  ShowMidiError(failure.prefix, failure.code);
+  if (failure.prepared) midi_.UnprepareHeader(handle_, &header);
+}
+
+bool TPlayback::StartBuffer(platform::TMidiHeader& header, const TEventBuffer& buffer,
+                            std::uint32_t flags) {
+  if (const auto failure = QueueBuffer(header, buffer, flags)) {
+    ReportQueueFailure(header, *failure);
+    return false;
   }
   if (const auto result = midi_.StreamRestart(handle_); result != 0) {
-    ShowMidiError("RESET  ", result);
-    midi_.UnprepareHeader(handle_, &header_);
-    return;
+    ReportQueueFailure(header, {"RESET  ", result, true});
+    return false;
   }
-  WaitUntilHandedBack();
+  return true;
+}
+
+bool TPlayback::StillHeld(platform::TMidiHeader& header) {
+  return midi_.UnprepareHeader(handle_, &header) == platform::kMidiStillPlaying;
 }
 
 void TPlayback::WaitUntilHandedBack() {
@@ -107,6 +130,7 @@ void TPlayback::PlaySection(int slot, int section) {
   TEventBuffer buffer;
   RenderSection(slot, section, buffer);
   SetTimeDivision(slot);
+  headerContent_ = {slot, section, -1, {}};
   PlayEventBuffer(buffer);
 }
 
@@ -129,6 +153,7 @@ void TPlayback::PreviewPart(int slot, int section, int part) {
   }
   TEventBuffer buffer;
   RenderPartPreview(Slot(slot), section, part, buffer);
+  headerContent_ = {slot, section, part, PartPreviewTicks(Slot(slot), section, part, buffer)};
   PlayEventBuffer(buffer);
 }
 
@@ -152,8 +177,94 @@ void TPlayback::PlayAll(int slot) {
   for (const std::uint8_t section : kPlayAllOrder) {
     host_.ShowPlayAllEntry(slot, section);
     if (slot == kMainSlot) host_.ShowPartSettings();
+    headerContent_ = {slot, section, -1, {}};
     PlayEventBuffer(buffers[section]);
   }
+}
+
+void TPlayback::PlayPattern(int slot, int section, const TPartMix& mix, bool loop) {
+  stopFlag_ = false;
+  const bool known = InRange(slot, static_cast<int>(docs_.slots.size()));
+  if (!known || !Slot(slot).Loaded() || !InRange(section, kSectionCount)) return;
+  TPatternPlay play{slot, section, mix, loop};
+  const TEventBuffer buffer = RenderPattern(play);
+  SetTimeDivision(slot);  // whatever plays ends here, an outer pattern play included
+  patternContent_ = {slot, section, -1, {}};
+  if (!StartBuffer(patternHeaders_[0], buffer, loop ? platform::kHeaderLoop : 0)) return;
+  // A change of the mix or of Loop (ChangePatternPlay, run from the wait) queues the next
+  // repetition on the other header of the pair; the play lasts until the header queued last
+  // has been handed back, or the stop flag ends the wait.
+  TPatternPlay* const outer = std::exchange(patternPlay_, &play);
+  do {
+    host_.WaitForEvents();
+  } while (!stopFlag_ && StillHeld(patternHeaders_[play.current]));
+  patternPlay_ = outer;
+  // Both headers end unprepared, unless the stop flag ended the wait with one still held.
+  for (platform::TMidiHeader& header : patternHeaders_) StillHeld(header);
+}
+
+void TPlayback::ChangePatternPlay(const TPartMix& mix, bool loop) {
+  if (patternPlay_ == nullptr) return;
+  TPatternPlay& play = *patternPlay_;
+  // A pattern play that another play, a Stop or an open has ended no longer holds its header.
+  if (!StillHeld(patternHeaders_[play.current])) return;
+  play.mix = mix;
+  play.loop = loop;
+  // Without Loop, an empty buffer follows the repetition playing: the play ends with it.
+  const TEventBuffer tail = loop ? RenderPattern(play) : TEventBuffer{};
+  const std::uint32_t flags = loop ? platform::kHeaderLoop : 0;
+  // The header queued last plays, or waits behind the other: a waiting one is replaced, so
+  // the newest change is heard at the next seam; a playing one is refused (65), and the other,
+  // handed back by now, takes the buffer.
+  std::size_t target =
+      StillHeld(patternHeaders_[1 - play.current]) ? play.current : 1 - play.current;
+  auto failure = QueueBuffer(patternHeaders_[target], tail, flags);
+  if (failure && failure->code == platform::kMidiStillPlaying) {
+    target = 1 - target;  // the seam came in between: the one waiting has started
+    failure = QueueBuffer(patternHeaders_[target], tail, flags);
+  }
+  if (failure) {
+    ReportQueueFailure(patternHeaders_[target], *failure);
+    return;
+  }
+  play.current = target;
+}
+
+void TPlayback::FinishPatternPlay() {
+  if (patternPlay_ != nullptr) ChangePatternPlay(patternPlay_->mix, false);
+}
+
+TEventBuffer TPlayback::RenderPattern(const TPatternPlay& play) const {
+  TEventBuffer buffer;
+  std::vector<TRenderEvent> events;
+  RenderSectionEvents(Slot(play.slot), play.section, events, buffer, play.mix);
+  return buffer;
+}
+
+std::optional<TPlayingPosition> TPlayback::PlayingNow() {
+  platform::TStreamPosition position;
+  if (midi_.StreamPosition(handle_, &position) != platform::kMidiNoError) return std::nullopt;
+  const bool pattern =
+      position.header == &patternHeaders_[0] || position.header == &patternHeaders_[1];
+  const TBufferContent* content = pattern                       ? &patternContent_
+                                  : position.header == &header_ ? &headerContent_
+                                                                : nullptr;
+  if (content == nullptr) return std::nullopt;
+  return TPlayingPosition{content->slot, content->section, content->part,
+                          content->SectionTick(position.ticks), position.repetitions};
+}
+
+std::uint32_t TPlayback::TBufferContent::SectionTick(std::uint64_t bufferTick) const {
+  std::uint64_t tick = bufferTick;
+  if (!partTicks.empty()) {
+    // The last event at or before the tick; the first pair is (0, 0), so there always is one.
+    const auto after =
+        std::upper_bound(partTicks.begin(), partTicks.end(), bufferTick,
+                         [](std::uint64_t at, const TTickPair& pair) { return at < pair.buffer; });
+    tick = std::prev(after)->section + (bufferTick - std::prev(after)->buffer);
+  }
+  return static_cast<std::uint32_t>(
+      std::min<std::uint64_t>(tick, std::numeric_limits<std::uint32_t>::max()));
 }
 
 const std::vector<TRenderEvent>& TPlayback::RenderEvents(int slot) const {

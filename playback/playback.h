@@ -1,20 +1,36 @@
 // The program's one MIDI stream and everything that plays through it: opening and closing the
-// stream, the time division, error reports, section and part playing, Stop and Play all.
-// Everything runs on the window's thread; the stop flag is the only coordination between a
-// waiting play and the commands that run nested inside its wait.
+// stream, the time division, error reports, section and part playing, Stop and Play all, the
+// pattern window's own play (a section in a mix of its parts, looping or not) and what sounds
+// now, for a play line. Everything runs on the window's thread; the stop flag is the only
+// coordination between a waiting play and the commands that run nested inside its wait.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "document/rhythm_slot.h"
 #include "platform/midi_service.h"
+#include "playback/part_mix.h"
 #include "playback/playback_host.h"
 #include "playback/render.h"
 
 namespace brondel {
+
+/// What sounds now, for a play line: a section of a slot (or one part of it, alone) and the tick
+/// of the section that the device sounds.
+struct TPlayingPosition {
+  int slot = 0;
+  int section = 0;
+  int part = -1;                  // the part a preview plays alone; -1 when the section plays
+  std::uint32_t tick = 0;         // ticks from the section's start
+  std::uint32_t repetitions = 0;  // repetitions of a looping section that have ended
+
+  friend bool operator==(const TPlayingPosition&, const TPlayingPosition&) = default;
+};
 
 class TPlayback {
  public:
@@ -58,6 +74,23 @@ class TPlayback {
   /// The eleven-entry demonstration sequence; all ten sections are rendered before it starts.
   void PlayAll(int slot);
 
+  // --- The pattern window's play ---
+  /// Clears the stop flag; for a loaded slot renders the section with only the parts `mix` lets
+  /// sound (the others keep their places, silent), sets the time division and plays it on the
+  /// pattern's own pair of headers, over and over while `loop`. Returns once it has ended, was
+  /// stopped, or another play, an open or "Update parameters" took the stream.
+  void PlayPattern(int slot, int section, const TPartMix& mix, bool loop);
+  /// The pattern window's mix or Loop changed: from the end of the repetition playing, the
+  /// section plays in `mix` and loops on, or (Loop off) the play ends there. Nothing happens
+  /// while no pattern play sounds.
+  void ChangePatternPlay(const TPartMix& mix, bool loop);
+  /// A pattern play ends with the repetition playing, its mix kept (the close box's wait).
+  void FinishPatternPlay();
+  /// What sounds now and where, from the stream's position (the device's latency taken off);
+  /// none while nothing sounds. Play all's entries are told apart by the section it last
+  /// queued, so the entry before shows for the moment of the latency after a change.
+  std::optional<TPlayingPosition> PlayingNow();
+
   bool StopFlag() const { return stopFlag_; }
   void SetStopFlag(bool on) { stopFlag_ = on; }
   std::uint32_t DeviceId() const { return deviceId_; }
@@ -70,8 +103,48 @@ class TPlayback {
   static const std::array<std::uint8_t, 11> kPlayAllOrder;
 
  private:
+  /// What a buffer queued on a header plays: a section of a slot or, for a part preview, one
+  /// part of it, whose buffer ticks are mapped back onto the section's.
+  struct TBufferContent {
+    int slot = 0;
+    int section = 0;
+    int part = -1;
+    std::vector<TTickPair> partTicks;  // a preview's (buffer tick, section tick) pairs
+
+    /// The section's tick at a tick of the buffer.
+    std::uint32_t SectionTick(std::uint64_t bufferTick) const;
+  };
+
+  /// The pattern play waiting on the call stack: what it plays, and the header of the pair
+  /// queued last (the one playing, or the one waiting behind it).
+  struct TPatternPlay {
+    int slot = 0;
+    int section = 0;
+    TPartMix mix;
+    bool loop = false;
+    std::size_t current = 0;
+  };
+
+  /// A failed MIDI call while a buffer is queued: the message's prefix and the code.
+  struct TMidiFailure {
+    std::string_view prefix;
+    platform::MidiResult code = platform::kMidiNoError;
+    bool prepared = false;  // the header was prepared before the call failed
+  };
+
   /// The wait loop: one host wait, then one unprepare, per pass.
   void WaitUntilHandedBack();
+  /// Fills `header` for `buffer` with `flags`, prepares it and queues it; the failure, if any.
+  std::optional<TMidiFailure> QueueBuffer(platform::TMidiHeader& header, const TEventBuffer& buffer,
+                                          std::uint32_t flags);
+  /// Shows a failure of QueueBuffer, then unprepares the header if it was prepared.
+  void ReportQueueFailure(platform::TMidiHeader& header, const TMidiFailure& failure);
+  /// Queues and starts a buffer ("Prepare  ", "OUT  ", "RESET  " on failure); true when it runs.
+  bool StartBuffer(platform::TMidiHeader& header, const TEventBuffer& buffer, std::uint32_t flags);
+  /// True while the stream holds the header's buffer; otherwise the header is unprepared.
+  bool StillHeld(platform::TMidiHeader& header);
+  /// The buffer of a pattern play's section in its mix.
+  TEventBuffer RenderPattern(const TPatternPlay& play) const;
   const TRhythmSlot& Slot(int slot) const;
 
   TRhythmDocuments& docs_;
@@ -82,6 +155,10 @@ class TPlayback {
   bool stopFlag_ = false;
   platform::TMidiHeader header_{};
   std::array<std::vector<TRenderEvent>, 2> renderEvents_;
+  TBufferContent headerContent_;  // what the one stream header carries
+  std::array<platform::TMidiHeader, 2> patternHeaders_{};
+  TBufferContent patternContent_;        // what the pattern's headers carry
+  TPatternPlay* patternPlay_ = nullptr;  // the innermost pattern play waiting, if any
 };
 
 }  // namespace brondel

@@ -137,6 +137,15 @@ void OrderEqualTimes(const std::vector<std::uint64_t>& keys, std::size_t first, 
   }
 }
 
+// The events of the parts that do not sound become empty events at their times.
+void SilenceParts(std::vector<TRenderEvent>& events, const TPartMix& mix) {
+  if (mix.AllAudible()) return;
+  for (TRenderEvent& event : events) {
+    const int part = ChannelPart(static_cast<std::uint8_t>(event.Status & 0x0F));
+    if (part >= 0 && !mix.Audible(part)) event = {event.Time, 0, 0, 0};
+  }
+}
+
 // Section times become ticks since the previous event; the first event keeps its time.
 void ConvertToDeltas(std::vector<TRenderEvent>& events) {
   std::uint16_t previous = 0;
@@ -226,9 +235,10 @@ void CollectSectionEvents(const TRhythmSlot& slot, int section, std::vector<TRen
 }
 
 void RenderSectionEvents(const TRhythmSlot& slot, int section, std::vector<TRenderEvent>& events,
-                         TEventBuffer& buffer) {
+                         TEventBuffer& buffer, const TPartMix& mix) {
   CollectSectionEvents(slot, section, events);
   ExchangeSortByTime(events);
+  SilenceParts(events, mix);
   ConvertToDeltas(events);
   for (const TRenderEvent& event : events) AppendRenderEvent(buffer, event);
 }
@@ -251,6 +261,21 @@ void RenderPartPreview(const TRhythmSlot& slot, int section, int part, TEventBuf
     AppendStreamEvent(buffer, delta, PartStatus(kNoteOn, part), record.b1, record.b2);
     pending = 0;
   });
+}
+
+std::vector<TTickPair> PartPreviewTicks(const TRhythmSlot& slot, int section, int part,
+                                        const TEventBuffer& preview) {
+  std::vector<TTickPair> pairs{{0, 0}};
+  const auto events = platform::DecodeStreamEvents(preview);
+  if (!events) return pairs;
+  std::size_t next = kSetupEventsPerPart;
+  const auto& stream =
+      slot.streams[static_cast<std::size_t>(section)][static_cast<std::size_t>(part)];
+  ForEachTimedRecord(stream, [&](const TRhythmRecord& record, std::uint16_t running) {
+    if (record.IsWait() || next >= events->size()) return;
+    pairs.push_back({(*events)[next++].tick, running});
+  });
+  return pairs;
 }
 
 }  // namespace brondel

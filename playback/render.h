@@ -7,6 +7,7 @@
 
 #include "document/rhythm_slot.h"
 #include "platform/midi_service.h"
+#include "playback/part_mix.h"
 
 namespace brondel {
 
@@ -51,11 +52,29 @@ void CollectSectionEvents(const TRhythmSlot& slot, int section, std::vector<TRen
 
 /// Renders section 0-9 of a slot: the 30 set-up events, one event per record whose byte 1 is not
 /// 0xFF, the exchange sort, deltas; `events` (the slot's render-event array) is replaced by them.
+/// The parts `mix` leaves silent keep their events' places, each as an empty record (event 0),
+/// which sends nothing: the sort's order of equal times depends on every event, so the parts
+/// that sound are played exactly as in the whole section, and the section keeps its length.
+/// With every part audible the buffer is the section's own.
 void RenderSectionEvents(const TRhythmSlot& slot, int section, std::vector<TRenderEvent>& events,
-                         TEventBuffer& buffer);
+                         TEventBuffer& buffer, const TPartMix& mix = {});
 
 /// Builds the buffer of a part preview: six set-up records, then the part's events in record
 /// order, a wait record replacing the pending delay.
 void RenderPartPreview(const TRhythmSlot& slot, int section, int part, TEventBuffer& buffer);
+
+/// A tick of a buffer and the tick of the section at which the same moment of music stands.
+struct TTickPair {
+  std::uint64_t buffer = 0;
+  std::uint32_t section = 0;
+
+  friend bool operator==(const TTickPair&, const TTickPair&) = default;
+};
+
+/// Where the events of a part preview's buffer (RenderPartPreview's) stand in the section: (0, 0),
+/// then one pair per event after the set-up, its buffer tick and its record's running time. The
+/// two differ where waits follow one another (the preview counts the last, the section all).
+std::vector<TTickPair> PartPreviewTicks(const TRhythmSlot& slot, int section, int part,
+                                        const TEventBuffer& preview);
 
 }  // namespace brondel

@@ -353,6 +353,10 @@ QColor BackgroundColour() {
   return kBackground;
 }
 
+QColor PlayLineColour() {
+  return kPlayLine;
+}
+
 void PaintPattern(QPainter& painter, const TPatternLayout& layout,
                   const TPatternPaintOptions& options, const QRectF& area) {
   const std::vector<TGridLine> lines =

@@ -34,6 +34,8 @@ QColor NoteColour(int part, int velocity);
 QColor RowColour(int part, int row, int key);
 /// The colour between and below the lanes.
 QColor BackgroundColour();
+/// The colour of the play position's line.
+QColor PlayLineColour();
 
 /// Paints everything of the picture that lies in `area` (view coordinates).
 void PaintPattern(QPainter& painter, const TPatternLayout& layout,

@@ -1,6 +1,7 @@
 // The pattern window as a user meets it: View > Pattern between File and About, the section it
 // follows through selections in both slots, Play all's walk, opens and edits, and its picture,
-// probed pixel by pixel where the layout puts the notes, after zooming too, with mute and solo.
+// probed pixel by pixel where the layout puts the notes, after zooming too, with mute and solo;
+// its own Play, Stop and Loop, and the play line following what the device sounds.
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -19,6 +20,9 @@ using brondel::TPartBuilder;
 using brondel::TPatternNote;
 using brondel::pattern::NoteColour;
 using brondel::pattern::RowColour;
+using brondel::platform::ManualMidiClock;
+using brondel::platform::MidiMicros;
+using brondel::platform::RecordedMessage;
 using namespace std::chrono_literals;
 
 namespace {
@@ -56,6 +60,39 @@ void CtrlWheel(TPatternView* view, QPointF at, int notches) {
   QWheelEvent wheel(at, view->viewport()->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches),
                     Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
   QApplication::sendEvent(view->viewport(), &wheel);
+}
+
+// ProbeRhythm plays 96 ticks a quarter note at tempo 96: a bar of 2 s, a tick of 500/96 ms.
+constexpr MidiMicros kBar = 2000ms;
+
+/// The recorded due times, from `start`, of the messages equal to status, data1, data2.
+std::vector<MidiMicros> DueTimes(const brondel::platform::RecordingMidiDevice& device,
+                                 MidiMicros start, std::uint8_t status, std::uint8_t data1,
+                                 std::uint8_t data2) {
+  std::vector<MidiMicros> times;
+  for (const RecordedMessage& m : device.Messages()) {
+    const auto& bytes = m.message.bytes;
+    if (bytes[0] == status && bytes[1] == data1 && bytes[2] == data2) {
+      times.push_back(m.due - start);
+    }
+  }
+  return times;
+}
+
+std::vector<MidiMicros> Kicks(const brondel::platform::RecordingMidiDevice& device,
+                              MidiMicros start) {
+  return DueTimes(device, start, 0x99, 36, 127);
+}
+
+std::vector<MidiMicros> Every(MidiMicros step, MidiMicros from, MidiMicros to) {
+  std::vector<MidiMicros> times;
+  for (MidiMicros t = from; t < to; t += step) times.push_back(t);
+  return times;
+}
+
+/// The tick of a section started at `start` that sounds at `now`, `latency` after it was sent.
+std::uint32_t TickAt(MidiMicros start, MidiMicros now, MidiMicros latency) {
+  return static_cast<std::uint32_t>((now - start - latency) * 96 / 500ms);
 }
 
 }  // namespace
@@ -272,6 +309,153 @@ class TestPatternWindow : public QObject {
     window->View()->horizontalScrollBar()->setValue(
         window->View()->horizontalScrollBar()->maximum());
     QVERIFY(!Grab(window->View()).isNull());
+  }
+
+  // --- Hearing what is shown ---
+
+  void PlayLoopsTheSectionShownAndAMuteTakesEffectAtTheNextRepetition() {
+    ManualMidiClock clock;
+    TWindowRig rig(1, clock);
+    TPatternWindow* window = rig.form->PatternWindow1;
+    rig.form->Pattern1Click();
+    rig.Open(0, rig.Write("probe.ckf", ProbeRhythm().CkfFile()));
+    ClickRow(rig.form->ListBox2, kVar1);
+    const auto& device = *rig.devices[0];
+    window->LoopAction()->setChecked(true);
+    TClockDriver driver(clock, 10ms);
+    const MidiMicros start = clock.Now();
+    // The drums are muted half-way through the second repetition; Stop comes in the fourth.
+    driver.At([&] { return clock.Now() >= start + kBar + 500ms; },
+              [&] { window->View()->MuteButton(0)->click(); });
+    std::optional<std::uint32_t> lineAtStop;
+    driver.At([&] { return clock.Now() >= start + 3 * kBar + 500ms; },
+              [&] {
+                window->MovePlayLine();
+                lineAtStop = window->View()->PlayTick();
+                window->StopAction()->trigger();
+              });
+    window->PlayAction()->trigger();
+    QCOMPARE(driver.Fired(), 2);
+    const MidiMicros stoppedAt = clock.Now() - start;
+    // Two whole repetitions of kicks back to back, then none: the drums left at the seam.
+    QCOMPARE(Kicks(device, start), Every(500ms, 0ms, 2 * kBar));
+    // The bass goes on in every repetition until Stop.
+    QCOMPARE(DueTimes(device, start, 0x9A, 40, 64),
+             (std::vector<MidiMicros>{1000ms, 3000ms, 5000ms}));
+    // The line wrapped: in the fourth repetition it stood near its start.
+    QVERIFY(lineAtStop.has_value());
+    QVERIFY(*lineAtStop < 120);
+    // After Stop nothing but its endings, and the line goes.
+    for (const RecordedMessage& m : device.Messages()) {
+      if (m.due - start > stoppedAt) QCOMPARE(m.message.bytes[1], std::uint8_t{123});
+    }
+    QTRY_VERIFY(!window->FollowingPlay());
+    QVERIFY(!window->View()->PlayTick().has_value());
+    QVERIFY(rig.dialogs.shown.empty());
+  }
+
+  void WithoutLoopPlayPlaysTheSectionOnceInItsMix() {
+    ManualMidiClock clock;
+    TWindowRig rig(1, clock);
+    TPatternWindow* window = rig.form->PatternWindow1;
+    rig.form->Pattern1Click();
+    rig.Open(0, rig.Write("probe.ckf", ProbeRhythm().CkfFile()));
+    ClickRow(rig.form->ListBox2, kVar1);
+    window->View()->SoloButton(0)->click();
+    TClockDriver driver(clock, 10ms);
+    const MidiMicros start = clock.Now();
+    window->PlayAction()->trigger();
+    QVERIFY(clock.Now() - start >= kBar);
+    QCOMPARE(Kicks(*rig.devices[0], start), Every(500ms, 0ms, kBar));
+    QVERIFY(DueTimes(*rig.devices[0], start, 0x9A, 40, 64).empty());  // the drums alone
+
+    // The main window's double-click plays all five parts, whatever the lanes' switches say.
+    rig.devices[0]->ClearRecording();
+    const MidiMicros again = clock.Now();
+    DoubleClickRow(rig.form->ListBox2, kVar1);
+    QCOMPARE(DueTimes(*rig.devices[0], again, 0x9A, 40, 64).size(), std::size_t{1});
+  }
+
+  void ThePlayLineFollowsWhatTheDeviceSoundsAndGoesAtTheEnd() {
+    ManualMidiClock clock;
+    TWindowRig rig(1, clock);
+    TPatternWindow* window = rig.form->PatternWindow1;
+    rig.form->Pattern1Click();
+    rig.Open(0, rig.Write("probe.ckf", ProbeRhythm().CkfFile()));
+    ClickRow(rig.form->ListBox2, kVar1);
+    QVERIFY(!window->FollowingPlay());  // no timer while nothing plays
+    constexpr MidiMicros kLatency = 20ms;
+    rig.devices[0]->SetOutputLatency(kLatency);
+    TClockDriver driver(clock, 10ms);
+    const MidiMicros start = clock.Now();
+    struct TLook {
+      MidiMicros at;
+      std::optional<std::uint32_t> tick;
+      bool timer;
+    };
+    std::vector<TLook> looks;
+    for (const MidiMicros at : {510ms, 1300ms, 1900ms}) {
+      driver.At(
+          [&, at] { return clock.Now() >= start + at; },
+          [&] {
+            window->MovePlayLine();
+            looks.push_back({clock.Now(), window->View()->PlayTick(), window->FollowingPlay()});
+          });
+    }
+    DoubleClickRow(rig.form->ListBox2, kVar1);
+    QCOMPARE(looks.size(), std::size_t{3});
+    for (const TLook& look : looks) {
+      QVERIFY(look.timer);
+      QVERIFY(look.tick.has_value());
+      QCOMPARE(*look.tick, TickAt(start, look.at, kLatency));
+    }
+    // The double-click has returned; the line goes once the sound has ended.
+    QTRY_VERIFY(!window->FollowingPlay());
+    QVERIFY(!window->View()->PlayTick().has_value());
+  }
+
+  void TheCloseBoxDuringALoopEndsItWithTheRepetitionPlaying() {
+    ManualMidiClock clock;
+    TWindowRig rig(1, clock);
+    rig.form->show();
+    TPatternWindow* window = rig.form->PatternWindow1;
+    rig.form->Pattern1Click();
+    rig.Open(0, rig.Write("probe.ckf", ProbeRhythm().CkfFile()));
+    ClickRow(rig.form->ListBox2, kVar1);
+    window->LoopAction()->setChecked(true);
+    TClockDriver driver(clock, 10ms);
+    const MidiMicros start = clock.Now();
+    driver.At([&] { return clock.Now() >= start + kBar + 500ms; }, [&] { rig.form->close(); });
+    bool gaveUp = false;  // a loop the close box did not end is stopped, and the test fails
+    driver.At([&] { return clock.Now() >= start + 10 * kBar; },
+              [&] {
+                gaveUp = true;
+                rig.form->Button3Click();
+              });
+    window->PlayAction()->trigger();
+    QVERIFY(!gaveUp);
+    QCOMPARE(Kicks(*rig.devices[0], start), Every(500ms, 0ms, 2 * kBar));
+    QVERIFY(!rig.form->isVisible());
+  }
+
+  void ExitDuringALoopStopsAtOnce() {
+    ManualMidiClock clock;
+    TWindowRig rig(1, clock);
+    rig.form->show();
+    TPatternWindow* window = rig.form->PatternWindow1;
+    rig.form->Pattern1Click();
+    rig.Open(0, rig.Write("probe.ckf", ProbeRhythm().CkfFile()));
+    ClickRow(rig.form->ListBox2, kVar1);
+    window->LoopAction()->setChecked(true);
+    TClockDriver driver(clock, 10ms);
+    const MidiMicros start = clock.Now();
+    driver.At([&] { return clock.Now() >= start + kBar + 700ms; },
+              [&] { rig.form->Exit1->trigger(); });
+    window->PlayAction()->trigger();
+    QVERIFY(clock.Now() - start < kBar + 900ms);
+    QCOMPARE(Kicks(*rig.devices[0], start), Every(500ms, 0ms, kBar + 600ms));
+    QVERIFY(!rig.devices[0]->IsOpen());
+    QVERIFY(!rig.form->isVisible());
   }
 };
 

@@ -5,12 +5,53 @@
 // writes the messages the monitor must have received (the section's, then the endings of a play
 // that nothing follows), one per line in hex, for the script to compare. Without those variables
 // it is skipped.
+//
+// tests/e2e/jack_pattern_loop.sh runs APatternLoopRepeatsWithoutAGap with a file name in
+// BRONDEL_E2E_LOOP_RESULT: the pattern window loops an example's Fill1 on the monitor's port, Loop
+// is switched off once the second repetition sounds, and the test writes "messages N",
+// "length-us L" and the 2N messages both repetitions must have sent, for the script to compare
+// with what arrived and when.
 #include <QComboBox>
 #include <QtTest>
 #include <cstdio>
 #include <fstream>
 
+#include "app/pattern_window.h"
+#include "playback/render.h"
 #include "window_rig.h"
+
+namespace {
+
+/// A window whose MIDI output is the monitor's port of the JACK server the script started.
+struct TJackWindow {
+  TJackWindow() : midi(brondel::platform::MakeSystemMidiService()), form(*midi, &dialogs) {}
+
+  bool PickMonitor() {
+    form.show();
+    if (!QTest::qWaitForWindowExposed(&form)) return false;
+    const int port = form.ComboBox1->findText("midi-monitor:input");
+    if (port <= 0) return false;  // it comes after the built-in synthesizer
+    form.ComboBox1->setCurrentIndex(port);
+    form.ComboBox1Change();
+    dialogs.shown.clear();  // the built-in synthesizer may have no audio output here
+    return true;
+  }
+
+  std::unique_ptr<brondel::platform::IMidiService> midi;
+  TFakeDialogs dialogs;
+  TForm1 form;
+};
+
+/// A message as the script prints what arrived: "99 24 64", a program change "C9 02".
+std::string MessageLine(const brondel::TRenderEvent& e) {
+  char line[16];
+  const bool programChange = (e.Status & 0xF0) == 0xC0;
+  std::snprintf(line, sizeof line, programChange ? "%02X %02X" : "%02X %02X %02X", e.Status,
+                e.Data1, e.Data2);
+  return line;
+}
+
+}  // namespace
 
 class TestWindowJack : public QObject {
   Q_OBJECT
@@ -22,16 +63,11 @@ class TestWindowJack : public QObject {
     if (server.isEmpty() || expectedPath.isEmpty()) {
       QSKIP("run by tests/e2e/jack_window.sh, which starts the JACK server");
     }
-    const auto midi = brondel::platform::MakeSystemMidiService();
-    TFakeDialogs dialogs;
-    TForm1 form(*midi, &dialogs);
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
-    const int port = form.ComboBox1->findText("midi-monitor:input");
-    QVERIFY2(port > 0, "the monitor's port is not listed after the built-in synthesizer");
-    form.ComboBox1->setCurrentIndex(port);
-    form.ComboBox1Change();
-    dialogs.shown.clear();  // the built-in synthesizer may have no audio output here
+    TJackWindow window;
+    QVERIFY2(window.PickMonitor(),
+             "the monitor's port is not listed after the built-in synthesizer");
+    TForm1& form = window.form;
+    TFakeDialogs& dialogs = window.dialogs;
 
     dialogs.openAnswers.push_back(BRONDEL_SOURCE_DIR "/examples/pop_beat.ckf");
     form.Open1Click();
@@ -42,11 +78,7 @@ class TestWindowJack : public QObject {
     std::ofstream expected(expectedPath.toStdString());
     for (const auto& e : form.Playback().RenderEvents(0)) {
       if (e.Data1 > 127 || e.Data2 > 127) continue;  // never sent to a device
-      char line[16];
-      const bool programChange = (e.Status & 0xF0) == 0xC0;
-      std::snprintf(line, sizeof line, programChange ? "%02X %02X" : "%02X %02X %02X", e.Status,
-                    e.Data1, e.Data2);
-      expected << line << '\n';
+      expected << MessageLine(e) << '\n';
     }
     // Once the section has ended with nothing after it, the stream sends All Notes Off on the
     // five parts' channels.
@@ -54,6 +86,64 @@ class TestWindowJack : public QObject {
       expected << ending << '\n';
     }
     QVERIFY(expected.good());
+  }
+
+  void APatternLoopRepeatsWithoutAGap() {
+    const QByteArray server = qgetenv("BRONDEL_E2E_JACK_SERVER");
+    const QByteArray resultPath = qgetenv("BRONDEL_E2E_LOOP_RESULT");
+    if (server.isEmpty() || resultPath.isEmpty()) {
+      QSKIP("run by tests/e2e/jack_pattern_loop.sh, which starts the JACK server");
+    }
+    constexpr int kFill1 = 4;  // one bar: two repetitions take 4 s
+    TJackWindow window;
+    QVERIFY2(window.PickMonitor(),
+             "the monitor's port is not listed after the built-in synthesizer");
+    TForm1& form = window.form;
+    window.dialogs.openAnswers.push_back(BRONDEL_SOURCE_DIR "/examples/pop_beat.ckf");
+    form.Open1Click();
+    ClickRow(form.ListBox2, kFill1);
+    form.Pattern1Click();
+    TPatternWindow* pattern = form.PatternWindow1;
+    QCOMPARE(pattern->Section(), kFill1);
+    pattern->LoopAction()->setChecked(true);
+
+    // Once the second repetition sounds, Loop goes off: the play ends with that repetition.
+    QTimer watch;
+    watch.setInterval(5);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+      const auto now = form.Playback().PlayingNow();
+      if (now && now->repetitions >= 1) {
+        pattern->LoopAction()->setChecked(false);
+        watch.stop();
+      }
+    });
+    watch.start();
+    bool gaveUp = false;
+    QTimer::singleShot(60'000, [&] {
+      gaveUp = true;
+      pattern->StopAction()->trigger();
+    });
+    pattern->PlayAction()->trigger();
+    QVERIFY(!gaveUp);
+    QVERIFY(!watch.isActive());
+    QVERIFY(window.dialogs.shown.empty());
+
+    std::vector<brondel::TRenderEvent> events;
+    brondel::TEventBuffer buffer;
+    brondel::RenderSectionEvents(form.Documents().slots[0], kFill1, events, buffer);
+    std::vector<std::string> lines;
+    std::uint64_t ticks = 0;
+    for (const auto& e : events) {
+      ticks += e.Time;
+      if (e.Data1 <= 127 && e.Data2 <= 127) lines.push_back(MessageLine(e));
+    }
+    const std::uint8_t tempo = form.Documents().slots[0].header.Tempo();
+    std::ofstream result(resultPath.toStdString());
+    result << "messages " << lines.size() << "\nlength-us " << ticks * 500'000 / tempo << '\n';
+    for (int repetition = 0; repetition < 2; ++repetition) {
+      for (const std::string& line : lines) result << line << '\n';
+    }
+    QVERIFY(result.good());
   }
 };
 

@@ -96,6 +96,27 @@ TEST_F(LoopTest, ABufferQueuedBehindALoopTakesOverAtItsNextSeam) {
   EXPECT_EQ(service->UnprepareHeader(handle, &second), kMidiNoError);
 }
 
+TEST_F(LoopTest, ABufferQueuedAgainUnderTheHeaderWaitingBehindALoopReplacesIt) {
+  StartLoop(kBar);
+  AdvanceTo(100ms);
+  // Two changes within one repetition: the kick muted, then the hi-hat muted instead. The
+  // second takes the place of the first, which never plays.
+  const std::vector<std::uint8_t> noKick =
+      StreamBuffer({{0, 0x89, 42, 0}, {50, 0x99, 42, 90}, {50, 0x99, 0xFC, 0}});
+  const std::vector<std::uint8_t> noHiHat =
+      StreamBuffer({{0, 0x99, 36, 100}, {10, 0x89, 36, 0}, {90, 0x99, 0xFC, 0}});
+  TMidiHeader second;
+  ASSERT_EQ(QueueLoop(noKick, second), kMidiNoError);
+  AdvanceTo(200ms);
+  ASSERT_EQ(QueueLoop(noHiHat, second), kMidiNoError);
+  AdvanceTo(3 * kBarLength - 1us);
+  EXPECT_THAT(DueTimesOf(Msg(0x99, 36, 100)), ElementsAre(0ms, 500ms, 1000ms));
+  EXPECT_THAT(DueTimesOf(Msg(0x99, 42, 90)), ElementsAre(250ms));
+  EXPECT_EQ(done.Count(), 1);  // the first header; the replaced buffer is no buffer of its own
+  // The buffer playing cannot be replaced: its header is refused until it is handed back.
+  EXPECT_EQ(QueueLoop(kBar, second), kMidiStillPlaying);
+}
+
 TEST_F(LoopTest, ANoteTheNextRenderingNeverEndsIsEndedAtTheSeam) {
   // The bass holds a note over each seam, ended by the next repetition's first event. With the
   // bass muted, the next rendering has nothing that would end it: it is ended at the seam, just

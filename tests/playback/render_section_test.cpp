@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
+#include <utility>
 
 #include "playback/render.h"
 #include "tests/playback/stream_events.h"
@@ -228,6 +230,73 @@ TEST(RenderSection, AppendsAfterWhatTheBufferHolds) {
   ASSERT_EQ(decoded.size(), 36u);
   EXPECT_EQ(decoded[0], Ev(9, 0x90, 1, 2));
   EXPECT_EQ(decoded[1], Ev(0, 0xC9, 0, 0));
+}
+
+// Chord1's three events at tick 10 follow the bass's two at tick 10 in the events, and the sort's
+// exchanges then put the bass's note-off before its note-on: the note sounds. With chord1 empty
+// (its end record alone, at 0) the sort plays them the other way round and cuts the note.
+TestRhythm BassNoteOrderedByChord1() {
+  TestRhythm rhythm;
+  rhythm.Part(kVar1, kDrums, {Note(0, 36, 100), Note(20, 36, 0), End(40), Filler()})
+      .Part(kVar1, kBass, {Note(10, 40, 0), Note(0, 40, 90), End(50), Filler()})
+      .Part(kVar1, kChord1, {Note(10, 60, 80), Note(0, 60, 0), End(0), Filler()});
+  return rhythm;
+}
+
+TEventBuffer RenderMix(const TestRhythm& rhythm, const TPartMix& mix) {
+  std::vector<TRenderEvent> events;
+  TEventBuffer buffer;
+  RenderSectionEvents(rhythm.slot, kVar1, events, buffer, mix);
+  return buffer;
+}
+
+TEST(RenderSection, AMutedPartKeepsItsPlacesSilentSoTheOthersSoundAsInTheWholeSection) {
+  const TestRhythm rhythm = BassNoteOrderedByChord1();
+  TPartMix mix;
+  mix.muted[kChord1] = true;
+  const auto whole = Decode(Render(rhythm, kVar1));
+  const auto mixed = Decode(RenderMix(rhythm, mix));
+  ASSERT_EQ(mixed.size(), whole.size());
+  for (std::size_t i = 0; i < whole.size(); ++i) {
+    const bool chord1 = (whole[i].status & 0x0F) == 11;
+    EXPECT_EQ(mixed[i], chord1 ? Ev(whole[i].delta, 0, 0, 0) : whole[i]) << "record " << i;
+  }
+  // What that keeps: the bass's note at 10 sounds in the whole section, and still sounds with
+  // chord1 muted; left out altogether, chord1's events would have let the sort cut it.
+  const auto bassAt10 = [](const std::vector<StreamEvent>& events) {
+    std::vector<std::uint8_t> velocities;
+    for (const StreamEvent& e : events) {
+      if (e.status == 0x9A && e.data1 == 40) velocities.push_back(e.data2);
+    }
+    return velocities;
+  };
+  EXPECT_THAT(bassAt10(mixed), ElementsAre(0, 90));
+  TestRhythm without = rhythm;
+  without.Part(kVar1, kChord1, {End(), Filler()});
+  EXPECT_THAT(bassAt10(Decode(Render(without, kVar1))), ElementsAre(90, 0));
+}
+
+TEST(RenderSection, SoloSoundsOnlyTheSoloedPartsMuteWinsAndTheLengthStays) {
+  const TestRhythm rhythm = BassNoteOrderedByChord1();
+  const auto sounding = [](const std::vector<StreamEvent>& events) {
+    std::set<int> parts;
+    std::uint64_t ticks = 0;
+    for (const StreamEvent& e : events) {
+      ticks += e.delta;
+      if (e.status != 0) parts.insert((e.status & 0x0F) - 9);
+    }
+    return std::pair(parts, ticks);
+  };
+  TPartMix mix;
+  mix.soloed[kBass] = mix.soloed[kChord1] = true;
+  mix.muted[kChord1] = true;
+  EXPECT_EQ(sounding(Decode(RenderMix(rhythm, mix))),
+            std::pair(std::set<int>{kBass}, std::uint64_t{60}));
+  // Every part soloed, or none muted: every part sounds, and the buffer is the section's own.
+  mix = {};
+  mix.soloed.fill(true);
+  EXPECT_EQ(RenderMix(rhythm, mix), Render(rhythm, kVar1));
+  EXPECT_EQ(RenderMix(rhythm, {}), Render(rhythm, kVar1));
 }
 
 }  // namespace

@@ -114,8 +114,19 @@ bool MidiStream::SetTimeDivision(std::uint32_t division) {
 bool MidiStream::Queue(const TMidiHeader* header, std::vector<StreamEvent> events, bool loop) {
   {
     std::lock_guard guard(mutex_);
-    if (HoldsLocked(header)) return false;
+    if (!queue_.empty() && queue_.front().header == header) return false;
     const NoteSet ends = NotesEndedBy(events);
+    // A buffer that waits under this header has not started: the new one takes its place, so
+    // that the latest of several changes made within one repetition is the one heard next.
+    const auto waiting = std::find_if(queue_.begin(), queue_.end(), [header](const Buffer& buffer) {
+      return buffer.header == header;
+    });
+    if (waiting != queue_.end()) {
+      waiting->events = std::move(events);
+      waiting->loop = loop;
+      waiting->ends = ends;
+      return true;
+    }
     queue_.push_back({header, std::move(events), loop, ends});
     if (running_ && queue_.size() == 1) {
       MidiMicros start = clock_.Now();

@@ -85,8 +85,10 @@ class MidiStream final {
   /// time of its next event; the ticks after it follow the new division.
   bool SetTimeDivision(std::uint32_t division);
   /// Queues a copy of a buffer under `header`, looping or not; false while a buffer under it is
-  /// still held. On a running stream the buffer starts at once (where the last one ended, when
-  /// that was a moment ago), or when the one before it ends (at its next seam, if it loops).
+  /// playing (or is the first one queued on a stopped stream). A buffer under it that waits
+  /// behind another is replaced by this one. On a running stream the buffer starts at once
+  /// (where the last one ended, when that was a moment ago), or when the one before it ends (at
+  /// its next seam, if it loops).
   bool Queue(const TMidiHeader* header, std::vector<StreamEvent> events, bool loop);
   /// Starts the stream; the first queued buffer starts now. Nothing happens when running.
   void Restart();
