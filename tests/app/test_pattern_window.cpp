@@ -90,6 +90,23 @@ std::vector<MidiMicros> Every(MidiMicros step, MidiMicros from, MidiMicros to) {
   return times;
 }
 
+/// A window on one recording device and a manual clock, with ProbeRhythm open and its Var1 shown
+/// in the pattern window.
+struct TProbePlay {
+  TProbePlay() {
+    window = rig.form->PatternWindow1;
+    rig.form->Pattern1Click();
+    rig.Open(0, rig.Write("probe.ckf", ProbeRhythm().CkfFile()));
+    ClickRow(rig.form->ListBox2, kVar1);
+  }
+
+  brondel::platform::RecordingMidiDevice& Device() { return *rig.devices[0]; }
+
+  ManualMidiClock clock;
+  TWindowRig rig{1, clock};
+  TPatternWindow* window = nullptr;
+};
+
 /// The tick of a section started at `start` that sounds at `now`, `latency` after it was sent.
 std::uint32_t TickAt(MidiMicros start, MidiMicros now, MidiMicros latency) {
   return static_cast<std::uint32_t>((now - start - latency) * 96 / 500ms);
@@ -314,29 +331,24 @@ class TestPatternWindow : public QObject {
   // --- Hearing what is shown ---
 
   void PlayLoopsTheSectionShownAndAMuteTakesEffectAtTheNextRepetition() {
-    ManualMidiClock clock;
-    TWindowRig rig(1, clock);
-    TPatternWindow* window = rig.form->PatternWindow1;
-    rig.form->Pattern1Click();
-    rig.Open(0, rig.Write("probe.ckf", ProbeRhythm().CkfFile()));
-    ClickRow(rig.form->ListBox2, kVar1);
-    const auto& device = *rig.devices[0];
-    window->LoopAction()->setChecked(true);
-    TClockDriver driver(clock, 10ms);
-    const MidiMicros start = clock.Now();
+    TProbePlay play;
+    const auto& device = play.Device();
+    play.window->LoopAction()->setChecked(true);
+    TClockDriver driver(play.clock, 10ms);
+    const MidiMicros start = play.clock.Now();
     // The drums are muted half-way through the second repetition; Stop comes in the fourth.
-    driver.At([&] { return clock.Now() >= start + kBar + 500ms; },
-              [&] { window->View()->MuteButton(0)->click(); });
+    driver.At([&] { return play.clock.Now() >= start + kBar + 500ms; },
+              [&] { play.window->View()->MuteButton(0)->click(); });
     std::optional<std::uint32_t> lineAtStop;
-    driver.At([&] { return clock.Now() >= start + 3 * kBar + 500ms; },
+    driver.At([&] { return play.clock.Now() >= start + 3 * kBar + 500ms; },
               [&] {
-                window->MovePlayLine();
-                lineAtStop = window->View()->PlayTick();
-                window->StopAction()->trigger();
+                play.window->MovePlayLine();
+                lineAtStop = play.window->View()->PlayTick();
+                play.window->StopAction()->trigger();
               });
-    window->PlayAction()->trigger();
+    play.window->PlayAction()->trigger();
     QCOMPARE(driver.Fired(), 2);
-    const MidiMicros stoppedAt = clock.Now() - start;
+    const MidiMicros stoppedAt = play.clock.Now() - start;
     // Two whole repetitions of kicks back to back, then none: the drums left at the seam.
     QCOMPARE(Kicks(device, start), Every(500ms, 0ms, 2 * kBar));
     // The bass goes on in every repetition until Stop.
@@ -349,45 +361,35 @@ class TestPatternWindow : public QObject {
     for (const RecordedMessage& m : device.Messages()) {
       if (m.due - start > stoppedAt) QCOMPARE(m.message.bytes[1], std::uint8_t{123});
     }
-    QTRY_VERIFY(!window->FollowingPlay());
-    QVERIFY(!window->View()->PlayTick().has_value());
-    QVERIFY(rig.dialogs.shown.empty());
+    QTRY_VERIFY(!play.window->FollowingPlay());
+    QVERIFY(!play.window->View()->PlayTick().has_value());
+    QVERIFY(play.rig.dialogs.shown.empty());
   }
 
   void WithoutLoopPlayPlaysTheSectionOnceInItsMix() {
-    ManualMidiClock clock;
-    TWindowRig rig(1, clock);
-    TPatternWindow* window = rig.form->PatternWindow1;
-    rig.form->Pattern1Click();
-    rig.Open(0, rig.Write("probe.ckf", ProbeRhythm().CkfFile()));
-    ClickRow(rig.form->ListBox2, kVar1);
-    window->View()->SoloButton(0)->click();
-    TClockDriver driver(clock, 10ms);
-    const MidiMicros start = clock.Now();
-    window->PlayAction()->trigger();
-    QVERIFY(clock.Now() - start >= kBar);
-    QCOMPARE(Kicks(*rig.devices[0], start), Every(500ms, 0ms, kBar));
-    QVERIFY(DueTimes(*rig.devices[0], start, 0x9A, 40, 64).empty());  // the drums alone
+    TProbePlay play;
+    play.window->View()->SoloButton(0)->click();
+    TClockDriver driver(play.clock, 10ms);
+    const MidiMicros start = play.clock.Now();
+    play.window->PlayAction()->trigger();
+    QVERIFY(play.clock.Now() - start >= kBar);
+    QCOMPARE(Kicks(play.Device(), start), Every(500ms, 0ms, kBar));
+    QVERIFY(DueTimes(play.Device(), start, 0x9A, 40, 64).empty());  // the drums alone
 
     // The main window's double-click plays all five parts, whatever the lanes' switches say.
-    rig.devices[0]->ClearRecording();
-    const MidiMicros again = clock.Now();
-    DoubleClickRow(rig.form->ListBox2, kVar1);
-    QCOMPARE(DueTimes(*rig.devices[0], again, 0x9A, 40, 64).size(), std::size_t{1});
+    play.Device().ClearRecording();
+    const MidiMicros again = play.clock.Now();
+    DoubleClickRow(play.rig.form->ListBox2, kVar1);
+    QCOMPARE(DueTimes(play.Device(), again, 0x9A, 40, 64).size(), std::size_t{1});
   }
 
   void ThePlayLineFollowsWhatTheDeviceSoundsAndGoesAtTheEnd() {
-    ManualMidiClock clock;
-    TWindowRig rig(1, clock);
-    TPatternWindow* window = rig.form->PatternWindow1;
-    rig.form->Pattern1Click();
-    rig.Open(0, rig.Write("probe.ckf", ProbeRhythm().CkfFile()));
-    ClickRow(rig.form->ListBox2, kVar1);
-    QVERIFY(!window->FollowingPlay());  // no timer while nothing plays
+    TProbePlay play;
+    QVERIFY(!play.window->FollowingPlay());  // no timer while nothing plays
     constexpr MidiMicros kLatency = 20ms;
-    rig.devices[0]->SetOutputLatency(kLatency);
-    TClockDriver driver(clock, 10ms);
-    const MidiMicros start = clock.Now();
+    play.Device().SetOutputLatency(kLatency);
+    TClockDriver driver(play.clock, 10ms);
+    const MidiMicros start = play.clock.Now();
     struct TLook {
       MidiMicros at;
       std::optional<std::uint32_t> tick;
@@ -395,14 +397,14 @@ class TestPatternWindow : public QObject {
     };
     std::vector<TLook> looks;
     for (const MidiMicros at : {510ms, 1300ms, 1900ms}) {
-      driver.At(
-          [&, at] { return clock.Now() >= start + at; },
-          [&] {
-            window->MovePlayLine();
-            looks.push_back({clock.Now(), window->View()->PlayTick(), window->FollowingPlay()});
-          });
+      driver.At([&, at] { return play.clock.Now() >= start + at; },
+                [&] {
+                  play.window->MovePlayLine();
+                  looks.push_back({play.clock.Now(), play.window->View()->PlayTick(),
+                                   play.window->FollowingPlay()});
+                });
     }
-    DoubleClickRow(rig.form->ListBox2, kVar1);
+    DoubleClickRow(play.rig.form->ListBox2, kVar1);
     QCOMPARE(looks.size(), std::size_t{3});
     for (const TLook& look : looks) {
       QVERIFY(look.timer);
@@ -410,52 +412,43 @@ class TestPatternWindow : public QObject {
       QCOMPARE(*look.tick, TickAt(start, look.at, kLatency));
     }
     // The double-click has returned; the line goes once the sound has ended.
-    QTRY_VERIFY(!window->FollowingPlay());
-    QVERIFY(!window->View()->PlayTick().has_value());
+    QTRY_VERIFY(!play.window->FollowingPlay());
+    QVERIFY(!play.window->View()->PlayTick().has_value());
   }
 
   void TheCloseBoxDuringALoopEndsItWithTheRepetitionPlaying() {
-    ManualMidiClock clock;
-    TWindowRig rig(1, clock);
-    rig.form->show();
-    TPatternWindow* window = rig.form->PatternWindow1;
-    rig.form->Pattern1Click();
-    rig.Open(0, rig.Write("probe.ckf", ProbeRhythm().CkfFile()));
-    ClickRow(rig.form->ListBox2, kVar1);
-    window->LoopAction()->setChecked(true);
-    TClockDriver driver(clock, 10ms);
-    const MidiMicros start = clock.Now();
-    driver.At([&] { return clock.Now() >= start + kBar + 500ms; }, [&] { rig.form->close(); });
+    TProbePlay play;
+    play.rig.form->show();
+    play.window->LoopAction()->setChecked(true);
+    TClockDriver driver(play.clock, 10ms);
+    const MidiMicros start = play.clock.Now();
+    driver.At([&] { return play.clock.Now() >= start + kBar + 500ms; },
+              [&] { play.rig.form->close(); });
     bool gaveUp = false;  // a loop the close box did not end is stopped, and the test fails
-    driver.At([&] { return clock.Now() >= start + 10 * kBar; },
+    driver.At([&] { return play.clock.Now() >= start + 10 * kBar; },
               [&] {
                 gaveUp = true;
-                rig.form->Button3Click();
+                play.rig.form->Button3Click();
               });
-    window->PlayAction()->trigger();
+    play.window->PlayAction()->trigger();
     QVERIFY(!gaveUp);
-    QCOMPARE(Kicks(*rig.devices[0], start), Every(500ms, 0ms, 2 * kBar));
-    QVERIFY(!rig.form->isVisible());
+    QCOMPARE(Kicks(play.Device(), start), Every(500ms, 0ms, 2 * kBar));
+    QVERIFY(!play.rig.form->isVisible());
   }
 
   void ExitDuringALoopStopsAtOnce() {
-    ManualMidiClock clock;
-    TWindowRig rig(1, clock);
-    rig.form->show();
-    TPatternWindow* window = rig.form->PatternWindow1;
-    rig.form->Pattern1Click();
-    rig.Open(0, rig.Write("probe.ckf", ProbeRhythm().CkfFile()));
-    ClickRow(rig.form->ListBox2, kVar1);
-    window->LoopAction()->setChecked(true);
-    TClockDriver driver(clock, 10ms);
-    const MidiMicros start = clock.Now();
-    driver.At([&] { return clock.Now() >= start + kBar + 700ms; },
-              [&] { rig.form->Exit1->trigger(); });
-    window->PlayAction()->trigger();
-    QVERIFY(clock.Now() - start < kBar + 900ms);
-    QCOMPARE(Kicks(*rig.devices[0], start), Every(500ms, 0ms, kBar + 600ms));
-    QVERIFY(!rig.devices[0]->IsOpen());
-    QVERIFY(!rig.form->isVisible());
+    TProbePlay play;
+    play.rig.form->show();
+    play.window->LoopAction()->setChecked(true);
+    TClockDriver driver(play.clock, 10ms);
+    const MidiMicros start = play.clock.Now();
+    driver.At([&] { return play.clock.Now() >= start + kBar + 700ms; },
+              [&] { play.rig.form->Exit1->trigger(); });
+    play.window->PlayAction()->trigger();
+    QVERIFY(play.clock.Now() - start < kBar + 900ms);
+    QCOMPARE(Kicks(play.Device(), start), Every(500ms, 0ms, kBar + 600ms));
+    QVERIFY(!play.Device().IsOpen());
+    QVERIFY(!play.rig.form->isVisible());
   }
 };
 

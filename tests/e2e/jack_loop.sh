@@ -37,10 +37,4 @@ received_messages "$work/dump.txt" >"$work/received.txt"
 diff -u "$work/expected.txt" "$work/received.txt" ||
   fail "the monitor did not receive both repetitions complete and in order"
 
-received "$work/dump.txt" | cut -d' ' -f1 >"$work/frames.txt"
-first="$(sed -n 1p "$work/frames.txt")"
-second="$(sed -n "$((messages + 1))p" "$work/frames.txt")"
-wanted=$((length_us * 48000 / 1000000))
-[ $((second - first)) -eq "$wanted" ] ||
-  fail "the second repetition started $((second - first)) frames after the first, not $wanted"
-echo "$name: the second repetition started $wanted frames (one section) after the first"
+check_second_repetition "$work/dump.txt" "$messages" "$length_us"

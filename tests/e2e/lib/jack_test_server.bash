@@ -77,3 +77,17 @@ sent_messages() {
 section_endings() {
   printf '%s\n' "B9 7B 00" "BA 7B 00" "BB 7B 00" "BC 7B 00" "BD 7B 00"
 }
+
+# Checks that the second repetition of a looped section started exactly one section after the
+# first: $1 the monitor's output, $2 the messages of one repetition, $3 the section's length in
+# microseconds (at the server's 48 kHz).
+check_second_repetition() {
+  received "$1" | cut -d' ' -f1 >"$work/frames.txt"
+  local first second wanted
+  first="$(sed -n 1p "$work/frames.txt")"
+  second="$(sed -n "$(($2 + 1))p" "$work/frames.txt")"
+  wanted=$(($3 * 48000 / 1000000))
+  [ $((second - first)) -eq "$wanted" ] ||
+    fail "the second repetition started $((second - first)) frames after the first, not $wanted"
+  echo "$name: the second repetition started $wanted frames (one section) after the first"
+}
