@@ -65,6 +65,15 @@ const TimedMessageQueue::Entry* TimedMessageQueue::Front() {
   return &head_->entries[headIndex_];
 }
 
+const TimedMessageQueue::Entry* TimedMessageQueue::FrontToPlay(bool& atOnce) {
+  while (const Entry* entry = Front()) {
+    atOnce = IsStale(*entry);
+    if (!atOnce || EndsANote(entry->message)) return entry;
+    Pop();
+  }
+  return nullptr;
+}
+
 void TimedMessageQueue::Pop() {
   ++headIndex_;
   popped_.store(popped_.load(std::memory_order_relaxed) + 1, std::memory_order_release);
