@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/midi/engine/stream_events.h"
 #include "platform/midi/engine/timed_queue.h"
 #include "platform/midi/synth/buffer_clock.h"
 #include "tests/platform/stream_test_support.h"

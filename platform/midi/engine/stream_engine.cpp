@@ -21,8 +21,7 @@ MidiMicros SaturatingAdd(MidiMicros a, MidiMicros b) {
 NoteSet NotesEndedBy(const std::vector<StreamEvent>& events) {
   NoteSet ended;
   for (const StreamEvent& event : events) {
-    const int kind = event.message ? event.message->bytes[0] & 0xF0 : 0;
-    if (kind == 0x80 || (kind == 0x90 && event.message->bytes[2] == 0)) {
+    if (event.message && EndsANote(*event.message)) {
       ended[event.message->bytes[0] & 0x0F].set(event.message->bytes[1]);
     }
   }
@@ -30,14 +29,13 @@ NoteSet NotesEndedBy(const std::vector<StreamEvent>& events) {
 }
 
 void SoundingNotes::Track(const MidiMessage& message) {
-  const int kind = message.bytes[0] & 0xF0;
   const std::size_t channel = message.bytes[0] & 0x0F;
   const std::uint8_t key = message.bytes[1];
   channels_.set(channel);
-  if (kind == 0x90 && message.bytes[2] > 0) {
-    notes_[channel].set(key);
-  } else if (kind == 0x80 || kind == 0x90) {
+  if (EndsANote(message)) {
     notes_[channel].reset(key);
+  } else if ((message.bytes[0] & 0xF0) == 0x90) {
+    notes_[channel].set(key);
   }
 }
 

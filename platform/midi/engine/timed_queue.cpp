@@ -1,11 +1,8 @@
 #include "platform/midi/engine/timed_queue.h"
 
-namespace brondel::platform {
+#include "platform/midi/engine/stream_events.h"
 
-bool EndsANote(const MidiMessage& message) {
-  const int kind = message.bytes[0] & 0xF0;
-  return kind == 0x80 || (kind == 0x90 && message.bytes[2] == 0);
-}
+namespace brondel::platform {
 
 // One block of entries. The producer fills it from the front and publishes each entry through
 // `written`; once it is full, `next` leads to the block filled after it.

@@ -27,10 +27,6 @@
 
 namespace brondel::platform {
 
-/// True for a message that ends a note: a note-off, or a note-on of velocity 0. Such a message is
-/// never dropped, so that no note is left sounding.
-bool EndsANote(const MidiMessage& message);
-
 class TimedMessageQueue {
  public:
   struct Entry {
