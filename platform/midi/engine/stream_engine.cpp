@@ -110,10 +110,12 @@ bool MidiStream::SetTimeDivision(std::uint32_t division) {
 }
 
 bool MidiStream::Queue(const TMidiHeader* header, std::vector<StreamEvent> events, bool loop) {
+  // The events are still the caller's own: they are read before taking the lock the stream's
+  // thread waits for.
+  const NoteSet ends = NotesEndedBy(events);
   {
     std::lock_guard guard(mutex_);
     if (!queue_.empty() && queue_.front().header == header) return false;
-    const NoteSet ends = NotesEndedBy(events);
     // A buffer that waits under this header has not started: the new one takes its place, so
     // that the latest of several changes made within one repetition is the one heard next.
     const auto waiting = std::find_if(queue_.begin(), queue_.end(), [header](const Buffer& buffer) {
