@@ -15,7 +15,6 @@
 
 #include "platform/midi/engine/library_messages.h"
 #include "platform/midi/engine/timed_queue.h"
-#include "platform/midi/jack/jack_environment.h"
 
 namespace brondel::platform {
 namespace {
@@ -219,7 +218,6 @@ struct JackMidiDevice::Client {
 };
 
 std::vector<std::string> JackMidiInputPorts() {
-  PreventJackServerAutoStart();
   std::vector<std::string> names;
   jack_client_t* client = nullptr;
   {
@@ -242,7 +240,6 @@ JackMidiDevice::JackMidiDevice(std::string target, JackDeviceOptions options)
 JackMidiDevice::~JackMidiDevice() = default;
 
 MidiResult JackMidiDevice::Open() {
-  PreventJackServerAutoStart();
   auto client = std::make_unique<Client>(options_);
   if (const MidiResult result = client->Start(target_)) return result;
   client_ = std::move(client);
