@@ -55,7 +55,7 @@ struct TPreparedFile {
   std::string target;  // the file to replace: the path given, or the file a link points to
 };
 
-void Discard(const std::vector<TPreparedFile>& files) {
+void Discard(std::span<const TPreparedFile> files) {
   for (const TPreparedFile& file : files) std::remove(file.temporary.c_str());
 }
 
@@ -382,7 +382,12 @@ TReadResult ReadWholeFile(const std::string& path, std::size_t limit) {
 }
 
 std::string WriteFileSafely(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  return WriteFilesSafely({{path, bytes}}).error;
+  TPreparedFile prepared;
+  std::string error = Prepare(path, bytes, prepared);
+  if (!error.empty()) return error;
+  error = Replace(prepared);
+  if (!error.empty()) Discard({&prepared, 1});
+  return error;
 }
 
 TWriteResult WriteFilesSafely(const std::vector<TFileToWrite>& files) {
@@ -399,7 +404,7 @@ TWriteResult WriteFilesSafely(const std::vector<TFileToWrite>& files) {
   for (std::size_t i = 0; i < prepared.size(); ++i) {
     const std::string error = Replace(prepared[i]);
     if (!error.empty()) {
-      Discard({prepared.begin() + static_cast<std::ptrdiff_t>(i), prepared.end()});
+      Discard(std::span(prepared).subspan(i));
       return {files[i].path, error};
     }
   }

@@ -12,7 +12,6 @@ namespace brondel::platform {
 
 namespace {
 
-constexpr std::uint8_t kMetaStatus = 0xFF;
 constexpr std::uint8_t kSysExStatus = 0xF0;
 constexpr std::uint8_t kSysExContinuation = 0xF7;
 constexpr std::uint8_t kMetaEndOfTrack = 0x2F;

@@ -15,7 +15,6 @@ namespace brondel::platform {
 namespace {
 
 constexpr std::size_t kMaxMidiFileSize = 64 * 1024 * 1024;
-constexpr std::uint8_t kMetaStatus = 0xFF;
 constexpr std::uint64_t kLastTick = std::numeric_limits<int>::max();  // libsmf counts in int
 
 using TSmf = std::unique_ptr<smf_t, decltype(&smf_delete)>;

@@ -1,10 +1,12 @@
-// The service's handles, device ids, header states and result codes, and a device told to refuse
-// stream calls.
+// The service's handles, device ids, header states and result codes, a device told to refuse
+// stream calls, and the environment the service sets for libjack.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <set>
 
+#include "platform/midi/jack/jack_environment.h"
 #include "tests/platform/stream_test_support.h"
 
 namespace brondel::platform {
@@ -215,6 +217,17 @@ TEST(MidiErrorText, EveryCodeHasItsOwnTextThatFitsTheCallersBuffer) {
   EXPECT_EQ(texts.size(), codes.size());
   EXPECT_EQ(MidiErrorText(123), "Unknown MIDI error 123");
   EXPECT_THAT(MidiErrorText(kMidiNoDriver), HasSubstr("audio output"));
+}
+
+TEST(JackEnvironment, IsSetOnceAndLeftAloneAfter) {
+  // Setting the environment races with other threads reading it (libjack's, FluidSynth's): the
+  // later calls, on every device listing and synthesizer opened, must not set it again.
+  PreventJackServerAutoStart();
+  ASSERT_STREQ(std::getenv("JACK_NO_START_SERVER"), "1");
+  ::unsetenv("JACK_NO_START_SERVER");
+  PreventJackServerAutoStart();
+  EXPECT_EQ(std::getenv("JACK_NO_START_SERVER"), nullptr);
+  ::setenv("JACK_NO_START_SERVER", "1", 1);
 }
 
 }  // namespace

@@ -5,7 +5,10 @@
 
 #include <cstdlib>
 #include <thread>
+#include <utility>
+#include <vector>
 
+#include "platform/midi/engine/stream_events.h"
 #include "platform/midi/engine/timed_queue.h"
 #include "platform/midi/synth/buffer_clock.h"
 #include "tests/platform/stream_test_support.h"
@@ -86,6 +89,30 @@ TEST(TimedMessageQueue, MarkStaleTouchesOnlyWhatWasQueuedBefore) {
   EXPECT_FALSE(queue.IsStale(*queue.Front()));
   queue.MarkStale();
   EXPECT_TRUE(queue.IsStale(*queue.Front()));
+}
+
+TEST(TimedMessageQueue, FrontToPlaySkipsStaleEntriesButThoseThatEndANote) {
+  TimedMessageQueue queue(2);  // small blocks: the skipping crosses them
+  queue.Push(Msg(0x90, 60, 100), 10);
+  queue.Push(Msg(0xB0, 7, 90), 11);
+  queue.Push(Msg(0x80, 60, 0), 12);
+  queue.Push(Msg(0x99, 36, 0), 13);
+  queue.Push(Msg(0xC0, 5), 14);
+  queue.MarkStale();
+  queue.Push(Msg(0x90, 62, 100), 20);
+  std::vector<std::pair<std::int64_t, bool>> played;  // time, and whether it goes at once
+  bool atOnce = false;
+  while (const TimedMessageQueue::Entry* entry = queue.FrontToPlay(atOnce)) {
+    played.emplace_back(entry->time, atOnce);
+    queue.Pop();
+  }
+  EXPECT_THAT(played, testing::ElementsAre(testing::Pair(12, true), testing::Pair(13, true),
+                                           testing::Pair(20, false)));
+  // Stale entries at the back are taken off too: nothing is left pending.
+  queue.Push(Msg(0x90, 64, 100), 30);
+  queue.MarkStale();
+  EXPECT_EQ(queue.FrontToPlay(atOnce), nullptr);
+  EXPECT_EQ(queue.Pending(), 0u);
 }
 
 TEST(TimedMessageQueue, NoteOffsAndVelocityZeroNoteOnsEndNotes) {

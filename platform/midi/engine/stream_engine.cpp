@@ -21,8 +21,7 @@ MidiMicros SaturatingAdd(MidiMicros a, MidiMicros b) {
 NoteSet NotesEndedBy(const std::vector<StreamEvent>& events) {
   NoteSet ended;
   for (const StreamEvent& event : events) {
-    const int kind = event.message ? event.message->bytes[0] & 0xF0 : 0;
-    if (kind == 0x80 || (kind == 0x90 && event.message->bytes[2] == 0)) {
+    if (event.message && EndsANote(*event.message)) {
       ended[event.message->bytes[0] & 0x0F].set(event.message->bytes[1]);
     }
   }
@@ -30,14 +29,13 @@ NoteSet NotesEndedBy(const std::vector<StreamEvent>& events) {
 }
 
 void SoundingNotes::Track(const MidiMessage& message) {
-  const int kind = message.bytes[0] & 0xF0;
   const std::size_t channel = message.bytes[0] & 0x0F;
   const std::uint8_t key = message.bytes[1];
   channels_.set(channel);
-  if (kind == 0x90 && message.bytes[2] > 0) {
-    notes_[channel].set(key);
-  } else if (kind == 0x80 || kind == 0x90) {
+  if (EndsANote(message)) {
     notes_[channel].reset(key);
+  } else if ((message.bytes[0] & 0xF0) == 0x90) {
+    notes_[channel].set(key);
   }
 }
 
@@ -112,10 +110,12 @@ bool MidiStream::SetTimeDivision(std::uint32_t division) {
 }
 
 bool MidiStream::Queue(const TMidiHeader* header, std::vector<StreamEvent> events, bool loop) {
+  // The events are still the caller's own: they are read before taking the lock the stream's
+  // thread waits for.
+  const NoteSet ends = NotesEndedBy(events);
   {
     std::lock_guard guard(mutex_);
     if (!queue_.empty() && queue_.front().header == header) return false;
-    const NoteSet ends = NotesEndedBy(events);
     // A buffer that waits under this header has not started: the new one takes its place, so
     // that the latest of several changes made within one repetition is the one heard next.
     const auto waiting = std::find_if(queue_.begin(), queue_.end(), [header](const Buffer& buffer) {

@@ -48,6 +48,11 @@ std::optional<std::vector<StreamEvent>> DecodeStreamEvents(std::span<const std::
   return events;
 }
 
+bool EndsANote(const MidiMessage& message) {
+  const int kind = message.bytes[0] & 0xF0;
+  return kind == 0x80 || (kind == 0x90 && message.bytes[2] == 0);
+}
+
 MidiMicros TicksToMicros(std::uint64_t ticks, std::uint32_t division) {
   // Whole quarters first, so that long buffers cannot overflow before the division.
   const std::uint64_t quarters = ticks / division;

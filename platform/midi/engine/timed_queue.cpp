@@ -1,11 +1,8 @@
 #include "platform/midi/engine/timed_queue.h"
 
-namespace brondel::platform {
+#include "platform/midi/engine/stream_events.h"
 
-bool EndsANote(const MidiMessage& message) {
-  const int kind = message.bytes[0] & 0xF0;
-  return kind == 0x80 || (kind == 0x90 && message.bytes[2] == 0);
-}
+namespace brondel::platform {
 
 // One block of entries. The producer fills it from the front and publishes each entry through
 // `written`; once it is full, `next` leads to the block filled after it.
@@ -63,6 +60,15 @@ const TimedMessageQueue::Entry* TimedMessageQueue::Front() {
   }
   if (headIndex_ == head_->written.load(std::memory_order_acquire)) return nullptr;
   return &head_->entries[headIndex_];
+}
+
+const TimedMessageQueue::Entry* TimedMessageQueue::FrontToPlay(bool& atOnce) {
+  while (const Entry* entry = Front()) {
+    atOnce = IsStale(*entry);
+    if (!atOnce || EndsANote(entry->message)) return entry;
+    Pop();
+  }
+  return nullptr;
 }
 
 void TimedMessageQueue::Pop() {

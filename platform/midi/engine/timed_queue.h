@@ -6,11 +6,12 @@
 // backlog.
 //
 // Threads: one producer and one consumer. Push, MarkStale and Pending belong to the producer;
-// Front, IsStale and Pop to the consumer. The producer may be more than one thread (a device's Send
-// on the stream's thread, its Silence on Stop's caller) as long as their calls never overlap and a
-// lock orders them: the stream engine makes every call into a device under the stream's mutex,
-// whose release and acquire also make each push visible to the next producer. Once the consumer's
-// thread has ended (its client closed), the producer's thread may take the rest itself.
+// FrontToPlay, Front, IsStale and Pop to the consumer. The producer may be more than one thread (a
+// device's Send on the stream's thread, its Silence on Stop's caller) as long as their calls never
+// overlap and a lock orders them: the stream engine makes every call into a device under the
+// stream's mutex, whose release and acquire also make each push visible to the next producer. Once
+// the consumer's thread has ended (its client closed), the producer's thread may take the rest
+// itself.
 #pragma once
 #if !defined(BRONDEL_PLATFORM_MIDI_INTERNAL) && !defined(BRONDEL_PLATFORM_MIDI_TESTING_INSIDE)
 #error "This header is private to platform/midi: include platform/midi_service.h instead."
@@ -25,10 +26,6 @@
 #include "platform/midi_service.h"
 
 namespace brondel::platform {
-
-/// True for a message that ends a note: a note-off, or a note-on of velocity 0. Such a message is
-/// never dropped, so that no note is left sounding.
-bool EndsANote(const MidiMessage& message);
 
 class TimedMessageQueue {
  public:
@@ -54,7 +51,11 @@ class TimedMessageQueue {
   const Entry* Front();
   /// True when `entry` was pushed before the last MarkStale.
   bool IsStale(const Entry& entry) const;
-  /// Removes the front entry, which Front has just given (taking thread only).
+  /// The next entry to play, or nullptr when none is left (taking thread only): the stale entries
+  /// before it that do not end a note are popped, never to be played. `atOnce` tells whether it
+  /// is a stale one that ends a note, which goes at once instead of at its time.
+  const Entry* FrontToPlay(bool& atOnce);
+  /// Removes the front entry, which Front or FrontToPlay has just given (taking thread only).
   void Pop();
 
  private:

@@ -15,7 +15,6 @@
 
 #include "platform/midi/engine/library_messages.h"
 #include "platform/midi/engine/timed_queue.h"
-#include "platform/midi/jack/jack_environment.h"
 
 namespace brondel::platform {
 namespace {
@@ -141,19 +140,17 @@ struct JackMidiDevice::Client {
 
   // Counts what is left once the process thread has ended: every message it would have sent.
   void CountLeftOver() {
-    while (const TimedMessageQueue::Entry* entry = queue.Front()) {
-      if (!queue.IsStale(*entry) || EndsANote(entry->message)) ++lost;
+    bool atOnce = false;
+    while (queue.FrontToPlay(atOnce) != nullptr) {
+      ++lost;
       queue.Pop();
     }
   }
 
-  // Frames from the start of this cycle to the entry's frame; negative when it is late. Entries
-  // from before the last Silence go at once if they end a note, and never otherwise.
-  std::optional<std::int64_t> FrameOffset(const TimedMessageQueue::Entry& entry,
-                                          jack_nframes_t cycleStart) const {
-    const bool silenced = queue.IsStale(entry);
-    if (silenced && !EndsANote(entry.message)) return std::nullopt;
-    if (silenced || entry.time == kAtOnce) return 0;
+  // Frames from the start of this cycle to the entry's frame; negative when it is late.
+  static std::int64_t FrameOffset(const TimedMessageQueue::Entry& entry, bool atOnce,
+                                  jack_nframes_t cycleStart) {
+    if (atOnce || entry.time == kAtOnce) return 0;
     return static_cast<std::int32_t>(static_cast<jack_nframes_t>(entry.time) - cycleStart);
   }
 
@@ -165,22 +162,22 @@ struct JackMidiDevice::Client {
     const jack_nframes_t cycleStart = jack_last_frame_time(client);
     jack_nframes_t lastFrame = 0;  // events must be written in frame order
     std::size_t written = 0;
+    bool atOnce = false;
     while (written < options.eventsPerPeriod) {
-      const TimedMessageQueue::Entry* entry = queue.Front();
+      const TimedMessageQueue::Entry* entry = queue.FrontToPlay(atOnce);
       if (entry == nullptr) break;
-      if (const auto offset = FrameOffset(*entry, cycleStart)) {
-        if (*offset >= frames) break;
-        lastFrame =
-            std::max(lastFrame, static_cast<jack_nframes_t>(std::max<std::int64_t>(*offset, 0)));
-        if (jack_midi_event_write(buffer, lastFrame, entry->message.bytes.data(),
-                                  entry->message.size) != 0) {
-          // The port's buffer is full: the entry waits for the next period. A buffer that
-          // cannot take even one message never will, and would hold everything up.
-          if (written > 0) break;
-          ++lost;
-        }
-        ++written;
+      const std::int64_t offset = FrameOffset(*entry, atOnce, cycleStart);
+      if (offset >= frames) break;
+      lastFrame =
+          std::max(lastFrame, static_cast<jack_nframes_t>(std::max<std::int64_t>(offset, 0)));
+      if (jack_midi_event_write(buffer, lastFrame, entry->message.bytes.data(),
+                                entry->message.size) != 0) {
+        // The port's buffer is full: the entry waits for the next period. A buffer that cannot
+        // take even one message never will, and would hold everything up.
+        if (written > 0) break;
+        ++lost;
       }
+      ++written;
       queue.Pop();
     }
     return 0;
@@ -213,21 +210,17 @@ struct JackMidiDevice::Client {
     }
     const auto rate = static_cast<std::int64_t>(jack_get_sample_rate(client));
     clock.Start(client, rate);
-    period = MidiMicros(static_cast<MidiMicros::rep>(jack_get_buffer_size(client)) * 1'000'000 /
-                        rate);
+    period =
+        MidiMicros(static_cast<MidiMicros::rep>(jack_get_buffer_size(client)) * 1'000'000 / rate);
     latency = period + options.wakeMargin;
     return kMidiNoError;
   }
 };
 
 std::vector<std::string> JackMidiInputPorts() {
-  PreventJackServerAutoStart();
   std::vector<std::string> names;
-  jack_client_t* client = nullptr;
-  {
-    const LibraryMessagesExpected expected;  // no server is no problem: no ports
-    client = jack_client_open(JackDeviceOptions().clientName.c_str(), JackNoStartServer, nullptr);
-  }
+  jack_client_t* client =
+      jack_client_open(JackDeviceOptions().clientName.c_str(), JackNoStartServer, nullptr);
   if (client == nullptr) return names;
   if (const char** ports =
           jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput)) {
@@ -244,7 +237,6 @@ JackMidiDevice::JackMidiDevice(std::string target, JackDeviceOptions options)
 JackMidiDevice::~JackMidiDevice() = default;
 
 MidiResult JackMidiDevice::Open() {
-  PreventJackServerAutoStart();
   auto client = std::make_unique<Client>(options_);
   if (const MidiResult result = client->Start(target_)) return result;
   client_ = std::move(client);

@@ -50,7 +50,8 @@ struct JackDeviceOptions {
   MidiMicros maxDrain{200'000};
 };
 
-/// The MIDI input ports of the running JACK server ("client:port"); none without a server.
+/// The MIDI input ports of the running JACK server ("client:port"); none without a server, which
+/// libjack explains at length: the caller expects library messages (ListSystemMidiPorts does).
 std::vector<std::string> JackMidiInputPorts();
 
 class JackMidiDevice final : public IMidiDevice {

@@ -1,5 +1,10 @@
-// libjack starts a JACK server of its own (on the sound card) when a client finds none running;
-// the program must never do that, so every unit that may create a JACK client calls this first.
+// libjack starts a JACK server of its own (on the sound card) when a client finds none running,
+// unless the client asks it not to (JackNoStartServer). Our own JACK clients and RtMidi's ask;
+// FluidSynth's jack audio driver does not, nor may a sound library under another of its drivers,
+// so the environment tells libjack instead. Setting it races with any other thread reading the
+// environment, so it is set once, as early as may be: MakeSystemMidiService does it before
+// anything else, and the synthesizer's Open before it tries its drivers (for a synthesizer made
+// without the service).
 #pragma once
 #if !defined(BRONDEL_PLATFORM_MIDI_INTERNAL) && !defined(BRONDEL_PLATFORM_MIDI_TESTING_INSIDE)
 #error "This header is private to platform/midi: include platform/midi_service.h instead."
@@ -7,7 +12,8 @@
 
 namespace brondel::platform {
 
-/// Sets JACK_NO_START_SERVER=1 in this process's environment.
+/// Sets JACK_NO_START_SERVER=1 in this process's environment, once per process (later calls do
+/// nothing).
 void PreventJackServerAutoStart();
 
 }  // namespace brondel::platform

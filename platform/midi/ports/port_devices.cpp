@@ -8,7 +8,6 @@
 
 #include "platform/midi/engine/library_messages.h"
 #include "platform/midi/jack/jack_device.h"
-#include "platform/midi/jack/jack_environment.h"
 
 namespace brondel::platform {
 namespace {
@@ -121,8 +120,6 @@ std::vector<RtMidi::Api> RtMidiApis() {
 }  // namespace
 
 MidiDeviceList ListSystemMidiPorts() {
-  PreventJackServerAutoStart();
-  RouteLibraryMessages();
   // A MIDI system that is not there is no problem: it has no ports to list.
   const LibraryMessagesExpected expected;
   MidiDeviceList devices;

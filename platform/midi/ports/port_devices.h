@@ -1,7 +1,8 @@
 // Every MIDI output port of the system, named as the system names them. JACK ports are listed
 // and played through a libjack client of our own (jack/jack_device.h), so that each message lands
 // on its own frame; the other systems' ports go through RtMidi. A system that is not there (no
-// ALSA sequencer without a sound card, no JACK server) lists no ports and prints nothing.
+// ALSA sequencer without a sound card, no JACK server) lists no ports and, the libraries'
+// messages being routed (MakeSystemMidiService does that first), prints nothing.
 //
 // Threads: as every device (midi_device.h); RtMidi sends on the calling thread.
 #pragma once

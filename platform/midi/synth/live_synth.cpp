@@ -88,18 +88,15 @@ int LiveSynth::Render(double now, int len, int nfx, float* fx[], int nout, float
   clock_.Tick(now, len, sampleRate_);
   latency_.store(clock_.Period() + wakeMargin_);
   int done = 0;
-  // Entries from before the last Silence go at once if they end a note, and never otherwise.
-  while (const TimedMessageQueue::Entry* entry = queue_.Front()) {
-    const bool silenced = queue_.IsStale(*entry);
-    if (!silenced || EndsANote(entry->message)) {
-      const long at = silenced ? done : clock_.FrameAt(static_cast<double>(entry->time));
-      if (at >= len) break;
-      if (at > done) {
-        RenderPart(done, static_cast<int>(at), nfx, fx, nout, out);
-        done = static_cast<int>(at);
-      }
-      fluid_.Play(entry->message);
+  bool atOnce = false;
+  while (const TimedMessageQueue::Entry* entry = queue_.FrontToPlay(atOnce)) {
+    const long at = atOnce ? done : clock_.FrameAt(static_cast<double>(entry->time));
+    if (at >= len) break;
+    if (at > done) {
+      RenderPart(done, static_cast<int>(at), nfx, fx, nout, out);
+      done = static_cast<int>(at);
     }
+    fluid_.Play(entry->message);
     queue_.Pop();
   }
   return RenderPart(done, len, nfx, fx, nout, out);
