@@ -149,8 +149,8 @@ void TPatternView::SetPlayTick(std::optional<std::uint32_t> tick) {
 
 void TPatternView::UpdatePlayLine() {
   if (!layout_ || !playTick_) return;
-  const int x = static_cast<int>(std::floor(layout_->TickToX(*playTick_)));
-  viewport()->update(QRect(x - 2, 0, 5, viewport()->height()));
+  const QRectF line = brondel::pattern::PlayLineRect(*layout_, *playTick_);
+  viewport()->update(line.intersected(layout_->TimeArea()).toAlignedRect());
 }
 
 QToolButton* TPatternView::MuteButton(int part) const {

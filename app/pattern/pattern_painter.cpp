@@ -101,10 +101,11 @@ double BeatPixels(const TPatternLayout& layout) {
   return 4.0 * meter.ticksPerQuarter / meter.denominator * layout.PixelsPerTick();
 }
 
-// The grid lines in view, bar lines thinned to every `barStep`-th bar, beat lines left out when
-// they would crowd.
-std::vector<TGridLine> VisibleLines(const TPatternLayout& layout, std::uint64_t barStep) {
-  const auto [first, last] = layout.VisibleTicks();
+// The grid lines from the left edge of `area` to its right edge, bar lines thinned so that they
+// keep their spacing, beat lines left out when they would crowd.
+std::vector<TGridLine> LinesIn(const TPatternLayout& layout, const QRectF& area) {
+  const auto [first, last] = layout.TicksIn(area);
+  const std::uint64_t barStep = BarStep(BarPixels(layout), kMinBarSpacing);
   const bool withBeats = BeatPixels(layout) >= kMinBeatSpacing;
   std::vector<TGridLine> lines = GridLines(layout.Pattern().meter, first, last);
   std::erase_if(lines, [&](const TGridLine& line) {
@@ -128,8 +129,8 @@ void PaintLaneBackgrounds(QPainter& painter, const TPatternLayout& layout, const
 }
 
 // Lines inside a compound beat, then beat lines, then bar lines, each over the lighter ones.
-void PaintGridLines(QPainter& painter, const TPatternLayout& layout,
-                    const std::vector<TGridLine>& lines, const QRectF& area) {
+void PaintGridLines(QPainter& painter, const TPatternLayout& layout, const QRectF& area) {
+  const std::vector<TGridLine> lines = LinesIn(layout, area);
   const auto strength = [](const TGridLine& line) {
     return line.bar != 0 ? 2 : line.pulse ? 1 : 0;
   };
@@ -157,7 +158,7 @@ void PaintSectionEnd(QPainter& painter, const TPatternLayout& layout, const QRec
 
 void PaintNotes(QPainter& painter, const TPatternLayout& layout, const QRectF& area) {
   const TSectionPattern& pattern = layout.Pattern();
-  const auto [left, last] = layout.VisibleTicks();
+  const auto [left, last] = layout.TicksIn(area);
   // A note drawn wider than it lasts reaches in from a little before the left edge.
   const auto reach =
       static_cast<std::uint32_t>(std::ceil(TPatternLayout::kMinNoteWidth / layout.PixelsPerTick()));
@@ -190,27 +191,26 @@ void PaintFadedLanes(QPainter& painter, const TPatternLayout& layout,
   }
 }
 
+// Over the time area's clip, which keeps the line off the ruler and the name column.
 void PaintPlayLine(QPainter& painter, const TPatternLayout& layout,
-                   const TPatternPaintOptions& options, const QRectF& area) {
+                   const TPatternPaintOptions& options) {
   if (!options.playTick) return;
-  const double x = layout.TickToX(*options.playTick);
-  painter.fillRect(QRectF(x - 1, area.top(), 2, area.height()), kPlayLine);
+  painter.fillRect(PlayLineRect(layout, *options.playTick), kPlayLine);
 }
 
 void PaintTimeArea(QPainter& painter, const TPatternLayout& layout,
-                   const TPatternPaintOptions& options, const std::vector<TGridLine>& lines,
-                   const QRectF& area) {
+                   const TPatternPaintOptions& options, const QRectF& area) {
   const QRectF clip = layout.TimeArea().intersected(area);
   if (clip.isEmpty()) return;
   painter.save();
   painter.setClipRect(clip);
   painter.fillRect(clip, kBackground);
   PaintLaneBackgrounds(painter, layout, clip);
-  PaintGridLines(painter, layout, lines, clip);
+  PaintGridLines(painter, layout, clip);
   PaintSectionEnd(painter, layout, clip);
   PaintNotes(painter, layout, clip);
   PaintFadedLanes(painter, layout, options, clip);
-  PaintPlayLine(painter, layout, options, clip);
+  PaintPlayLine(painter, layout, options);
   painter.restore();
 }
 
@@ -277,13 +277,14 @@ void PaintNameColumn(QPainter& painter, const TPatternLayout& layout,
   painter.restore();
 }
 
-void PaintRuler(QPainter& painter, const TPatternLayout& layout,
-                const std::vector<TGridLine>& lines, const QRectF& area) {
+void PaintRuler(QPainter& painter, const TPatternLayout& layout, const QRectF& area) {
   const QRectF ruler(TPatternLayout::kNameColumnWidth, 0,
                      layout.ViewSize().width() - TPatternLayout::kNameColumnWidth,
                      TPatternLayout::kRulerHeight);
   const QRectF clip = ruler.intersected(area);
   if (clip.isEmpty()) return;
+  // A number stands right of its line: lines left of the area may reach into it.
+  const std::vector<TGridLine> lines = LinesIn(layout, ruler);
   painter.save();
   painter.setClipRect(clip);
   painter.fillRect(clip, kRuler);
@@ -357,16 +358,19 @@ QColor PlayLineColour() {
   return kPlayLine;
 }
 
+QRectF PlayLineRect(const TPatternLayout& layout, std::uint32_t tick) {
+  const QRectF area = layout.TimeArea();
+  return QRectF(layout.TickToX(tick) - 1, area.top(), 2, area.height());
+}
+
 void PaintPattern(QPainter& painter, const TPatternLayout& layout,
                   const TPatternPaintOptions& options, const QRectF& area) {
-  const std::vector<TGridLine> lines =
-      VisibleLines(layout, BarStep(BarPixels(layout), kMinBarSpacing));
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing, false);
   painter.setRenderHint(QPainter::TextAntialiasing, true);
-  PaintTimeArea(painter, layout, options, lines, area);
+  PaintTimeArea(painter, layout, options, area);
   PaintNameColumn(painter, layout, options, area);
-  PaintRuler(painter, layout, lines, area);
+  PaintRuler(painter, layout, area);
   PaintCorner(painter, options, area);
   painter.restore();
 }
