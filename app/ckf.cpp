@@ -501,7 +501,6 @@ void TForm1::NewFromMidi1Click() {
     brondel::CommitLoadedRhythm(docs_, kMainSlot, std::move(*made.rhythm));
     ShowLoadedSlot(kMainSlot);
     playback_->SetTimeDivision(kMainSlot);
-    DocumentChanged(kMainSlot);
     ShowNotices(made.outcome.notices);
   });
 }
