@@ -11,6 +11,7 @@
 #include <cmath>
 
 #include "app/pattern/pattern_painter.h"
+#include "app/pattern/qt_text.h"
 #include "playback/key_names.h"
 
 using brondel::kPartCount;
@@ -23,11 +24,6 @@ constexpr int kWheelNotch = 120;    // angle delta of one notch
 constexpr int kLaneButtonWidth = 20;
 constexpr int kLaneButtonHeight = 16;
 constexpr int kScrollStep = 24;
-
-QString PartText(int part) {
-  const std::string_view name = brondel::kPartNames[static_cast<std::size_t>(part)];
-  return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
-}
 
 }  // namespace
 
@@ -57,10 +53,9 @@ TPatternView::TPatternView(QWidget* parent) : QAbstractScrollArea(parent) {
   verticalScrollBar()->setSingleStep(kScrollStep);
   for (int part = 0; part < kPartCount; ++part) {
     const auto index = static_cast<std::size_t>(part);
-    muteButtons_[index] =
-        MakeLaneButton(QStringLiteral("M"), QStringLiteral("Mute ") + PartText(part));
-    soloButtons_[index] =
-        MakeLaneButton(QStringLiteral("S"), QStringLiteral("Solo ") + PartText(part));
+    const QString name = brondel::ToQString(brondel::kPartNames[index]);
+    muteButtons_[index] = MakeLaneButton(QStringLiteral("M"), QStringLiteral("Mute ") + name);
+    soloButtons_[index] = MakeLaneButton(QStringLiteral("S"), QStringLiteral("Solo ") + name);
   }
   UpdateGeometry();
 }

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "app/pattern/pattern_painter.h"
+#include "app/pattern/qt_text.h"
 #include "playback/pattern_model.h"
 #include "tools/commands.h"
 #include "tools/rhythm_input.h"
@@ -141,9 +142,7 @@ int RunDraw(const TCommandLine& line, TConsole& console) {
   pattern::TPatternLayout layout(sectionPattern);
   layout.SetPixelsPerTick(pattern::TPatternLayout::FitPixelsPerTick(sectionPattern, width));
   layout.SetViewSize(layout.FullPictureSize(width));
-  const std::string_view sectionName = kSectionNames[static_cast<std::size_t>(section)];
-  const QString caption =
-      QString::fromUtf8(sectionName.data(), static_cast<qsizetype>(sectionName.size()));
+  const QString caption = ToQString(kSectionNames[static_cast<std::size_t>(section)]);
   const QByteArray picture = format == TPictureFormat::kPng
                                  ? PngPicture(layout, caption)
                                  : SvgPicture(layout, caption, QString::fromStdString(path));

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <vector>
 
+#include "app/pattern/qt_text.h"
 #include "playback/key_names.h"
 
 namespace brondel::pattern {
@@ -70,11 +71,6 @@ QFont PixelFont(int pixels, bool bold = false) {
   font.setPixelSize(pixels);
   font.setBold(bold);
   return font;
-}
-
-QString PartName(int part) {
-  const std::string_view name = kPartNames[static_cast<std::size_t>(part)];
-  return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
 }
 
 QString RowName(int part, int key) {
@@ -223,7 +219,7 @@ void PaintLaneTitle(QPainter& painter, const TPatternLayout& layout, int part) {
   painter.setFont(PixelFont(12, true));
   painter.setPen(PartColour(part).darker(150));
   painter.drawText(inColumn.adjusted(kTextIndent, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
-                   PartName(part));
+                   ToQString(kPartNames[static_cast<std::size_t>(part)]));
 }
 
 void PaintRowNames(QPainter& painter, const TPatternLayout& layout, int part, const QRectF& area) {
