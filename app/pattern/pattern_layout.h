@@ -41,8 +41,7 @@ class TPatternLayout {
   /// The zoom at which the whole timeline fits the time area of a picture `width` wide.
   static double FitPixelsPerTick(const TSectionPattern& pattern, int width);
 
-  /// How far the timeline (x) and the lanes (y) are scrolled, in pixels.
-  QPointF Scroll() const { return scroll_; }
+  /// Sets how far the timeline (x) and the lanes (y) are scrolled, in pixels.
   void SetScroll(QPointF scroll) { scroll_ = scroll; }
   /// The size of the picture or view.
   QSize ViewSize() const { return viewSize_; }

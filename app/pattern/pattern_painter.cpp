@@ -350,10 +350,6 @@ QColor BackgroundColour() {
   return kBackground;
 }
 
-QColor PlayLineColour() {
-  return kPlayLine;
-}
-
 QRectF PlayLineRect(const TPatternLayout& layout, std::uint32_t tick) {
   const QRectF area = layout.TimeArea();
   return QRectF(layout.TickToX(tick) - 1, area.top(), 2, area.height());
