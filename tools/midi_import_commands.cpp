@@ -2,7 +2,6 @@
 #include <charconv>
 #include <utility>
 
-#include "document/save_file.h"
 #include "playback/midi_import.h"
 #include "tools/commands.h"
 #include "tools/rhythm_input.h"
@@ -54,20 +53,6 @@ TMidiSource SourceOf(const TCommandLine& line, const std::string& midiPath,
                                  " and no channel falls to it: choose one with --track N or "
                                  "--channel C (" +
                                  sources + ")");
-}
-
-void CheckSaveTarget(const std::string& out) {
-  if (const std::string refusal = SaveTargetRefusal(out); !refusal.empty()) {
-    throw TFileError(out, refusal);
-  }
-}
-
-// The main file as "Save as" writes it.
-void WriteRhythm(TRhythmDocuments& docs, const std::string& path, const std::string& out,
-                 std::ostream& standardOutput) {
-  const TSaveImage image = BuildSaveImage(docs);
-  if (!image.refusal.empty()) throw TFileError(path, image.refusal);
-  WriteOutput(out, image.bytes, standardOutput);
 }
 
 }  // namespace
