@@ -8,7 +8,6 @@
 #include <QSvgGenerator>
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <memory>
 
 #include "app/pattern/pattern_painter.h"
@@ -50,14 +49,12 @@ TPictureFormat FormatOf(const TCommandLine& line, const std::string& out) {
 int WidthOf(const TCommandLine& line) {
   if (!line.Has("--width")) return kDefaultWidth;
   const std::string text = line.Value("--width");
-  int width = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), width);
-  if (error != std::errc() || end != text.data() + text.size() || width < kMinWidth ||
-      width > kMaxWidth) {
+  const std::optional<std::uint64_t> width = WholeNumber(text);
+  if (!width || *width < kMinWidth || *width > kMaxWidth) {
     throw TUsageError("--width takes a number of pixels from " + std::to_string(kMinWidth) +
                       " to " + std::to_string(kMaxWidth) + ", not '" + text + "'");
   }
-  return width;
+  return static_cast<int>(*width);
 }
 
 // Fonts need a GUI application object. The tool shows no window, so it runs Qt on its offscreen

@@ -1,5 +1,4 @@
 // import-midi and from-midi: rhythms from Standard MIDI Files, written as "Save as" writes them.
-#include <charconv>
 #include <utility>
 
 #include "playback/midi_import.h"
@@ -22,13 +21,11 @@ void Refused(const std::optional<TMidiRefusal>& refusal) {
 
 // A number from 1 to `most` given to `option`.
 int CountedFromOne(const TCommandLine& line, std::string_view option, int most) {
-  const std::string text = line.Value(option);
-  int value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || value < 1 || value > most) {
+  const std::optional<std::uint64_t> value = WholeNumber(line.Value(option));
+  if (!value || *value < 1 || *value > static_cast<std::uint64_t>(most)) {
     throw TUsageError(std::string(option) + " takes a number from 1 to " + std::to_string(most));
   }
-  return value;
+  return static_cast<int>(*value);
 }
 
 // The source --track or --channel names, else the one a new rhythm would give the part.
