@@ -57,6 +57,11 @@ QColor Mix(const QColor& from, const QColor& to, double share) {
                 blend(from.blue(), to.blue()));
 }
 
+// A lane's title strip, across the name column and the time area: a wash of the part's colour.
+QColor LaneTitleColour(int part) {
+  return Mix(PartColour(part), Qt::white, 0.84);
+}
+
 bool IsBlackKey(int key) {
   const int pitch = key % 12;
   return pitch == 1 || pitch == 3 || pitch == 6 || pitch == 8 || pitch == 10;
@@ -113,13 +118,14 @@ std::vector<TGridLine> LinesIn(const TPatternLayout& layout, const QRectF& area)
 void PaintLaneBackgrounds(QPainter& painter, const TPatternLayout& layout, const QRectF& area) {
   for (int part = 0; part < kPartCount; ++part) {
     if (!layout.LaneRect(part).intersects(area)) continue;
-    painter.fillRect(layout.LaneTitleRect(part), Mix(PartColour(part), Qt::white, 0.84));
+    painter.fillRect(layout.LaneTitleRect(part), LaneTitleColour(part));
     const auto& keys = layout.Pattern().lanes[static_cast<std::size_t>(part)].keys;
     for (int row = 0; row < layout.LaneRows(part); ++row) {
       const QRectF rect = layout.RowRect(part, row);
       if (!rect.intersects(area)) continue;
+      // An empty lane's one row is light, as row 0 of the drums and key 0 (a C) of the others are.
       const int key = keys.empty() ? 0 : keys[static_cast<std::size_t>(row)];
-      painter.fillRect(rect, keys.empty() ? kRowLight : RowColour(part, row, key));
+      painter.fillRect(rect, RowColour(part, row, key));
     }
   }
 }
@@ -213,7 +219,7 @@ void PaintTimeArea(QPainter& painter, const TPatternLayout& layout,
 void PaintLaneTitle(QPainter& painter, const TPatternLayout& layout, int part) {
   const QRectF title = layout.LaneTitleRect(part);
   const QRectF inColumn(0, title.top(), TPatternLayout::kNameColumnWidth, title.height());
-  painter.fillRect(inColumn, Mix(PartColour(part), Qt::white, 0.84));
+  painter.fillRect(inColumn, LaneTitleColour(part));
   painter.fillRect(QRectF(0, title.top(), kSwatchWidth, layout.LaneRect(part).height()),
                    PartColour(part));
   painter.setFont(PixelFont(12, true));
