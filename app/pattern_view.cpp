@@ -79,10 +79,6 @@ QToolButton* TPatternView::MakeLaneButton(const QString& text, const QString& hi
 }
 
 void TPatternView::FlipSwitch() {
-  for (std::size_t part = 0; part < muteButtons_.size(); ++part) {
-    mix_.muted[part] = muteButtons_[part]->isChecked();
-    mix_.soloed[part] = soloButtons_[part]->isChecked();
-  }
   viewport()->update();
   Q_EMIT MixChanged();
 }
@@ -146,6 +142,15 @@ void TPatternView::UpdatePlayLine() {
   if (!layout_ || !playTick_) return;
   const QRectF line = brondel::pattern::PlayLineRect(*layout_, *playTick_);
   viewport()->update(line.intersected(layout_->TimeArea()).toAlignedRect());
+}
+
+brondel::TPartMix TPatternView::Mix() const {
+  brondel::TPartMix mix;
+  for (std::size_t part = 0; part < muteButtons_.size(); ++part) {
+    mix.muted[part] = muteButtons_[part]->isChecked();
+    mix.soloed[part] = soloButtons_[part]->isChecked();
+  }
+  return mix;
 }
 
 QToolButton* TPatternView::MuteButton(int part) const {
@@ -220,8 +225,9 @@ void TPatternView::paintEvent(QPaintEvent* event) {
   brondel::pattern::TPatternPaintOptions options;
   options.caption = caption_;
   options.playTick = playTick_;
+  const brondel::TPartMix mix = Mix();
   for (int part = 0; part < kPartCount; ++part) {
-    options.audible[static_cast<std::size_t>(part)] = mix_.Audible(part);
+    options.audible[static_cast<std::size_t>(part)] = mix.Audible(part);
   }
   brondel::pattern::PaintPattern(painter, *layout_, options, event->rect());
 }

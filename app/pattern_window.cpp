@@ -67,7 +67,7 @@ void TPatternWindow::BuildToolBar() {
   toolBar_->addWidget(summary_);
 }
 
-const brondel::TPartMix& TPatternWindow::Mix() const {
+brondel::TPartMix TPatternWindow::Mix() const {
   return view_->Mix();
 }
 
