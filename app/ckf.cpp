@@ -19,6 +19,7 @@
 #include <QTableWidget>
 #include <exception>
 
+#include "app/pattern/qt_text.h"
 #include "app/pattern_window.h"
 #include "document/apply_settings.h"
 #include "document/copy_part.h"
@@ -33,6 +34,7 @@
 
 using brondel::kImportSlot;
 using brondel::kMainSlot;
+using brondel::ToQString;
 
 namespace {
 
@@ -49,10 +51,6 @@ const char kAboutText[] =
     "Brondel v2.1\r\nFor Casio ctk/wk keyboards\r\n"
     "Written by the Brondel developers.\r\n"
     "Questions and problems: the Brondel project's issue tracker.";
-
-QString ToQ(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 void Paint(QWidget* widget, const QColor& colour) {
   QPalette palette = widget->palette();
@@ -87,7 +85,7 @@ class TSettingsGridCells : public brondel::ISettingsGrid {
     return item == nullptr ? std::string() : item->text().toStdString();
   }
   void SetCell(int column, int row, const std::string& text) override {
-    grid_->item(row, column)->setText(ToQ(text));
+    grid_->item(row, column)->setText(ToQString(text));
   }
 
  private:
@@ -318,7 +316,7 @@ void TForm1::FormCreate() {
   }
   // The part streams of both slots exist from here on, empty (they are members of docs_).
   playback_->SetStopFlag(false);
-  for (const std::string& name : midi_.OutputDeviceNames()) ComboBox1->addItem(ToQ(name));
+  for (const std::string& name : midi_.OutputDeviceNames()) ComboBox1->addItem(ToQString(name));
   ComboBox1->setCurrentIndex(ComboBox1->count() > 0 ? 0 : -1);
   ComboBox1->lineEdit()->setCursorPosition(0);  // show the start of a long device name
   playback_->OpenMidiStream();
@@ -385,7 +383,7 @@ void TForm1::OpenRhythmFile(int slot) {
 
 void TForm1::ShowLoadedSlot(int slot) {
   const brondel::TRhythmSlot& doc = docs_.slots[static_cast<std::size_t>(slot)];
-  const QString path = ToQ(doc.fileName);
+  const QString path = ToQString(doc.fileName);
   if (slot == kMainSlot) setWindowTitle(QStringLiteral("Brondel 2     ") + path);
   (slot == kMainSlot ? GroupBox2 : GroupBox1)->setTitle(path);
   (slot == kMainSlot ? LabeledEdit1 : Edit3)
@@ -397,7 +395,7 @@ void TForm1::ShowLoadedSlot(int slot) {
     const QSignalBlocker blocker(sections);
     sections->clear();
     for (int s = 0; s < brondel::kSectionCount; ++s) {
-      sections->addItem(ToQ(brondel::kSectionNames[static_cast<std::size_t>(s)]) +
+      sections->addItem(ToQString(brondel::kSectionNames[static_cast<std::size_t>(s)]) +
                         QStringLiteral(",mesures: ") + QString::number(doc.header.BarCount(s)));
     }
   }
@@ -415,8 +413,8 @@ void TForm1::FillPartList(int slot, int section, bool selectFirst) {
   QListWidget* parts = PartList(slot);
   const QSignalBlocker blocker(parts);
   parts->clear();
-  const QString prefix = ToQ(brondel::kSectionNames[static_cast<std::size_t>(section)]) + ':';
-  for (std::string_view part : brondel::kPartNames) parts->addItem(prefix + ToQ(part));
+  const QString prefix = ToQString(brondel::kSectionNames[static_cast<std::size_t>(section)]) + ':';
+  for (std::string_view part : brondel::kPartNames) parts->addItem(prefix + ToQString(part));
   if (selectFirst) parts->setCurrentRow(0);
 }
 
@@ -501,7 +499,6 @@ void TForm1::NewFromMidi1Click() {
     brondel::CommitLoadedRhythm(docs_, kMainSlot, std::move(*made.rhythm));
     ShowLoadedSlot(kMainSlot);
     playback_->SetTimeDivision(kMainSlot);
-    DocumentChanged(kMainSlot);
     ShowNotices(made.outcome.notices);
   });
 }
@@ -564,7 +561,8 @@ void TForm1::Button4Click() {
     brondel::TRhythmSlot& main = docs_.slots[kMainSlot];
     if (!main.Loaded()) return;
     std::string tempoText = LabeledEdit2->text().toStdString();
-    if (!brondel::ApplyTempoText(main.header, tempoText)) LabeledEdit2->setText(ToQ(tempoText));
+    if (!brondel::ApplyTempoText(main.header, tempoText))
+      LabeledEdit2->setText(ToQString(tempoText));
     playback_->SetTimeDivision(kMainSlot);
     brondel::ApplyGridToSections(main.header, *gridCells_, CheckBox1->isChecked(),
                                  ListBox2->currentRow());

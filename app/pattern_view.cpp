@@ -11,6 +11,7 @@
 #include <cmath>
 
 #include "app/pattern/pattern_painter.h"
+#include "app/pattern/qt_text.h"
 #include "playback/key_names.h"
 
 using brondel::kPartCount;
@@ -23,11 +24,6 @@ constexpr int kWheelNotch = 120;    // angle delta of one notch
 constexpr int kLaneButtonWidth = 20;
 constexpr int kLaneButtonHeight = 16;
 constexpr int kScrollStep = 24;
-
-QString PartText(int part) {
-  const std::string_view name = brondel::kPartNames[static_cast<std::size_t>(part)];
-  return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
-}
 
 }  // namespace
 
@@ -57,10 +53,9 @@ TPatternView::TPatternView(QWidget* parent) : QAbstractScrollArea(parent) {
   verticalScrollBar()->setSingleStep(kScrollStep);
   for (int part = 0; part < kPartCount; ++part) {
     const auto index = static_cast<std::size_t>(part);
-    muteButtons_[index] =
-        MakeLaneButton(QStringLiteral("M"), QStringLiteral("Mute ") + PartText(part));
-    soloButtons_[index] =
-        MakeLaneButton(QStringLiteral("S"), QStringLiteral("Solo ") + PartText(part));
+    const QString name = brondel::ToQString(brondel::kPartNames[index]);
+    muteButtons_[index] = MakeLaneButton(QStringLiteral("M"), QStringLiteral("Mute ") + name);
+    soloButtons_[index] = MakeLaneButton(QStringLiteral("S"), QStringLiteral("Solo ") + name);
   }
   UpdateGeometry();
 }
@@ -84,10 +79,6 @@ QToolButton* TPatternView::MakeLaneButton(const QString& text, const QString& hi
 }
 
 void TPatternView::FlipSwitch() {
-  for (std::size_t part = 0; part < muteButtons_.size(); ++part) {
-    mix_.muted[part] = muteButtons_[part]->isChecked();
-    mix_.soloed[part] = soloButtons_[part]->isChecked();
-  }
   viewport()->update();
   Q_EMIT MixChanged();
 }
@@ -149,8 +140,17 @@ void TPatternView::SetPlayTick(std::optional<std::uint32_t> tick) {
 
 void TPatternView::UpdatePlayLine() {
   if (!layout_ || !playTick_) return;
-  const int x = static_cast<int>(std::floor(layout_->TickToX(*playTick_)));
-  viewport()->update(QRect(x - 2, 0, 5, viewport()->height()));
+  const QRectF line = brondel::pattern::PlayLineRect(*layout_, *playTick_);
+  viewport()->update(line.intersected(layout_->TimeArea()).toAlignedRect());
+}
+
+brondel::TPartMix TPatternView::Mix() const {
+  brondel::TPartMix mix;
+  for (std::size_t part = 0; part < muteButtons_.size(); ++part) {
+    mix.muted[part] = muteButtons_[part]->isChecked();
+    mix.soloed[part] = soloButtons_[part]->isChecked();
+  }
+  return mix;
 }
 
 QToolButton* TPatternView::MuteButton(int part) const {
@@ -225,8 +225,9 @@ void TPatternView::paintEvent(QPaintEvent* event) {
   brondel::pattern::TPatternPaintOptions options;
   options.caption = caption_;
   options.playTick = playTick_;
+  const brondel::TPartMix mix = Mix();
   for (int part = 0; part < kPartCount; ++part) {
-    options.audible[static_cast<std::size_t>(part)] = mix_.Audible(part);
+    options.audible[static_cast<std::size_t>(part)] = mix.Audible(part);
   }
   brondel::pattern::PaintPattern(painter, *layout_, options, event->rect());
 }

@@ -49,8 +49,8 @@ class TPatternView : public QAbstractScrollArea {
   /// The tick the play position's line stands at; none when no line is drawn.
   std::optional<std::uint32_t> PlayTick() const { return playTick_; }
 
-  /// The mute and solo switches of the lanes.
-  const brondel::TPartMix& Mix() const { return mix_; }
+  /// The mute and solo switches of the lanes, as their buttons stand.
+  brondel::TPartMix Mix() const;
   /// A lane's mute and solo buttons.
   QToolButton* MuteButton(int part) const;
   QToolButton* SoloButton(int part) const;
@@ -84,7 +84,6 @@ class TPatternView : public QAbstractScrollArea {
   double pixelsPerTick_ = 1;
   bool fitting_ = true;
   std::optional<std::uint32_t> playTick_;
-  brondel::TPartMix mix_;
   std::array<QToolButton*, brondel::kPartCount> muteButtons_{};
   std::array<QToolButton*, brondel::kPartCount> soloButtons_{};
 };

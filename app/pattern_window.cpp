@@ -7,6 +7,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include "app/pattern/qt_text.h"
 #include "app/pattern_view.h"
 #include "playback/pattern_model.h"
 
@@ -15,10 +16,6 @@ namespace {
 constexpr int kInitialWidth = 960;
 constexpr int kInitialHeight = 600;
 constexpr int kLineInterval = 10;  // ms: the line is at most this much older than the sound
-
-QString Text(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 }  // namespace
 
@@ -70,7 +67,7 @@ void TPatternWindow::BuildToolBar() {
   toolBar_->addWidget(summary_);
 }
 
-const brondel::TPartMix& TPatternWindow::Mix() const {
+brondel::TPartMix TPatternWindow::Mix() const {
   return view_->Mix();
 }
 
@@ -130,16 +127,18 @@ void TPatternWindow::Refresh() {
     view_->SetPattern(std::nullopt, {});
     return;
   }
-  const QString section = Text(brondel::kSectionNames[static_cast<std::size_t>(section_)]);
+  const QString section =
+      brondel::ToQString(brondel::kSectionNames[static_cast<std::size_t>(section_)]);
   const QString file = QFileInfo(QFile::decodeName(slot->fileName.c_str())).fileName();
   setWindowTitle(file + QStringLiteral(" - ") + section);
   const int bars = slot->header.BarCount(section_);
-  summary_->setText(QStringLiteral("%1   %2 %3 of %4   Tempo %5")
-                        .arg(slot_ == brondel::kMainSlot ? QStringLiteral("Main file")
-                                                         : QStringLiteral("Import file"))
-                        .arg(bars)
-                        .arg(bars == 1 ? QStringLiteral("bar") : QStringLiteral("bars"))
-                        .arg(Text(brondel::TimeSignatureText(slot->header.TimeSignature())))
-                        .arg(slot->header.Tempo()));
+  summary_->setText(
+      QStringLiteral("%1   %2 %3 of %4   Tempo %5")
+          .arg(slot_ == brondel::kMainSlot ? QStringLiteral("Main file")
+                                           : QStringLiteral("Import file"))
+          .arg(bars)
+          .arg(bars == 1 ? QStringLiteral("bar") : QStringLiteral("bars"))
+          .arg(brondel::ToQString(brondel::TimeSignatureText(slot->header.TimeSignature())))
+          .arg(slot->header.Tempo()));
   view_->SetPattern(brondel::BuildSectionPattern(*slot, section_), section);
 }

@@ -42,10 +42,8 @@ class TPatternWindow : public QWidget {
   int Section() const { return section_; }
   /// The view of the pattern.
   TPatternView* View() const { return view_; }
-  /// The toolbar above the view.
-  QToolBar* ToolBar() const { return toolBar_; }
   /// The lanes' mute and solo switches: the parts the window's own playing is to sound.
-  const brondel::TPartMix& Mix() const;
+  brondel::TPartMix Mix() const;
   /// True while "Loop" is on: the window's Play repeats the section until Stop.
   bool Looping() const;
   /// The toolbar's Play, Stop and Loop.

@@ -26,7 +26,10 @@
 #include <cstdio>
 #include <ctime>
 #include <functional>
+#include <limits>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -385,18 +388,31 @@ double FramesToMicros(std::int64_t frames, double rate) {
   return static_cast<double>(frames) * 1e6 / rate;
 }
 
+// The listener's MIDI port as the program finds it in the system's device list: its device
+// number, none when it is not listed.
+std::optional<std::uint32_t> ListenerDevice(IMidiService& service) {
+  const std::vector<std::string> names = service.OutputDeviceNames();
+  const auto port = std::find(names.begin(), names.end(), "brondel-timing:midi_in");
+  if (port == names.end()) return std::nullopt;
+  return static_cast<std::uint32_t>(port - names.begin());
+}
+
+// A player on the listener's port; null when the port is not listed.
+std::unique_ptr<Player> ListenerPlayer(IMidiService& service) {
+  const std::optional<std::uint32_t> device = ListenerDevice(service);
+  return device ? std::make_unique<Player>(service, *device) : nullptr;
+}
+
 void MeasureJack(JackListener& listener, const std::vector<TimedMessage>& groove) {
   const auto service = MakeSystemMidiService();
-  const std::vector<std::string> names = service->OutputDeviceNames();
-  const auto port = std::find(names.begin(), names.end(), "brondel-timing:midi_in");
-  if (port == names.end()) {
+  const auto player = ListenerPlayer(*service);
+  if (!player) {
     std::printf("jack     the listener's port is not in the device list\n");
     return;
   }
-  Player player(*service, static_cast<std::uint32_t>(port - names.begin()));
   const std::vector<std::uint8_t> buffer = ToBuffer(groove);
   listener.Clear();
-  const double cpu = player.PlayToEnd(buffer);
+  const double cpu = player->PlayToEnd(buffer);
   std::this_thread::sleep_for(100ms);  // the device plays each message a fixed latency later
   auto events = listener.Events();
   // The groove's own messages; the All Notes Off that end the play come after them.
@@ -411,11 +427,11 @@ void MeasureJack(JackListener& listener, const std::vector<TimedMessage>& groove
   ReportTiming("jack", arrivals, expected);
   std::printf("jack     processor time while playing: %.3f%% of one core\n", 100 * cpu);
 
-  player.Start(buffer);
+  player->Start(buffer);
   std::this_thread::sleep_for(1s);
   listener.Clear();
   const jack_nframes_t stopFrame = listener.FrameNow();
-  player.Stop();
+  player->Stop();
   std::this_thread::sleep_for(100ms);
   const auto ended = listener.Events();
   if (ended.empty()) {
@@ -505,16 +521,53 @@ void MeasureSynthAudio(JackListener& listener) {
       FramesToMicros(static_cast<std::int32_t>(listener.LastLoud() - stopFrame), listener.Rate()));
 }
 
-// The JACK device as the program finds it in the system's device list, playing to the listener.
-std::unique_ptr<Player> ListenerPlayer(IMidiService& service) {
-  const std::vector<std::string> names = service.OutputDeviceNames();
-  const auto port = std::find(names.begin(), names.end(), "brondel-timing:midi_in");
-  if (port == names.end()) return nullptr;
-  return std::make_unique<Player>(service, static_cast<std::uint32_t>(port - names.begin()));
-}
-
 double Median(std::vector<double> values) {
   return Percentile(std::move(values), 0.5);
+}
+
+// A play position read while the music went on, at the listener's frame of that moment.
+struct PositionSample {
+  jack_nframes_t frame;
+  std::uint64_t ticks;
+};
+
+// The listener's frame while `read` runs, halfway between its frames just before and after; none
+// when the reading was held up (the thread preempted in between) and so says nothing of the
+// play line.
+std::optional<jack_nframes_t> FrameWhile(const JackListener& listener,
+                                         const std::function<void()>& read) {
+  const auto maxReading = static_cast<std::int32_t>(listener.Rate() / 2000);  // half a ms
+  const jack_nframes_t before = listener.FrameNow();
+  read();
+  const jack_nframes_t after = listener.FrameNow();
+  const auto reading = static_cast<std::int32_t>(after - before);
+  if (reading > maxReading) return std::nullopt;
+  return before + static_cast<jack_nframes_t>(reading / 2);
+}
+
+// Each sampled position against the music on the wire at its frame: the tick of the last message
+// received by then (`wireTick` of its index in `wire`) plus the frames since, `framesPerTick` to a
+// tick. The errors in ms, for ticks of `tickMs`; from the first sample at which the wire has
+// reached `endTick` (the play has ended) on, none.
+std::vector<double> PositionErrors(const std::vector<PositionSample>& samples,
+                                   std::span<const JackListener::Event> wire,
+                                   const std::function<double(std::size_t)>& wireTick,
+                                   double framesPerTick, double tickMs,
+                                   double endTick = std::numeric_limits<double>::infinity()) {
+  std::vector<double> errors;
+  std::size_t next = 0;
+  for (const PositionSample& sample : samples) {
+    while (next < wire.size() && static_cast<std::int32_t>(wire[next].frame - sample.frame) <= 0) {
+      ++next;
+    }
+    if (next == 0) continue;  // nothing on the wire yet
+    const double onWire =
+        wireTick(next - 1) +
+        static_cast<std::int32_t>(sample.frame - wire[next - 1].frame) / framesPerTick;
+    if (onWire >= endTick) break;
+    errors.push_back(std::fabs(static_cast<double>(sample.ticks) - std::floor(onWire)) * tickMs);
+  }
+  return errors;
 }
 
 // The play line: while the groove plays at 480 ticks a quarter (a tick is 1.04 ms), the stream's
@@ -530,43 +583,21 @@ void MeasurePlayLine(JackListener& listener, const std::vector<TimedMessage>& gr
   player->SetDivision(kFine);
   const std::vector<std::uint8_t> buffer = ToBuffer(fine);
   listener.Clear();
-  struct Sample {
-    jack_nframes_t frame;
-    std::uint64_t ticks;
-  };
-  std::vector<Sample> samples;
+  std::vector<PositionSample> samples;
   player->Start(buffer);
   const auto end = std::chrono::steady_clock::now() + 9s;
-  // A position is set against the frames read just before and after it; one whose reading was
-  // held up (the thread preempted in between) says nothing of the play line and is left out.
-  const auto maxReading = static_cast<std::int32_t>(listener.Rate() / 2000);  // half a ms
   while (std::chrono::steady_clock::now() < end) {
-    const jack_nframes_t before = listener.FrameNow();
-    const TStreamPosition position = player->Position();
-    const jack_nframes_t after = listener.FrameNow();
-    const auto reading = static_cast<std::int32_t>(after - before);
-    if (position.header != nullptr && reading <= maxReading) {
-      samples.push_back({before + static_cast<jack_nframes_t>(reading / 2), position.ticks});
-    }
+    TStreamPosition position;
+    const auto frame = FrameWhile(listener, [&] { position = player->Position(); });
+    if (position.header != nullptr && frame) samples.push_back({*frame, position.ticks});
     std::this_thread::sleep_for(1ms);
   }
   player->Stop();
-  const auto events = listener.Events();
   const double framesPerTick = listener.Rate() * 500'000.0 / kFine / 1e6;
-  std::vector<double> errors;
-  std::size_t next = 0;
-  for (const Sample& sample : samples) {
-    while (next < events.size() &&
-           static_cast<std::int32_t>(events[next].frame - sample.frame) <= 0) {
-      ++next;
-    }
-    if (next == 0) continue;  // nothing on the wire yet
-    const double wireTicks =
-        static_cast<double>(fine[next - 1].tick) +
-        static_cast<std::int32_t>(sample.frame - events[next - 1].frame) / framesPerTick;
-    errors.push_back(std::fabs(static_cast<double>(sample.ticks) - std::floor(wireTicks)) * 500.0 /
-                     kFine);
-  }
+  const std::vector<double> errors = PositionErrors(
+      samples, listener.Events(),
+      [&](std::size_t index) { return static_cast<double>(fine[index].tick); }, framesPerTick,
+      500.0 / kFine);
   if (errors.empty()) {
     std::printf("jack     play line: no position while the groove played\n");
     return;
@@ -665,32 +696,21 @@ void MeasurePatternPlay(JackListener& listener) {
   }
 
   const auto service = MakeSystemMidiService();
-  const std::vector<std::string> names = service->OutputDeviceNames();
-  const auto port = std::find(names.begin(), names.end(), "brondel-timing:midi_in");
-  if (port == names.end() || ticks.empty()) return;
+  const std::optional<std::uint32_t> device = ListenerDevice(*service);
+  if (!device || ticks.empty()) return;
   WaitingHost host;
   brondel::TPlayback playback(docs, *service, host);
   service->SetBufferDoneNotifier([] {});
-  playback.SelectDevice(static_cast<std::uint32_t>(port - names.begin()));
+  playback.SelectDevice(*device);
   playback.OpenMidiStream();
 
-  struct Sample {
-    jack_nframes_t frame;
-    std::uint64_t ticks;
-  };
-  std::vector<Sample> samples;
-  const auto maxReading = static_cast<std::int32_t>(listener.Rate() / 2000);  // half a ms
+  std::vector<PositionSample> samples;
   bool ending = false;
   host.onWait = [&] {
-    const jack_nframes_t before = listener.FrameNow();
-    const std::optional<brondel::TPlayingPosition> now = playback.PlayingNow();
-    const jack_nframes_t after = listener.FrameNow();
+    std::optional<brondel::TPlayingPosition> now;
+    const auto frame = FrameWhile(listener, [&] { now = playback.PlayingNow(); });
     if (!now) return;
-    const auto reading = static_cast<std::int32_t>(after - before);
-    if (reading <= maxReading) {
-      samples.push_back({before + static_cast<jack_nframes_t>(reading / 2),
-                         now->repetitions * sectionTicks + now->tick});
-    }
+    if (frame) samples.push_back({*frame, now->repetitions * sectionTicks + now->tick});
     if (now->repetitions >= 1 && !ending) {
       ending = true;
       playback.ChangePatternPlay({}, false);
@@ -712,20 +732,10 @@ void MeasurePatternPlay(JackListener& listener) {
   };
   const double framesPerTick = listener.Rate() * 500'000.0 / slot.header.Tempo() / 1e6;
   const double tickMs = 500.0 / slot.header.Tempo();
-  std::vector<double> errors;
-  std::size_t next = 0;
-  for (const Sample& sample : samples) {
-    while (next < 2 * perRepetition &&
-           static_cast<std::int32_t>(wire[next].frame - sample.frame) <= 0) {
-      ++next;
-    }
-    if (next == 0) continue;  // nothing on the wire yet
-    const double onWire =
-        static_cast<double>(wireTick(next - 1)) +
-        static_cast<std::int32_t>(sample.frame - wire[next - 1].frame) / framesPerTick;
-    if (onWire >= static_cast<double>(2 * sectionTicks)) break;  // the play has ended
-    errors.push_back(std::fabs(static_cast<double>(sample.ticks) - std::floor(onWire)) * tickMs);
-  }
+  const std::vector<double> errors = PositionErrors(
+      samples, std::span(wire).first(2 * perRepetition),
+      [&](std::size_t index) { return static_cast<double>(wireTick(index)); }, framesPerTick,
+      tickMs, static_cast<double>(2 * sectionTicks));
   if (!errors.empty()) {
     std::printf(
         "pattern  play line (PlayingNow) against the wire over %zu positions: median %.2f ms, "

@@ -1,5 +1,4 @@
 // render, preview and resave: the bytes the window queues or saves, written as they are.
-#include "document/save_file.h"
 #include "tools/commands.h"
 #include "tools/queue_capture.h"
 #include "tools/rhythm_input.h"
@@ -26,13 +25,9 @@ int RunPreview(const TCommandLine& line, TConsole& console) {
 int RunResave(const TCommandLine& line, TConsole& console) {
   const std::string& path = line.positional[0];
   const std::string out = line.Value("-o");
-  if (const std::string refusal = SaveTargetRefusal(out); !refusal.empty()) {
-    throw TFileError(out, refusal);
-  }
+  CheckSaveTarget(out);
   TRhythmDocuments docs = OpenAsMainFile(path, console.err);
-  const TSaveImage image = BuildSaveImage(docs);
-  if (!image.refusal.empty()) throw TFileError(path, image.refusal);
-  WriteOutput(out, image.bytes, console.out);
+  WriteRhythm(docs, path, out, console.out);
   return kExitOk;
 }
 

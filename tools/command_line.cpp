@@ -1,6 +1,7 @@
 #include "tools/command_line.h"
 
 #include <algorithm>
+#include <charconv>
 
 namespace brondel::tool {
 
@@ -70,6 +71,17 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& words,
     }
   }
   return line;
+}
+
+std::optional<std::uint64_t> WholeNumber(std::string_view text, std::size_t maxDigits) {
+  const bool digits =
+      !text.empty() && text.size() <= maxDigits &&
+      std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+  std::uint64_t value = 0;
+  if (!digits || std::from_chars(text.data(), text.data() + text.size(), value).ec != std::errc()) {
+    return std::nullopt;
+  }
+  return value;
 }
 
 void CheckRequiredOptions(const TCommandLine& line, const std::vector<TOptionSpec>& specs) {

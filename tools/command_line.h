@@ -3,7 +3,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <limits>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -56,5 +59,11 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& words,
 
 /// Throws TUsageError naming the first required option that `line` lacks.
 void CheckRequiredOptions(const TCommandLine& line, const std::vector<TOptionSpec>& specs);
+
+/// The value of a whole number written as decimal digits only (no sign, no space), at most
+/// `maxDigits` of them, leading zeros included; none for any other text, or a value above
+/// 2^64 - 1. The caller checks the range and words the refusal.
+std::optional<std::uint64_t> WholeNumber(
+    std::string_view text, std::size_t maxDigits = std::numeric_limits<std::size_t>::max());
 
 }  // namespace brondel::tool

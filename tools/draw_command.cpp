@@ -8,10 +8,10 @@
 #include <QSvgGenerator>
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <memory>
 
 #include "app/pattern/pattern_painter.h"
+#include "app/pattern/qt_text.h"
 #include "playback/pattern_model.h"
 #include "tools/commands.h"
 #include "tools/rhythm_input.h"
@@ -49,14 +49,12 @@ TPictureFormat FormatOf(const TCommandLine& line, const std::string& out) {
 int WidthOf(const TCommandLine& line) {
   if (!line.Has("--width")) return kDefaultWidth;
   const std::string text = line.Value("--width");
-  int width = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), width);
-  if (error != std::errc() || end != text.data() + text.size() || width < kMinWidth ||
-      width > kMaxWidth) {
+  const std::optional<std::uint64_t> width = WholeNumber(text);
+  if (!width || *width < kMinWidth || *width > kMaxWidth) {
     throw TUsageError("--width takes a number of pixels from " + std::to_string(kMinWidth) +
                       " to " + std::to_string(kMaxWidth) + ", not '" + text + "'");
   }
-  return width;
+  return static_cast<int>(*width);
 }
 
 // Fonts need a GUI application object. The tool shows no window, so it runs Qt on its offscreen
@@ -141,9 +139,7 @@ int RunDraw(const TCommandLine& line, TConsole& console) {
   pattern::TPatternLayout layout(sectionPattern);
   layout.SetPixelsPerTick(pattern::TPatternLayout::FitPixelsPerTick(sectionPattern, width));
   layout.SetViewSize(layout.FullPictureSize(width));
-  const std::string_view sectionName = kSectionNames[static_cast<std::size_t>(section)];
-  const QString caption =
-      QString::fromUtf8(sectionName.data(), static_cast<qsizetype>(sectionName.size()));
+  const QString caption = ToQString(kSectionNames[static_cast<std::size_t>(section)]);
   const QByteArray picture = format == TPictureFormat::kPng
                                  ? PngPicture(layout, caption)
                                  : SvgPicture(layout, caption, QString::fromStdString(path));

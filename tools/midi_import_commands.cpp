@@ -1,8 +1,6 @@
 // import-midi and from-midi: rhythms from Standard MIDI Files, written as "Save as" writes them.
-#include <charconv>
 #include <utility>
 
-#include "document/save_file.h"
 #include "playback/midi_import.h"
 #include "tools/commands.h"
 #include "tools/rhythm_input.h"
@@ -23,13 +21,11 @@ void Refused(const std::optional<TMidiRefusal>& refusal) {
 
 // A number from 1 to `most` given to `option`.
 int CountedFromOne(const TCommandLine& line, std::string_view option, int most) {
-  const std::string text = line.Value(option);
-  int value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || value < 1 || value > most) {
+  const std::optional<std::uint64_t> value = WholeNumber(line.Value(option));
+  if (!value || *value < 1 || *value > static_cast<std::uint64_t>(most)) {
     throw TUsageError(std::string(option) + " takes a number from 1 to " + std::to_string(most));
   }
-  return value;
+  return static_cast<int>(*value);
 }
 
 // The source --track or --channel names, else the one a new rhythm would give the part.
@@ -54,20 +50,6 @@ TMidiSource SourceOf(const TCommandLine& line, const std::string& midiPath,
                                  " and no channel falls to it: choose one with --track N or "
                                  "--channel C (" +
                                  sources + ")");
-}
-
-void CheckSaveTarget(const std::string& out) {
-  if (const std::string refusal = SaveTargetRefusal(out); !refusal.empty()) {
-    throw TFileError(out, refusal);
-  }
-}
-
-// The main file as "Save as" writes it.
-void WriteRhythm(TRhythmDocuments& docs, const std::string& path, const std::string& out,
-                 std::ostream& standardOutput) {
-  const TSaveImage image = BuildSaveImage(docs);
-  if (!image.refusal.empty()) throw TFileError(path, image.refusal);
-  WriteOutput(out, image.bytes, standardOutput);
 }
 
 }  // namespace

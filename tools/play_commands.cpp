@@ -1,6 +1,5 @@
 // devices and play: the window's device list, and a section played on one of its devices by the
 // window's own playback, in time, until its end or Ctrl-C.
-#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -18,6 +17,7 @@ namespace {
 
 // How often a waiting play looks at Ctrl-C; a signal handler may not wake a condition variable.
 constexpr std::chrono::milliseconds kInterruptPoll{20};
+constexpr std::size_t kMaxDeviceDigits = 9;  // a device number fits 32 bits
 
 // The window's part of a play without a window: messages go to the error stream, and waiting
 // sleeps until the stream hands the buffer back or Ctrl-C asks for the Stop command.
@@ -67,11 +67,9 @@ class TConsoleHost : public IPlaybackHost {
 
 std::uint32_t DeviceNumber(const TCommandLine& line) {
   const std::string text = line.Has("--device") ? line.Value("--device") : "0";
-  const bool digits =
-      !text.empty() && text.size() < 10 &&
-      std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-  if (!digits) throw TUsageError("--device takes a device number, not '" + text + "'");
-  return static_cast<std::uint32_t>(std::stoul(text));
+  const std::optional<std::uint64_t> device = WholeNumber(text, kMaxDeviceDigits);
+  if (!device) throw TUsageError("--device takes a device number, not '" + text + "'");
+  return static_cast<std::uint32_t>(*device);
 }
 
 }  // namespace

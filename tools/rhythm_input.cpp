@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "document/save_file.h"
 #include "platform/files/file_io.h"
 #include "tools/command_line.h"
 
@@ -96,6 +97,19 @@ void WriteOutput(const std::string& path, const std::vector<std::uint8_t>& bytes
 void WriteOutputs(const std::vector<platform::TFileToWrite>& files) {
   const platform::TWriteResult result = platform::WriteFilesSafely(files);
   if (!result.error.empty()) throw TFileError(result.failedPath, "cannot write: " + result.error);
+}
+
+void CheckSaveTarget(const std::string& out) {
+  if (const std::string refusal = SaveTargetRefusal(out); !refusal.empty()) {
+    throw TFileError(out, refusal);
+  }
+}
+
+void WriteRhythm(TRhythmDocuments& docs, const std::string& path, const std::string& out,
+                 std::ostream& standardOutput) {
+  const TSaveImage image = BuildSaveImage(docs);
+  if (!image.refusal.empty()) throw TFileError(path, image.refusal);
+  WriteOutput(out, image.bytes, standardOutput);
 }
 
 }  // namespace brondel::tool

@@ -1,5 +1,6 @@
 // What every command of the tool starts from: a rhythm file read exactly as the window opens it,
-// sections and parts named on the command line, and outputs written whole or not at all.
+// sections and parts named on the command line, and outputs written whole or not at all, a
+// rhythm as "Save as" writes it.
 #pragma once
 
 #include <cstdint>
@@ -50,5 +51,14 @@ void WriteOutput(const std::string& path, const std::vector<std::uint8_t>& bytes
 
 /// Writes several output files all or none; throws TFileError naming the one that failed.
 void WriteOutputs(const std::vector<platform::TFileToWrite>& files);
+
+/// Throws TFileError naming `out` when "Save as" would refuse it as the target of a rhythm.
+void CheckSaveTarget(const std::string& out);
+
+/// Writes the main file of `docs` to `out` as "Save as" writes it; throws TFileError naming
+/// `path`, where the rhythm came from, when it is too large to save, or naming `out` when
+/// writing fails.
+void WriteRhythm(TRhythmDocuments& docs, const std::string& path, const std::string& out,
+                 std::ostream& standardOutput);
 
 }  // namespace brondel::tool

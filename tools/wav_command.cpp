@@ -1,7 +1,6 @@
 // wav: a section as the built-in synthesizer sounds it, rendered offline to a WAV file block by
 // block, so memory stays small however long the section; a section of more than an hour of
 // audio (the timeline allows nine) is refused unless --max-minutes allows it.
-#include <algorithm>
 #include <cstdint>
 #include <optional>
 
@@ -19,19 +18,18 @@ namespace {
 
 constexpr int kSampleRate = 44100;
 constexpr std::uint64_t kDefaultMaxMinutes = 60;
+constexpr std::size_t kMaxMinutesDigits = 9;  // so that their frames (x 60 x 44,100) fit 64 bits
 // A render this long is worth a progress line (at about 30 times real time, a minute of music).
 constexpr std::chrono::seconds kProgressAfter{2};
 
 std::uint64_t MaxMinutes(const TCommandLine& line) {
   if (!line.Has("--max-minutes")) return kDefaultMaxMinutes;
   const std::string text = line.Value("--max-minutes");
-  const bool digits =
-      !text.empty() && text.size() < 10 &&
-      std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-  if (!digits || std::stoull(text) == 0) {
+  const std::optional<std::uint64_t> minutes = WholeNumber(text, kMaxMinutesDigits);
+  if (!minutes || *minutes == 0) {
     throw TUsageError("--max-minutes takes a whole number of minutes, not '" + text + "'");
   }
-  return std::stoull(text);
+  return *minutes;
 }
 
 void CheckLength(const std::string& path, int section, std::uint64_t frames,

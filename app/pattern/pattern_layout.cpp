@@ -50,10 +50,10 @@ double TPatternLayout::XToTick(double x) const {
   return (x - kNameColumnWidth + scroll_.x()) / pixelsPerTick_;
 }
 
-std::pair<std::uint32_t, std::uint32_t> TPatternLayout::VisibleTicks() const {
+std::pair<std::uint32_t, std::uint32_t> TPatternLayout::TicksIn(const QRectF& area) const {
   const double extent = pattern_.Extent();
-  const double first = std::clamp(XToTick(kNameColumnWidth), 0.0, extent);
-  const double last = std::clamp(XToTick(viewSize_.width()), 0.0, extent);
+  const double first = std::clamp(XToTick(area.left()), 0.0, extent);
+  const double last = std::clamp(XToTick(area.right()), 0.0, extent);
   return {static_cast<std::uint32_t>(std::floor(first)),
           static_cast<std::uint32_t>(std::ceil(last))};
 }

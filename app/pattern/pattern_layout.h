@@ -41,8 +41,7 @@ class TPatternLayout {
   /// The zoom at which the whole timeline fits the time area of a picture `width` wide.
   static double FitPixelsPerTick(const TSectionPattern& pattern, int width);
 
-  /// How far the timeline (x) and the lanes (y) are scrolled, in pixels.
-  QPointF Scroll() const { return scroll_; }
+  /// Sets how far the timeline (x) and the lanes (y) are scrolled, in pixels.
   void SetScroll(QPointF scroll) { scroll_ = scroll; }
   /// The size of the picture or view.
   QSize ViewSize() const { return viewSize_; }
@@ -60,8 +59,9 @@ class TPatternLayout {
   /// The x of a tick, and the tick at an x.
   double TickToX(double tick) const;
   double XToTick(double x) const;
-  /// The ticks from the time area's left edge to its right edge, within the timeline.
-  std::pair<std::uint32_t, std::uint32_t> VisibleTicks() const;
+  /// The ticks from the left edge of `area` (view coordinates) to its right edge, within the
+  /// timeline.
+  std::pair<std::uint32_t, std::uint32_t> TicksIn(const QRectF& area) const;
 
   /// The rows a lane shows: one per key, at least one (an empty lane keeps a row).
   int LaneRows(int part) const;

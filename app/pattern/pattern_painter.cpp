@@ -6,6 +6,7 @@
 #include <cmath>
 #include <vector>
 
+#include "app/pattern/qt_text.h"
 #include "playback/key_names.h"
 
 namespace brondel::pattern {
@@ -56,6 +57,11 @@ QColor Mix(const QColor& from, const QColor& to, double share) {
                 blend(from.blue(), to.blue()));
 }
 
+// A lane's title strip, across the name column and the time area: a wash of the part's colour.
+QColor LaneTitleColour(int part) {
+  return Mix(PartColour(part), Qt::white, 0.84);
+}
+
 bool IsBlackKey(int key) {
   const int pitch = key % 12;
   return pitch == 1 || pitch == 3 || pitch == 6 || pitch == 8 || pitch == 10;
@@ -70,11 +76,6 @@ QFont PixelFont(int pixels, bool bold = false) {
   font.setPixelSize(pixels);
   font.setBold(bold);
   return font;
-}
-
-QString PartName(int part) {
-  const std::string_view name = kPartNames[static_cast<std::size_t>(part)];
-  return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
 }
 
 QString RowName(int part, int key) {
@@ -101,10 +102,11 @@ double BeatPixels(const TPatternLayout& layout) {
   return 4.0 * meter.ticksPerQuarter / meter.denominator * layout.PixelsPerTick();
 }
 
-// The grid lines in view, bar lines thinned to every `barStep`-th bar, beat lines left out when
-// they would crowd.
-std::vector<TGridLine> VisibleLines(const TPatternLayout& layout, std::uint64_t barStep) {
-  const auto [first, last] = layout.VisibleTicks();
+// The grid lines from the left edge of `area` to its right edge, bar lines thinned so that they
+// keep their spacing, beat lines left out when they would crowd.
+std::vector<TGridLine> LinesIn(const TPatternLayout& layout, const QRectF& area) {
+  const auto [first, last] = layout.TicksIn(area);
+  const std::uint64_t barStep = BarStep(BarPixels(layout), kMinBarSpacing);
   const bool withBeats = BeatPixels(layout) >= kMinBeatSpacing;
   std::vector<TGridLine> lines = GridLines(layout.Pattern().meter, first, last);
   std::erase_if(lines, [&](const TGridLine& line) {
@@ -116,20 +118,21 @@ std::vector<TGridLine> VisibleLines(const TPatternLayout& layout, std::uint64_t 
 void PaintLaneBackgrounds(QPainter& painter, const TPatternLayout& layout, const QRectF& area) {
   for (int part = 0; part < kPartCount; ++part) {
     if (!layout.LaneRect(part).intersects(area)) continue;
-    painter.fillRect(layout.LaneTitleRect(part), Mix(PartColour(part), Qt::white, 0.84));
+    painter.fillRect(layout.LaneTitleRect(part), LaneTitleColour(part));
     const auto& keys = layout.Pattern().lanes[static_cast<std::size_t>(part)].keys;
     for (int row = 0; row < layout.LaneRows(part); ++row) {
       const QRectF rect = layout.RowRect(part, row);
       if (!rect.intersects(area)) continue;
+      // An empty lane's one row is light, as row 0 of the drums and key 0 (a C) of the others are.
       const int key = keys.empty() ? 0 : keys[static_cast<std::size_t>(row)];
-      painter.fillRect(rect, keys.empty() ? kRowLight : RowColour(part, row, key));
+      painter.fillRect(rect, RowColour(part, row, key));
     }
   }
 }
 
 // Lines inside a compound beat, then beat lines, then bar lines, each over the lighter ones.
-void PaintGridLines(QPainter& painter, const TPatternLayout& layout,
-                    const std::vector<TGridLine>& lines, const QRectF& area) {
+void PaintGridLines(QPainter& painter, const TPatternLayout& layout, const QRectF& area) {
+  const std::vector<TGridLine> lines = LinesIn(layout, area);
   const auto strength = [](const TGridLine& line) {
     return line.bar != 0 ? 2 : line.pulse ? 1 : 0;
   };
@@ -157,7 +160,7 @@ void PaintSectionEnd(QPainter& painter, const TPatternLayout& layout, const QRec
 
 void PaintNotes(QPainter& painter, const TPatternLayout& layout, const QRectF& area) {
   const TSectionPattern& pattern = layout.Pattern();
-  const auto [left, last] = layout.VisibleTicks();
+  const auto [left, last] = layout.TicksIn(area);
   // A note drawn wider than it lasts reaches in from a little before the left edge.
   const auto reach =
       static_cast<std::uint32_t>(std::ceil(TPatternLayout::kMinNoteWidth / layout.PixelsPerTick()));
@@ -190,40 +193,39 @@ void PaintFadedLanes(QPainter& painter, const TPatternLayout& layout,
   }
 }
 
+// Over the time area's clip, which keeps the line off the ruler and the name column.
 void PaintPlayLine(QPainter& painter, const TPatternLayout& layout,
-                   const TPatternPaintOptions& options, const QRectF& area) {
+                   const TPatternPaintOptions& options) {
   if (!options.playTick) return;
-  const double x = layout.TickToX(*options.playTick);
-  painter.fillRect(QRectF(x - 1, area.top(), 2, area.height()), kPlayLine);
+  painter.fillRect(PlayLineRect(layout, *options.playTick), kPlayLine);
 }
 
 void PaintTimeArea(QPainter& painter, const TPatternLayout& layout,
-                   const TPatternPaintOptions& options, const std::vector<TGridLine>& lines,
-                   const QRectF& area) {
+                   const TPatternPaintOptions& options, const QRectF& area) {
   const QRectF clip = layout.TimeArea().intersected(area);
   if (clip.isEmpty()) return;
   painter.save();
   painter.setClipRect(clip);
   painter.fillRect(clip, kBackground);
   PaintLaneBackgrounds(painter, layout, clip);
-  PaintGridLines(painter, layout, lines, clip);
+  PaintGridLines(painter, layout, clip);
   PaintSectionEnd(painter, layout, clip);
   PaintNotes(painter, layout, clip);
   PaintFadedLanes(painter, layout, options, clip);
-  PaintPlayLine(painter, layout, options, clip);
+  PaintPlayLine(painter, layout, options);
   painter.restore();
 }
 
 void PaintLaneTitle(QPainter& painter, const TPatternLayout& layout, int part) {
   const QRectF title = layout.LaneTitleRect(part);
   const QRectF inColumn(0, title.top(), TPatternLayout::kNameColumnWidth, title.height());
-  painter.fillRect(inColumn, Mix(PartColour(part), Qt::white, 0.84));
+  painter.fillRect(inColumn, LaneTitleColour(part));
   painter.fillRect(QRectF(0, title.top(), kSwatchWidth, layout.LaneRect(part).height()),
                    PartColour(part));
   painter.setFont(PixelFont(12, true));
   painter.setPen(PartColour(part).darker(150));
   painter.drawText(inColumn.adjusted(kTextIndent, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
-                   PartName(part));
+                   ToQString(kPartNames[static_cast<std::size_t>(part)]));
 }
 
 void PaintRowNames(QPainter& painter, const TPatternLayout& layout, int part, const QRectF& area) {
@@ -277,13 +279,14 @@ void PaintNameColumn(QPainter& painter, const TPatternLayout& layout,
   painter.restore();
 }
 
-void PaintRuler(QPainter& painter, const TPatternLayout& layout,
-                const std::vector<TGridLine>& lines, const QRectF& area) {
+void PaintRuler(QPainter& painter, const TPatternLayout& layout, const QRectF& area) {
   const QRectF ruler(TPatternLayout::kNameColumnWidth, 0,
                      layout.ViewSize().width() - TPatternLayout::kNameColumnWidth,
                      TPatternLayout::kRulerHeight);
   const QRectF clip = ruler.intersected(area);
   if (clip.isEmpty()) return;
+  // A number stands right of its line: lines left of the area may reach into it.
+  const std::vector<TGridLine> lines = LinesIn(layout, ruler);
   painter.save();
   painter.setClipRect(clip);
   painter.fillRect(clip, kRuler);
@@ -353,20 +356,19 @@ QColor BackgroundColour() {
   return kBackground;
 }
 
-QColor PlayLineColour() {
-  return kPlayLine;
+QRectF PlayLineRect(const TPatternLayout& layout, std::uint32_t tick) {
+  const QRectF area = layout.TimeArea();
+  return QRectF(layout.TickToX(tick) - 1, area.top(), 2, area.height());
 }
 
 void PaintPattern(QPainter& painter, const TPatternLayout& layout,
                   const TPatternPaintOptions& options, const QRectF& area) {
-  const std::vector<TGridLine> lines =
-      VisibleLines(layout, BarStep(BarPixels(layout), kMinBarSpacing));
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing, false);
   painter.setRenderHint(QPainter::TextAntialiasing, true);
-  PaintTimeArea(painter, layout, options, lines, area);
+  PaintTimeArea(painter, layout, options, area);
   PaintNameColumn(painter, layout, options, area);
-  PaintRuler(painter, layout, lines, area);
+  PaintRuler(painter, layout, area);
   PaintCorner(painter, options, area);
   painter.restore();
 }

@@ -34,8 +34,9 @@ QColor NoteColour(int part, int velocity);
 QColor RowColour(int part, int row, int key);
 /// The colour between and below the lanes.
 QColor BackgroundColour();
-/// The colour of the play position's line.
-QColor PlayLineColour();
+/// Where the play position's line stands at `tick`: two pixels wide, centred on the tick, over
+/// the time area's height (what lies outside the time area is not painted).
+QRectF PlayLineRect(const TPatternLayout& layout, std::uint32_t tick);
 
 /// Paints everything of the picture that lies in `area` (view coordinates).
 void PaintPattern(QPainter& painter, const TPatternLayout& layout,
