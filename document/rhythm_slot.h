@@ -47,6 +47,8 @@ std::int32_t CountSectionEvents(const TRhythmSlot& slot, int section);
 /// command that gives a part new records must (Copy, the MIDI import).
 void ReplacePartStream(TRhythmSlot& slot, int section, int part, TPartStream records);
 
+/// Sum of the sizes of a section's five part streams.
+std::size_t SectionDataSize(const TRhythmSlot& slot, int section);
 /// Sum of the sizes of all fifty part streams.
 std::size_t TotalPartDataSize(const TPartStreams& streams);
 

@@ -171,12 +171,6 @@ std::size_t PartSize(const TRhythmSlot& slot, int section, int part) {
   return slot.streams[static_cast<std::size_t>(section)][static_cast<std::size_t>(part)].size();
 }
 
-std::size_t SectionDataSize(const TRhythmSlot& slot, int section) {
-  std::size_t size = 0;
-  for (int part = 0; part < kPartCount; ++part) size += PartSize(slot, section, part);
-  return size;
-}
-
 // ---------------------------------------------------------------------------------------------
 // One part
 
