@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "document/rhythm_timing.h"
+
 namespace brondel {
 
 namespace {
@@ -206,8 +208,7 @@ std::size_t CountNoteOns(const TMidiMessages& messages) {
 
 std::uint64_t RhythmTick(std::uint64_t tick, int division, int q) {
   const std::uint64_t scaled = std::min(tick, kBeyondAnySection) * static_cast<std::uint64_t>(q);
-  const auto d = static_cast<std::uint64_t>(division);
-  return (2 * scaled + d) / (2 * d);
+  return RoundedQuotient(scaled, static_cast<std::uint64_t>(division));
 }
 
 std::vector<TSourceNote> RhythmNotes(const TMidiMessages& messages, int division, int q) {
