@@ -42,11 +42,22 @@ constexpr int ChannelPart(std::uint8_t channel) {
   const int part = channel - PartChannel(0);
   return part >= 0 && part < kPartCount ? part : -1;
 }
-/// The status byte of a channel message of `kind` (0x90 note on, 0xB0 controller, 0xC0 program
-/// change) on part p's channel: 0x99 + p for a note on.
+/// The drum channel, 10 counted from 1: the Drums part's.
+inline constexpr std::uint8_t kDrumChannel = PartChannel(0);
+
+/// The kinds of channel message the parts play (the status byte's high half).
+inline constexpr std::uint8_t kNoteOnKind = 0x90;
+inline constexpr std::uint8_t kControllerKind = 0xB0;
+inline constexpr std::uint8_t kProgramChangeKind = 0xC0;
+
+/// The status byte of a channel message of `kind` on part p's channel: 0x99 + p for a note on.
 constexpr std::uint8_t PartStatus(std::uint8_t kind, int part) {
   return static_cast<std::uint8_t>(kind | PartChannel(part));
 }
+
+/// The controllers that carry settings bytes 1 to 5 (Bank, Volume, Pane, Reverb, Chorus), in
+/// that order; byte 0 (Tone) goes as the program change.
+inline constexpr std::array<std::uint8_t, kParamCount - 1> kSettingControllers = {0, 7, 10, 91, 93};
 
 extern const std::array<std::string_view, kSectionCount> kSectionNames;
 extern const std::array<std::string_view, kPartCount> kPartNames;

@@ -7,7 +7,6 @@ namespace brondel {
 
 namespace {
 
-constexpr std::uint8_t kNoteOnKind = 0x90;
 constexpr std::size_t kKeyCount = 256;  // every value of a record's byte 1
 constexpr std::uint64_t kTimelineTicks = 0x10000;
 

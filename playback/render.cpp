@@ -10,22 +10,19 @@ namespace brondel {
 
 namespace {
 
-constexpr std::uint8_t kNoteOn = 0x90;  // message kinds, sent on each part's channel
-constexpr std::uint8_t kController = 0xB0;
-constexpr std::uint8_t kProgramChange = 0xC0;
-constexpr std::size_t kSetupEventsPerPart = 6;
+constexpr std::size_t kSetupEventsPerPart = 1 + kSettingControllers.size();
 constexpr std::size_t kSetupEventCount = kSetupEventsPerPart * kPartCount;
 
 // The part's sound, sent at time 0 before its notes: program, then bank, volume, pan, reverb
-// and chorus as controllers 0, 7, 10, 91, 93. Values go out as stored, unchecked.
+// and chorus as their controllers. Values go out as stored, unchecked.
 std::array<TRenderEvent, kSetupEventsPerPart> SetupEvents(const TPartSettings& sound, int part) {
-  const std::uint8_t controller = PartStatus(kController, part);
-  return {{{0, PartStatus(kProgramChange, part), sound.Tone(), 0},
-           {0, controller, 0, sound.Bank()},
-           {0, controller, 7, sound.Volume()},
-           {0, controller, 10, sound.Pane()},
-           {0, controller, 91, sound.Reverb()},
-           {0, controller, 93, sound.Chorus()}}};
+  std::array<TRenderEvent, kSetupEventsPerPart> setup;
+  setup[0] = {0, PartStatus(kProgramChangeKind, part), sound.Tone(), 0};
+  for (std::size_t k = 0; k < kSettingControllers.size(); ++k) {
+    setup[k + 1] = {0, PartStatus(kControllerKind, part), kSettingControllers[k],
+                    sound.bytes[k + 1]};
+  }
+  return setup;
 }
 
 void AppendRenderEvent(TEventBuffer& buffer, const TRenderEvent& event) {
@@ -36,7 +33,7 @@ void AppendRenderEvent(TEventBuffer& buffer, const TRenderEvent& event) {
 void AppendPartEvents(const TPartStream& stream, int part, std::vector<TRenderEvent>& events) {
   ForEachTimedRecord(stream, [&](const TRhythmRecord& record, std::uint16_t running) {
     if (!record.IsWait()) {
-      events.push_back({running, PartStatus(kNoteOn, part), record.b1, record.b2});
+      events.push_back({running, PartStatus(kNoteOnKind, part), record.b1, record.b2});
     }
   });
 }
@@ -258,7 +255,7 @@ void RenderPartPreview(const TRhythmSlot& slot, int section, int part, TEventBuf
       return;
     }
     const auto delta = static_cast<std::uint16_t>(pending + record.b0);
-    AppendStreamEvent(buffer, delta, PartStatus(kNoteOn, part), record.b1, record.b2);
+    AppendStreamEvent(buffer, delta, PartStatus(kNoteOnKind, part), record.b1, record.b2);
     pending = 0;
   });
 }
