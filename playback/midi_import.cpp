@@ -498,7 +498,7 @@ class TRhythmAssembly {
                        std::to_string(SectionDataSize(slot, largest)) + ")");
     }
     for (int section = 0; section < kSectionCount; ++section) {
-      for (int part = 0; part < kPartCount; ++part) ArrangeForSendOrder(slot, section, part);
+      ArrangeSectionForSendOrder(slot, section);
     }
     return slot;
   }
