@@ -431,14 +431,34 @@ int ChooseTicksPerQuarterNote(const std::vector<TSpan>& spans, std::uint64_t mic
   return kDefaultTicksPerQuarterNote;
 }
 
+// What each part takes from one file: its source's messages, their notes at the rhythm's ticks
+// and the sounds they state (a part without a source: none, and the default sounds). A file
+// with markers serves all of its sections from one reading.
+struct TFileParts {
+  std::array<TMidiMessages, kPartCount> messages;
+  std::array<std::vector<TSourceNote>, kPartCount> notes;
+  std::array<TPartSettings, kPartCount> settings;
+};
+
+TFileParts ReadFileParts(const TMidiFile& file, const TPartSources& sources, int q) {
+  TFileParts parts;
+  for (std::size_t part = 0; part < kPartCount; ++part) {
+    const auto& source = sources.parts[part];
+    if (source) parts.messages[part] = SourceMessages(file, *source);
+    parts.notes[part] = RhythmNotes(parts.messages[part], file.division, q);
+    parts.settings[part] = SourceSettings(parts.messages[part], kDefaultSettings);
+  }
+  return parts;
+}
+
 // The parts of a rhythm being built, and what went into them.
 class TRhythmAssembly {
  public:
   TRhythmAssembly(std::uint8_t tempo, std::uint8_t signature, int q)
       : builder_(tempo, signature), signature_(signature), q_(q) {}
 
-  // Builds one section from its span of a file.
-  void AddSection(const TSpan& span, const TPartSources& sources) {
+  // Builds one section from its span of a file, with what each part takes from that file.
+  void AddSection(const TSpan& span, const TFileParts& parts) {
     const TMidiFile& file = span.file->file;
     const std::uint64_t start = RhythmTick(span.start, file.division, q_);
     const std::uint64_t length = RhythmTick(span.end, file.division, q_) - start;
@@ -451,14 +471,12 @@ class TRhythmAssembly {
     }
     builder_.Bars(span.section, static_cast<std::uint16_t>(size.bars));
     for (int part = 0; part < kPartCount; ++part) {
-      const auto& source = sources.parts[static_cast<std::size_t>(part)];
-      const TMidiMessages messages = source ? SourceMessages(file, *source) : TMidiMessages{};
-      std::vector<TSourceNote> notes = RhythmNotes(messages, file.division, q_);
+      const auto p = static_cast<std::size_t>(part);
       const TShapedPart shaped =
-          ShapePart(Window(notes, start, start + length, span.followed), length);
+          ShapePart(Window(parts.notes[p], start, start + length, span.followed), length);
       builder_.Part(span.section, part,
                     EncodeTimedNotes(shaped.notes, static_cast<std::uint32_t>(size.ticks)));
-      const TPartSettings settings = SourceSettings(messages, kDefaultSettings);
+      const TPartSettings& settings = parts.settings[p];
       builder_.Settings(span.section, part, settings);
       FirstSettings(part, settings);
       for (std::string& notice : PartNotices(span.section, part, shaped, length)) {
@@ -541,15 +559,13 @@ std::string LeftOutSource(const TMidiFile& file, const TMidiSource& source) {
 }
 
 // Notes before the first section marker belong to no section.
-void NoticeNotesBeforeMarkers(const std::vector<TSpan>& spans, const TPartSources& sources,
+void NoticeNotesBeforeMarkers(const std::vector<TSpan>& spans, const TFileParts& parts,
                               std::vector<std::string>& notices) {
   const TNamedMidiFile& named = *spans.front().file;
   std::uint64_t first = spans.front().start;
   for (const TSpan& span : spans) first = std::min(first, span.start);
   std::size_t before = 0;
-  for (const auto& source : sources.parts) {
-    if (!source) continue;
-    TMidiMessages messages = SourceMessages(named.file, *source);
+  for (TMidiMessages messages : parts.messages) {
     std::erase_if(messages, [&](const auto* message) { return message->tick >= first; });
     before += CountNoteOns(messages);
   }
@@ -586,17 +602,18 @@ TLoadedRhythm BuildRhythm(const std::vector<TNamedMidiFile>& files,
   }
 
   TRhythmAssembly assembly(static_cast<std::uint8_t>(tempo), signature, q);
-  std::map<const TNamedMidiFile*, TPartSources> sources;
+  std::map<const TNamedMidiFile*, TFileParts> parts;
   for (const TSpan& span : spans) {
-    if (sources.count(span.file) == 0) {
-      sources[span.file] = AssignPartSources(span.file->file);
-      for (const TMidiSource& left : sources[span.file].leftOut) {
+    if (parts.count(span.file) == 0) {
+      const TPartSources sources = AssignPartSources(span.file->file);
+      for (const TMidiSource& left : sources.leftOut) {
         notices.push_back(span.file->path + ": " + LeftOutSource(span.file->file, left));
       }
+      parts[span.file] = ReadFileParts(span.file->file, sources, q);
     }
-    assembly.AddSection(span, sources[span.file]);
+    assembly.AddSection(span, parts[span.file]);
   }
-  if (sections.marked) NoticeNotesBeforeMarkers(spans, sources[spans.front().file], notices);
+  if (sections.marked) NoticeNotesBeforeMarkers(spans, parts[spans.front().file], notices);
   assembly.FillMissingSections();
   notices.insert(notices.end(), assembly.Notices().begin(), assembly.Notices().end());
 
