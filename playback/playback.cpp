@@ -153,7 +153,7 @@ void TPlayback::PreviewPart(int slot, int section, int part) {
   }
   TEventBuffer buffer;
   RenderPartPreview(Slot(slot), section, part, buffer);
-  headerContent_ = {slot, section, part, PartPreviewTicks(Slot(slot), section, part, buffer)};
+  headerContent_ = {slot, section, part, PartPreviewTicks(Slot(slot), section, part)};
   PlayEventBuffer(buffer);
 }
 

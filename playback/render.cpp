@@ -143,6 +143,24 @@ void SilenceParts(std::vector<TRenderEvent>& events, const TPartMix& mix) {
   }
 }
 
+// Visits a part's events as its preview sends them: one per record that is not a wait, with the
+// ticks it follows the event before by and its running time in the section.
+// visit(const TRhythmRecord& record, std::uint16_t delta, std::uint16_t running).
+template <typename Visit>
+void ForEachPreviewEvent(const TPartStream& stream, Visit visit) {
+  // A wait record replaces the pending delay rather than adding to it: of several waits in a
+  // row only the last one delays the next event.
+  std::uint16_t pending = 0;
+  ForEachTimedRecord(stream, [&](const TRhythmRecord& record, std::uint16_t running) {
+    if (record.IsWait()) {
+      pending = record.Delay();
+      return;
+    }
+    visit(record, static_cast<std::uint16_t>(pending + record.b0), running);
+    pending = 0;
+  });
+}
+
 // Section times become ticks since the previous event; the first event keeps its time.
 void ConvertToDeltas(std::vector<TRenderEvent>& events) {
   std::uint16_t previous = 0;
@@ -244,34 +262,23 @@ void RenderPartPreview(const TRhythmSlot& slot, int section, int part, TEventBuf
   for (const TRenderEvent& event : SetupEvents(slot.header.Settings(section, part), part)) {
     AppendRenderEvent(buffer, event);
   }
-  // A wait record replaces the pending delay rather than adding to it: of several waits in a
-  // row only the last one delays the next event.
-  std::uint16_t pending = 0;
   const auto& stream =
       slot.streams[static_cast<std::size_t>(section)][static_cast<std::size_t>(part)];
-  ForEachRecord(stream, [&](const TRhythmRecord& record) {
-    if (record.IsWait()) {
-      pending = record.Delay();
-      return;
-    }
-    const auto delta = static_cast<std::uint16_t>(pending + record.b0);
+  ForEachPreviewEvent(stream, [&](const TRhythmRecord& record, std::uint16_t delta, std::uint16_t) {
     AppendStreamEvent(buffer, delta, PartStatus(kNoteOnKind, part), record.b1, record.b2);
-    pending = 0;
   });
 }
 
-std::vector<TTickPair> PartPreviewTicks(const TRhythmSlot& slot, int section, int part,
-                                        const TEventBuffer& preview) {
+std::vector<TTickPair> PartPreviewTicks(const TRhythmSlot& slot, int section, int part) {
   std::vector<TTickPair> pairs{{0, 0}};
-  const auto events = platform::DecodeStreamEvents(preview);
-  if (!events) return pairs;
-  std::size_t next = kSetupEventsPerPart;
+  std::uint64_t tick = 0;  // the set-up events all come at 0
   const auto& stream =
       slot.streams[static_cast<std::size_t>(section)][static_cast<std::size_t>(part)];
-  ForEachTimedRecord(stream, [&](const TRhythmRecord& record, std::uint16_t running) {
-    if (record.IsWait() || next >= events->size()) return;
-    pairs.push_back({(*events)[next++].tick, running});
-  });
+  ForEachPreviewEvent(stream,
+                      [&](const TRhythmRecord&, std::uint16_t delta, std::uint16_t running) {
+                        tick += delta;
+                        pairs.push_back({tick, running});
+                      });
   return pairs;
 }
 

@@ -74,7 +74,6 @@ struct TTickPair {
 /// Where the events of a part preview's buffer (RenderPartPreview's) stand in the section: (0, 0),
 /// then one pair per event after the set-up, its buffer tick and its record's running time. The
 /// two differ where waits follow one another (the preview counts the last, the section all).
-std::vector<TTickPair> PartPreviewTicks(const TRhythmSlot& slot, int section, int part,
-                                        const TEventBuffer& preview);
+std::vector<TTickPair> PartPreviewTicks(const TRhythmSlot& slot, int section, int part);
 
 }  // namespace brondel
