@@ -111,12 +111,12 @@ void TPlayback::WaitUntilHandedBack() {
   // Each pass lets the window run what is waiting (any command may run nested here, Stop and
   // other plays included); the host sleeps until a window event or the service's buffer-done
   // notice, so the loop never spins. The stream still holding the buffer answers 65; anything
-  // else, an error included, ends the wait.
-  platform::MidiResult result = platform::kMidiStillPlaying;
-  while (result == platform::kMidiStillPlaying && !stopFlag_) {
+  // else, an error included, ends the wait. The header is asked before the stop flag, so that
+  // a play a Stop has ended leaves its header unprepared (PlayEventBuffer comes here only with
+  // the flag clear).
+  do {
     host_.WaitForEvents();
-    result = midi_.UnprepareHeader(handle_, &header_);
-  }
+  } while (StillHeld(header_) && !stopFlag_);
 }
 
 void TPlayback::Stop() {
