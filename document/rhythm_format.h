@@ -178,7 +178,11 @@ struct TRhythmHeader {
 
 /// Time signature byte: numerator in bits 7-3, denominator 2^(bits 2-0).
 std::uint8_t TimeSignatureNumerator(std::uint8_t sig);
+/// The denominator's power of two, bits 2-0 (2 for a quarter note), as a MIDI file states it.
+std::uint8_t TimeSignaturePower(std::uint8_t sig);
 std::uint8_t TimeSignatureDenominator(std::uint8_t sig);
+/// The byte of a numerator (0 to 31) over 2^power (power 0 to 7): 0x22 for 4 and 2.
+std::uint8_t TimeSignatureByte(std::uint8_t numerator, std::uint8_t power);
 /// "4/4" for 0x22, "3/8" for 0x1B, "0/1" for 0x00.
 std::string TimeSignatureText(std::uint8_t sig);
 

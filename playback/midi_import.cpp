@@ -353,7 +353,6 @@ std::string SignatureText(std::uint8_t numerator, std::uint8_t power) {
 
 // The time signature byte the files state (4/4 when none does).
 std::uint8_t RhythmTimeSignature(const std::vector<TSpan>& spans) {
-  constexpr std::uint8_t kFourFour = 4 << 3 | 2;
   std::optional<std::uint8_t> signature;
   const TNamedMidiFile* stating = nullptr;
   for (const TSpan& span : spans) {
@@ -365,7 +364,7 @@ std::uint8_t RhythmTimeSignature(const std::vector<TSpan>& spans) {
       Refuse(span.file->path, "its time signature " + SignatureText(numerator, power) +
                                   " does not fit a rhythm (1 to 31 beats of 1/1 to 1/128)");
     }
-    const auto byte = static_cast<std::uint8_t>(numerator << 3 | power);
+    const std::uint8_t byte = TimeSignatureByte(numerator, power);
     if (signature && *signature != byte) {
       Refuse(span.file->path, "its time signature " + SignatureText(numerator, power) +
                                   " differs from " + TimeSignatureText(*signature) + " in " +
@@ -374,7 +373,7 @@ std::uint8_t RhythmTimeSignature(const std::vector<TSpan>& spans) {
     if (!signature) stating = span.file;
     signature = byte;
   }
-  return signature.value_or(kFourFour);
+  return signature.value_or(TimeSignatureByte(4, 2));
 }
 
 // The first tempo the files state, in section order, in microseconds a quarter note; 500,000
