@@ -40,6 +40,10 @@ std::size_t TotalPartDataSize(const TPartStreams& streams) {
   return total;
 }
 
+std::size_t TotalLength(const TPartStreams& streams) {
+  return kHeaderSize + TotalPartDataSize(streams);
+}
+
 void AppendRecord(TPartStream& stream, const TRhythmRecord& record) {
   stream.push_back(record.b0);
   stream.push_back(record.b1);

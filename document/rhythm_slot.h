@@ -51,6 +51,9 @@ void ReplacePartStream(TRhythmSlot& slot, int section, int part, TPartStream rec
 std::size_t SectionDataSize(const TRhythmSlot& slot, int section);
 /// Sum of the sizes of all fifty part streams.
 std::size_t TotalPartDataSize(const TPartStreams& streams);
+/// The total length a file's header states for these streams: the 540-byte header and all part
+/// data (what kMaxTotalLength bounds).
+std::size_t TotalLength(const TPartStreams& streams);
 
 /// Appends one record to a part stream.
 void AppendRecord(TPartStream& stream, const TRhythmRecord& record);

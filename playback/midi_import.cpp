@@ -12,6 +12,7 @@
 #include "document/apply_settings.h"
 #include "document/rhythm_builder.h"
 #include "document/rhythm_timing.h"
+#include "document/rhythm_writer.h"
 #include "playback/send_order.h"
 
 namespace brondel {
@@ -200,7 +201,7 @@ void CheckPartFits(const TRhythmSlot& slot, const std::string& path, const TPart
                      std::to_string(sectionSize) + " bytes of data, more than the " +
                      std::to_string(kMaxSectionDataSize) + " a section can hold");
   }
-  const std::size_t oldTotal = kHeaderSize + TotalPartDataSize(slot.streams);
+  const std::size_t oldTotal = TotalLength(slot.streams);
   const std::size_t newTotal = oldTotal - oldSize + newSize;
   if (newTotal > kMaxTotalLength && newTotal > oldTotal) {
     Refuse(path, "its notes would make the rhythm " + std::to_string(newTotal) +
@@ -503,15 +504,14 @@ class TRhythmAssembly {
   // The rhythm, its notes arranged for the render's order; refused when no file could hold it.
   TRhythmSlot Slot(const std::string& path) const {
     TRhythmSlot slot = builder_.Slot();
-    const std::size_t total = kHeaderSize + TotalPartDataSize(slot.streams);
-    if (total > kMaxTotalLength) {
+    if (TooLargeToSave(slot.streams)) {
       int largest = 0;
       for (int section = 1; section < kSectionCount; ++section) {
         if (SectionDataSize(slot, section) > SectionDataSize(slot, largest)) largest = section;
       }
-      Refuse(path, "the rhythm would be " + std::to_string(total) + " bytes long, more than the " +
-                       std::to_string(kMaxTotalLength) + " a rhythm file holds (" +
-                       SectionName(largest) + " alone holds " +
+      Refuse(path, "the rhythm would be " + std::to_string(TotalLength(slot.streams)) +
+                       " bytes long, more than the " + std::to_string(kMaxTotalLength) +
+                       " a rhythm file holds (" + SectionName(largest) + " alone holds " +
                        std::to_string(SectionDataSize(slot, largest)) + ")");
     }
     for (int section = 0; section < kSectionCount; ++section) {
