@@ -190,8 +190,7 @@ TSectionPattern PatternFromEvents(std::span<const TRenderEvent> inPlayOrder,
 
 TSectionPattern BuildSectionPattern(const TRhythmSlot& slot, int section) {
   std::vector<TRenderEvent> events;
-  CollectSectionEvents(slot, section, events);
-  ExchangeSortByTime(events);
+  SortedSectionEvents(slot, section, events);
   const std::uint8_t signature = slot.header.TimeSignature();
   const TPatternMeter meter{TimeSignatureNumerator(signature), TimeSignatureDenominator(signature),
                             TicksPerQuarterNote(slot)};

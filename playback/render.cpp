@@ -249,10 +249,14 @@ void CollectSectionEvents(const TRhythmSlot& slot, int section, std::vector<TRen
   }
 }
 
-void RenderSectionEvents(const TRhythmSlot& slot, int section, std::vector<TRenderEvent>& events,
-                         TEventBuffer& buffer, const TPartMix& mix) {
+void SortedSectionEvents(const TRhythmSlot& slot, int section, std::vector<TRenderEvent>& events) {
   CollectSectionEvents(slot, section, events);
   ExchangeSortByTime(events);
+}
+
+void RenderSectionEvents(const TRhythmSlot& slot, int section, std::vector<TRenderEvent>& events,
+                         TEventBuffer& buffer, const TPartMix& mix) {
+  SortedSectionEvents(slot, section, events);
   SilenceParts(events, mix);
   ConvertToDeltas(events);
   for (const TRenderEvent& event : events) AppendRenderEvent(buffer, event);

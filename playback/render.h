@@ -50,6 +50,10 @@ void ExchangeSortByTime(std::vector<TRenderEvent>& events);
 /// whose byte 1 is not 0xFF, at the part's 16-bit running time. `events` is replaced by them.
 void CollectSectionEvents(const TRhythmSlot& slot, int section, std::vector<TRenderEvent>& events);
 
+/// The events of section 0-9 of a slot in the order its buffer plays them: CollectSectionEvents,
+/// then ExchangeSortByTime; each keeps its time from the section's start. `events` is replaced.
+void SortedSectionEvents(const TRhythmSlot& slot, int section, std::vector<TRenderEvent>& events);
+
 /// Renders section 0-9 of a slot: the 30 set-up events, one event per record whose byte 1 is not
 /// 0xFF, the exchange sort, deltas; `events` (the slot's render-event array) is replaced by them.
 /// The parts `mix` leaves silent keep their events' places, each as an empty record (event 0),
