@@ -277,7 +277,8 @@ std::optional<std::span<const std::uint8_t>> FirstMeta(const TMidiFile& file, st
 }
 
 // A file's name without its extension, split where a section's name follows a dash: the
-// rhythm's name "ballad" and section Var1 in "ballad-Var1.mid"; "Var1.mid" names both.
+// rhythm's name "ballad" and section Var1 in "ballad-Var1.mid" (as SectionFileName forms it);
+// "Var1.mid" names both.
 struct TNameAndSection {
   std::string rhythm;
   std::optional<int> section;
@@ -643,6 +644,16 @@ TMidiRhythm RhythmFromMidi(const std::vector<TNamedMidiFile>& files) {
   } catch (const TRefused& refused) {
     return {std::nullopt, {refused.refusal, {}}};
   }
+}
+
+std::string SectionFileName(const std::string& path, int section) {
+  std::filesystem::path name(path);
+  const std::string extension = name.has_extension() ? name.extension().string() : ".mid";
+  name.replace_extension();
+  name += "-";  // piece by piece: GCC 12 at -O3 misreads "-" + std::string&& (-Wrestrict)
+  name += kSectionNames[static_cast<std::size_t>(section)];
+  name += extension;
+  return name.string();
 }
 
 std::string RhythmNameFromMidi(const std::string& firstPath) {
