@@ -36,8 +36,8 @@ void TPlayback::CloseMidiStream() {
 
 void TPlayback::SetTimeDivision(int slot) {
   StopStream();  // whatever plays ends here; the result is not examined
-  const std::uint32_t division = Slot(slot).header.Tempo();
-  const platform::MidiResult result = midi_.StreamSetTimeDivision(handle_, division);
+  const platform::MidiResult result =
+      midi_.StreamSetTimeDivision(handle_, StreamTimeDivision(Slot(slot)));
   if (result != platform::kMidiNoError) ShowMidiError("OPEN ", result);
 }
 

@@ -173,6 +173,10 @@ void ConvertToDeltas(std::vector<TRenderEvent>& events) {
 
 }  // namespace
 
+std::uint32_t StreamTimeDivision(const TRhythmSlot& slot) {
+  return slot.header.Tempo();
+}
+
 void AppendStreamEvent(TEventBuffer& buffer, std::uint32_t delta, std::uint8_t status,
                        std::uint8_t data1, std::uint8_t data2) {
   const std::uint32_t event = status | (std::uint32_t{data1} << 8) | (std::uint32_t{data2} << 16);

@@ -24,6 +24,10 @@ struct TRenderEvent {
 using TEventBuffer = std::vector<std::uint8_t>;
 using platform::kStreamEventSize;
 
+/// The time division a slot's buffers play at: its tempo byte as the stream's ticks per quarter
+/// note (a tick of 500,000 / T us).
+std::uint32_t StreamTimeDivision(const TRhythmSlot& slot);
+
 /// Appends one short-message record.
 void AppendStreamEvent(TEventBuffer& buffer, std::uint32_t delta, std::uint8_t status,
                        std::uint8_t data1, std::uint8_t data2);
