@@ -113,8 +113,7 @@ std::vector<std::string> ExportedSections(const std::string& example) {
     TEventBuffer buffer;
     RenderSectionEvents(slot, section, events, buffer);
     const fs::path path =
-        Scratch(fs::path(example).stem().string() + "-" +
-                std::string(kSectionNames[static_cast<std::size_t>(section)]) + ".mid");
+        SectionFileName(Scratch(fs::path(example).stem().string() + ".mid").string(), section);
     Write(path, ExportMidiFile(slot, "bench", {buffer}).bytes);
     paths.push_back(path.string());
   }

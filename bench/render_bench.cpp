@@ -91,9 +91,7 @@ void RenderLargestSection(benchmark::State& state) {
     RenderSectionEvents(slot, 0, events, buffer);
     benchmark::DoNotOptimize(buffer.data());
   }
-  std::size_t bytes = 0;
-  for (const TPartStream& stream : slot.streams[0]) bytes += stream.size();
-  state.counters["part_bytes"] = static_cast<double>(bytes);
+  state.counters["part_bytes"] = static_cast<double>(SectionDataSize(slot, 0));
   state.counters["events"] = static_cast<double>(events.size());
 }
 BENCHMARK(RenderLargestSection)->Unit(benchmark::kMillisecond);

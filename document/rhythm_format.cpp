@@ -93,8 +93,16 @@ std::uint8_t TimeSignatureNumerator(std::uint8_t sig) {
   return static_cast<std::uint8_t>(sig >> 3);
 }
 
+std::uint8_t TimeSignaturePower(std::uint8_t sig) {
+  return static_cast<std::uint8_t>(sig & 7u);
+}
+
 std::uint8_t TimeSignatureDenominator(std::uint8_t sig) {
-  return static_cast<std::uint8_t>(1u << (sig & 7u));
+  return static_cast<std::uint8_t>(1u << TimeSignaturePower(sig));
+}
+
+std::uint8_t TimeSignatureByte(std::uint8_t numerator, std::uint8_t power) {
+  return static_cast<std::uint8_t>(numerator << 3 | power);
 }
 
 std::string TimeSignatureText(std::uint8_t sig) {

@@ -42,11 +42,22 @@ constexpr int ChannelPart(std::uint8_t channel) {
   const int part = channel - PartChannel(0);
   return part >= 0 && part < kPartCount ? part : -1;
 }
-/// The status byte of a channel message of `kind` (0x90 note on, 0xB0 controller, 0xC0 program
-/// change) on part p's channel: 0x99 + p for a note on.
+/// The drum channel, 10 counted from 1: the Drums part's.
+inline constexpr std::uint8_t kDrumChannel = PartChannel(0);
+
+/// The kinds of channel message the parts play (the status byte's high half).
+inline constexpr std::uint8_t kNoteOnKind = 0x90;
+inline constexpr std::uint8_t kControllerKind = 0xB0;
+inline constexpr std::uint8_t kProgramChangeKind = 0xC0;
+
+/// The status byte of a channel message of `kind` on part p's channel: 0x99 + p for a note on.
 constexpr std::uint8_t PartStatus(std::uint8_t kind, int part) {
   return static_cast<std::uint8_t>(kind | PartChannel(part));
 }
+
+/// The controllers that carry settings bytes 1 to 5 (Bank, Volume, Pane, Reverb, Chorus), in
+/// that order; byte 0 (Tone) goes as the program change.
+inline constexpr std::array<std::uint8_t, kParamCount - 1> kSettingControllers = {0, 7, 10, 91, 93};
 
 extern const std::array<std::string_view, kSectionCount> kSectionNames;
 extern const std::array<std::string_view, kPartCount> kPartNames;
@@ -167,7 +178,11 @@ struct TRhythmHeader {
 
 /// Time signature byte: numerator in bits 7-3, denominator 2^(bits 2-0).
 std::uint8_t TimeSignatureNumerator(std::uint8_t sig);
+/// The denominator's power of two, bits 2-0 (2 for a quarter note), as a MIDI file states it.
+std::uint8_t TimeSignaturePower(std::uint8_t sig);
 std::uint8_t TimeSignatureDenominator(std::uint8_t sig);
+/// The byte of a numerator (0 to 31) over 2^power (power 0 to 7): 0x22 for 4 and 2.
+std::uint8_t TimeSignatureByte(std::uint8_t numerator, std::uint8_t power);
 /// "4/4" for 0x22, "3/8" for 0x1B, "0/1" for 0x00.
 std::string TimeSignatureText(std::uint8_t sig);
 

@@ -59,12 +59,6 @@ TPartEnd ReadPartRecords(const std::vector<std::uint8_t>& file, std::size_t star
   return filler.IsWait() ? TPartEnd::kWhole : TPartEnd::kBadFiller;
 }
 
-std::size_t SectionDataSize(const TRhythmSlot& slot, int section) {
-  std::size_t size = 0;
-  for (const auto& stream : slot.streams[static_cast<std::size_t>(section)]) size += stream.size();
-  return size;
-}
-
 /// Fills every part stream of the new document and counts each section's events. Returns the
 /// refusal text of the first damaged part or overfull section, or an empty text.
 std::string SplitPartData(const std::vector<std::uint8_t>& file, TLoadedRhythm& loaded) {

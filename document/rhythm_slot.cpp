@@ -26,12 +26,22 @@ void ReplacePartStream(TRhythmSlot& slot, int section, int part, TPartStream rec
   slot.eventCounts[static_cast<std::size_t>(section)] = CountSectionEvents(slot, section);
 }
 
+std::size_t SectionDataSize(const TRhythmSlot& slot, int section) {
+  std::size_t size = 0;
+  for (const auto& stream : slot.streams[static_cast<std::size_t>(section)]) size += stream.size();
+  return size;
+}
+
 std::size_t TotalPartDataSize(const TPartStreams& streams) {
   std::size_t total = 0;
   for (const auto& section : streams) {
     for (const auto& stream : section) total += stream.size();
   }
   return total;
+}
+
+std::size_t TotalLength(const TPartStreams& streams) {
+  return kHeaderSize + TotalPartDataSize(streams);
 }
 
 void AppendRecord(TPartStream& stream, const TRhythmRecord& record) {

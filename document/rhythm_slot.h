@@ -47,8 +47,13 @@ std::int32_t CountSectionEvents(const TRhythmSlot& slot, int section);
 /// command that gives a part new records must (Copy, the MIDI import).
 void ReplacePartStream(TRhythmSlot& slot, int section, int part, TPartStream records);
 
+/// Sum of the sizes of a section's five part streams.
+std::size_t SectionDataSize(const TRhythmSlot& slot, int section);
 /// Sum of the sizes of all fifty part streams.
 std::size_t TotalPartDataSize(const TPartStreams& streams);
+/// The total length a file's header states for these streams: the 540-byte header and all part
+/// data (what kMaxTotalLength bounds).
+std::size_t TotalLength(const TPartStreams& streams);
 
 /// Appends one record to a part stream.
 void AppendRecord(TPartStream& stream, const TRhythmRecord& record);

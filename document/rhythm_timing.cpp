@@ -58,14 +58,9 @@ int TicksPerQuarterNote(const TRhythmSlot& slot) {
   return winner->first;
 }
 
-namespace {
-
-// a / b to the nearest whole number, halves up; b above 0.
 std::uint64_t RoundedQuotient(std::uint64_t a, std::uint64_t b) {
   return (2 * a + b) / (2 * b);
 }
-
-}  // namespace
 
 std::uint64_t QuarterNoteMicroseconds(int ticksPerQuarter, std::uint8_t tempo) {
   return RoundedQuotient(

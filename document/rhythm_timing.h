@@ -75,6 +75,10 @@ std::optional<int> SectionTicksPerQuarterNote(const TRhythmSlot& slot, int secti
 /// the larger value; kDefaultTicksPerQuarterNote when no section says one.
 int TicksPerQuarterNote(const TRhythmSlot& slot);
 
+/// a / b to the nearest whole number, halves up: the rounding of every tick and tempo conversion
+/// between a rhythm and a MIDI file. b above 0; 2 x a + b and 2 x b below 2^64.
+std::uint64_t RoundedQuotient(std::uint64_t a, std::uint64_t b);
+
 /// How long a quarter note of `ticksPerQuarter` ticks lasts at the tempo byte `tempo` (above 0),
 /// in microseconds: 500,000 x Q / T to the nearest.
 std::uint64_t QuarterNoteMicroseconds(int ticksPerQuarter, std::uint8_t tempo);

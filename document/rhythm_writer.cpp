@@ -3,7 +3,7 @@
 namespace brondel {
 
 bool TooLargeToSave(const TPartStreams& streams) {
-  return kHeaderSize + TotalPartDataSize(streams) > kMaxTotalLength;
+  return TotalLength(streams) > kMaxTotalLength;
 }
 
 std::vector<std::uint8_t> BuildCkfFile(TRhythmHeader& header, const TPartStreams& streams,

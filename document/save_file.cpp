@@ -16,7 +16,7 @@ std::string SaveTargetRefusal(const std::string& target) {
 TSaveImage BuildSaveImage(TRhythmDocuments& docs) {
   TRhythmSlot& main = docs.slots[kMainSlot];
   if (TooLargeToSave(main.streams)) {
-    const std::size_t total = kHeaderSize + TotalPartDataSize(main.streams);
+    const std::size_t total = TotalLength(main.streams);
     return TSaveImage{{},
                       "The rhythm is too large to save: its header and part data take " +
                           std::to_string(total) + " bytes, more than the " +

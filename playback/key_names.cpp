@@ -64,7 +64,6 @@ constexpr std::array<std::string_view, 12> kPitchNames = {"C",  "C#", "D",  "D#"
                                                           "F#", "G",  "G#", "A",  "A#", "B"};
 
 constexpr int kHighestMidiKey = 127;
-constexpr std::uint8_t kDrumChannel = 9;  // channel 10 counted from 1
 
 }  // namespace
 

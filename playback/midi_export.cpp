@@ -16,7 +16,7 @@ using platform::TMidiFileTrack;
 
 // The time signature as the rhythm stores it, 24 clocks per click, 8 32nds a quarter note.
 std::vector<std::uint8_t> TimeSignatureData(std::uint8_t signature) {
-  return {TimeSignatureNumerator(signature), static_cast<std::uint8_t>(signature & 0x07), 24, 8};
+  return {TimeSignatureNumerator(signature), TimeSignaturePower(signature), 24, 8};
 }
 
 std::vector<std::uint8_t> TempoData(std::uint64_t microsPerQuarter) {

@@ -12,6 +12,7 @@
 #include "document/apply_settings.h"
 #include "document/rhythm_builder.h"
 #include "document/rhythm_timing.h"
+#include "document/rhythm_writer.h"
 #include "playback/send_order.h"
 
 namespace brondel {
@@ -171,12 +172,6 @@ std::size_t PartSize(const TRhythmSlot& slot, int section, int part) {
   return slot.streams[static_cast<std::size_t>(section)][static_cast<std::size_t>(part)].size();
 }
 
-std::size_t SectionDataSize(const TRhythmSlot& slot, int section) {
-  std::size_t size = 0;
-  for (int part = 0; part < kPartCount; ++part) size += PartSize(slot, section, part);
-  return size;
-}
-
 // ---------------------------------------------------------------------------------------------
 // One part
 
@@ -206,7 +201,7 @@ void CheckPartFits(const TRhythmSlot& slot, const std::string& path, const TPart
                      std::to_string(sectionSize) + " bytes of data, more than the " +
                      std::to_string(kMaxSectionDataSize) + " a section can hold");
   }
-  const std::size_t oldTotal = kHeaderSize + TotalPartDataSize(slot.streams);
+  const std::size_t oldTotal = TotalLength(slot.streams);
   const std::size_t newTotal = oldTotal - oldSize + newSize;
   if (newTotal > kMaxTotalLength && newTotal > oldTotal) {
     Refuse(path, "its notes would make the rhythm " + std::to_string(newTotal) +
@@ -282,7 +277,8 @@ std::optional<std::span<const std::uint8_t>> FirstMeta(const TMidiFile& file, st
 }
 
 // A file's name without its extension, split where a section's name follows a dash: the
-// rhythm's name "ballad" and section Var1 in "ballad-Var1.mid"; "Var1.mid" names both.
+// rhythm's name "ballad" and section Var1 in "ballad-Var1.mid" (as SectionFileName forms it);
+// "Var1.mid" names both.
 struct TNameAndSection {
   std::string rhythm;
   std::optional<int> section;
@@ -359,7 +355,6 @@ std::string SignatureText(std::uint8_t numerator, std::uint8_t power) {
 
 // The time signature byte the files state (4/4 when none does).
 std::uint8_t RhythmTimeSignature(const std::vector<TSpan>& spans) {
-  constexpr std::uint8_t kFourFour = 4 << 3 | 2;
   std::optional<std::uint8_t> signature;
   const TNamedMidiFile* stating = nullptr;
   for (const TSpan& span : spans) {
@@ -371,7 +366,7 @@ std::uint8_t RhythmTimeSignature(const std::vector<TSpan>& spans) {
       Refuse(span.file->path, "its time signature " + SignatureText(numerator, power) +
                                   " does not fit a rhythm (1 to 31 beats of 1/1 to 1/128)");
     }
-    const auto byte = static_cast<std::uint8_t>(numerator << 3 | power);
+    const std::uint8_t byte = TimeSignatureByte(numerator, power);
     if (signature && *signature != byte) {
       Refuse(span.file->path, "its time signature " + SignatureText(numerator, power) +
                                   " differs from " + TimeSignatureText(*signature) + " in " +
@@ -380,7 +375,7 @@ std::uint8_t RhythmTimeSignature(const std::vector<TSpan>& spans) {
     if (!signature) stating = span.file;
     signature = byte;
   }
-  return signature.value_or(kFourFour);
+  return signature.value_or(TimeSignatureByte(4, 2));
 }
 
 // The first tempo the files state, in section order, in microseconds a quarter note; 500,000
@@ -437,14 +432,34 @@ int ChooseTicksPerQuarterNote(const std::vector<TSpan>& spans, std::uint64_t mic
   return kDefaultTicksPerQuarterNote;
 }
 
+// What each part takes from one file: its source's messages, their notes at the rhythm's ticks
+// and the sounds they state (a part without a source: none, and the default sounds). A file
+// with markers serves all of its sections from one reading.
+struct TFileParts {
+  std::array<TMidiMessages, kPartCount> messages;
+  std::array<std::vector<TSourceNote>, kPartCount> notes;
+  std::array<TPartSettings, kPartCount> settings;
+};
+
+TFileParts ReadFileParts(const TMidiFile& file, const TPartSources& sources, int q) {
+  TFileParts parts;
+  for (std::size_t part = 0; part < kPartCount; ++part) {
+    const auto& source = sources.parts[part];
+    if (source) parts.messages[part] = SourceMessages(file, *source);
+    parts.notes[part] = RhythmNotes(parts.messages[part], file.division, q);
+    parts.settings[part] = SourceSettings(parts.messages[part], kDefaultSettings);
+  }
+  return parts;
+}
+
 // The parts of a rhythm being built, and what went into them.
 class TRhythmAssembly {
  public:
   TRhythmAssembly(std::uint8_t tempo, std::uint8_t signature, int q)
       : builder_(tempo, signature), signature_(signature), q_(q) {}
 
-  // Builds one section from its span of a file.
-  void AddSection(const TSpan& span, const TPartSources& sources) {
+  // Builds one section from its span of a file, with what each part takes from that file.
+  void AddSection(const TSpan& span, const TFileParts& parts) {
     const TMidiFile& file = span.file->file;
     const std::uint64_t start = RhythmTick(span.start, file.division, q_);
     const std::uint64_t length = RhythmTick(span.end, file.division, q_) - start;
@@ -457,14 +472,12 @@ class TRhythmAssembly {
     }
     builder_.Bars(span.section, static_cast<std::uint16_t>(size.bars));
     for (int part = 0; part < kPartCount; ++part) {
-      const auto& source = sources.parts[static_cast<std::size_t>(part)];
-      const TMidiMessages messages = source ? SourceMessages(file, *source) : TMidiMessages{};
-      std::vector<TSourceNote> notes = RhythmNotes(messages, file.division, q_);
+      const auto p = static_cast<std::size_t>(part);
       const TShapedPart shaped =
-          ShapePart(Window(notes, start, start + length, span.followed), length);
+          ShapePart(Window(parts.notes[p], start, start + length, span.followed), length);
       builder_.Part(span.section, part,
                     EncodeTimedNotes(shaped.notes, static_cast<std::uint32_t>(size.ticks)));
-      const TPartSettings settings = SourceSettings(messages, kDefaultSettings);
+      const TPartSettings& settings = parts.settings[p];
       builder_.Settings(span.section, part, settings);
       FirstSettings(part, settings);
       for (std::string& notice : PartNotices(span.section, part, shaped, length)) {
@@ -492,19 +505,18 @@ class TRhythmAssembly {
   // The rhythm, its notes arranged for the render's order; refused when no file could hold it.
   TRhythmSlot Slot(const std::string& path) const {
     TRhythmSlot slot = builder_.Slot();
-    const std::size_t total = kHeaderSize + TotalPartDataSize(slot.streams);
-    if (total > kMaxTotalLength) {
+    if (TooLargeToSave(slot.streams)) {
       int largest = 0;
       for (int section = 1; section < kSectionCount; ++section) {
         if (SectionDataSize(slot, section) > SectionDataSize(slot, largest)) largest = section;
       }
-      Refuse(path, "the rhythm would be " + std::to_string(total) + " bytes long, more than the " +
-                       std::to_string(kMaxTotalLength) + " a rhythm file holds (" +
-                       SectionName(largest) + " alone holds " +
+      Refuse(path, "the rhythm would be " + std::to_string(TotalLength(slot.streams)) +
+                       " bytes long, more than the " + std::to_string(kMaxTotalLength) +
+                       " a rhythm file holds (" + SectionName(largest) + " alone holds " +
                        std::to_string(SectionDataSize(slot, largest)) + ")");
     }
     for (int section = 0; section < kSectionCount; ++section) {
-      for (int part = 0; part < kPartCount; ++part) ArrangeForSendOrder(slot, section, part);
+      ArrangeSectionForSendOrder(slot, section);
     }
     return slot;
   }
@@ -547,15 +559,13 @@ std::string LeftOutSource(const TMidiFile& file, const TMidiSource& source) {
 }
 
 // Notes before the first section marker belong to no section.
-void NoticeNotesBeforeMarkers(const std::vector<TSpan>& spans, const TPartSources& sources,
+void NoticeNotesBeforeMarkers(const std::vector<TSpan>& spans, const TFileParts& parts,
                               std::vector<std::string>& notices) {
   const TNamedMidiFile& named = *spans.front().file;
   std::uint64_t first = spans.front().start;
   for (const TSpan& span : spans) first = std::min(first, span.start);
   std::size_t before = 0;
-  for (const auto& source : sources.parts) {
-    if (!source) continue;
-    TMidiMessages messages = SourceMessages(named.file, *source);
+  for (TMidiMessages messages : parts.messages) {
     std::erase_if(messages, [&](const auto* message) { return message->tick >= first; });
     before += CountNoteOns(messages);
   }
@@ -592,17 +602,18 @@ TLoadedRhythm BuildRhythm(const std::vector<TNamedMidiFile>& files,
   }
 
   TRhythmAssembly assembly(static_cast<std::uint8_t>(tempo), signature, q);
-  std::map<const TNamedMidiFile*, TPartSources> sources;
+  std::map<const TNamedMidiFile*, TFileParts> parts;
   for (const TSpan& span : spans) {
-    if (sources.count(span.file) == 0) {
-      sources[span.file] = AssignPartSources(span.file->file);
-      for (const TMidiSource& left : sources[span.file].leftOut) {
+    if (parts.count(span.file) == 0) {
+      const TPartSources sources = AssignPartSources(span.file->file);
+      for (const TMidiSource& left : sources.leftOut) {
         notices.push_back(span.file->path + ": " + LeftOutSource(span.file->file, left));
       }
+      parts[span.file] = ReadFileParts(span.file->file, sources, q);
     }
-    assembly.AddSection(span, sources[span.file]);
+    assembly.AddSection(span, parts[span.file]);
   }
-  if (sections.marked) NoticeNotesBeforeMarkers(spans, sources[spans.front().file], notices);
+  if (sections.marked) NoticeNotesBeforeMarkers(spans, parts[spans.front().file], notices);
   assembly.FillMissingSections();
   notices.insert(notices.end(), assembly.Notices().begin(), assembly.Notices().end());
 
@@ -633,6 +644,16 @@ TMidiRhythm RhythmFromMidi(const std::vector<TNamedMidiFile>& files) {
   } catch (const TRefused& refused) {
     return {std::nullopt, {refused.refusal, {}}};
   }
+}
+
+std::string SectionFileName(const std::string& path, int section) {
+  std::filesystem::path name(path);
+  const std::string extension = name.has_extension() ? name.extension().string() : ".mid";
+  name.replace_extension();
+  name += "-";  // piece by piece: GCC 12 at -O3 misreads "-" + std::string&& (-Wrestrict)
+  name += kSectionNames[static_cast<std::size_t>(section)];
+  name += extension;
+  return name.string();
 }
 
 std::string RhythmNameFromMidi(const std::string& firstPath) {

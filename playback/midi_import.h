@@ -100,6 +100,11 @@ struct TMidiRhythm {
 /// section over 65,535 ticks, a rhythm over the 65,535 bytes a file holds.
 TMidiRhythm RhythmFromMidi(const std::vector<TNamedMidiFile>& files);
 
+/// The file of one section as export-midi names it and RhythmFromMidi reads it: `path` with "-"
+/// and the section's name before its extension (".mid" when it has none), "out/ballad.mid" and
+/// Var1 giving "out/ballad-Var1.mid".
+std::string SectionFileName(const std::string& path, int section);
+
 /// The path a rhythm made from MIDI files is proposed under: NAME.ckf beside the first file,
 /// NAME being its name without the extension and without a "-Var1"-like section suffix.
 std::string RhythmNameFromMidi(const std::string& firstPath);

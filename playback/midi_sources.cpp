@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "document/rhythm_timing.h"
+
 namespace brondel {
 
 namespace {
@@ -10,15 +12,9 @@ namespace {
 using platform::TMidiFile;
 using platform::TMidiFileEvent;
 
-constexpr std::uint8_t kNoteOff = 0x80;
-constexpr std::uint8_t kNoteOn = 0x90;
-constexpr std::uint8_t kController = 0xB0;
-constexpr std::uint8_t kProgramChange = 0xC0;
+constexpr std::uint8_t kNoteOffKind = 0x80;
 constexpr int kChannelCount = 16;
-constexpr int kDrumChannel = 9;
 constexpr std::uint64_t kBeyondAnySection = std::uint64_t{1} << 40;
-// Controllers 0, 7, 10, 91 and 93 set settings bytes 1 to 5; the program change byte 0.
-constexpr std::array<std::uint8_t, kParamCount - 1> kSettingControllers = {0, 7, 10, 91, 93};
 
 std::uint8_t Kind(const TMidiFileEvent& event) {
   return static_cast<std::uint8_t>(event.bytes[0] & 0xF0);
@@ -35,11 +31,12 @@ bool IsChannelMessage(const TMidiFileEvent& event) {
 }
 
 bool IsNote(const TMidiFileEvent& event) {
-  return event.bytes.size() == 3 && (Kind(event) == kNoteOn || Kind(event) == kNoteOff);
+  return event.bytes.size() == 3 && (Kind(event) == kNoteOnKind || Kind(event) == kNoteOffKind);
 }
 
 bool IsNoteOn(const TMidiFileEvent& event) {
-  return IsChannelMessage(event) && IsNote(event) && Kind(event) == kNoteOn && event.bytes[2] > 0;
+  return IsChannelMessage(event) && IsNote(event) && Kind(event) == kNoteOnKind &&
+         event.bytes[2] > 0;
 }
 
 std::string TrackName(const platform::TMidiFileTrack& track) {
@@ -206,15 +203,14 @@ std::size_t CountNoteOns(const TMidiMessages& messages) {
 
 std::uint64_t RhythmTick(std::uint64_t tick, int division, int q) {
   const std::uint64_t scaled = std::min(tick, kBeyondAnySection) * static_cast<std::uint64_t>(q);
-  const auto d = static_cast<std::uint64_t>(division);
-  return (2 * scaled + d) / (2 * d);
+  return RoundedQuotient(scaled, static_cast<std::uint64_t>(division));
 }
 
 std::vector<TSourceNote> RhythmNotes(const TMidiMessages& messages, int division, int q) {
   std::vector<TSourceNote> notes;
   for (const TMidiFileEvent* message : messages) {
     if (!IsNote(*message)) continue;
-    const bool on = Kind(*message) == kNoteOn;
+    const bool on = Kind(*message) == kNoteOnKind;
     notes.push_back({RhythmTick(message->tick, division, q), message->bytes[1],
                      on ? message->bytes[2] : std::uint8_t{0}});
   }
@@ -229,8 +225,8 @@ TPartSettings SourceSettings(const TMidiMessages& messages, TPartSettings base) 
     taken[k] = true;
   };
   for (const TMidiFileEvent* message : messages) {
-    if (Kind(*message) == kProgramChange) take(0, message->bytes[1]);
-    if (Kind(*message) != kController || message->bytes.size() < 3) continue;
+    if (Kind(*message) == kProgramChangeKind) take(0, message->bytes[1]);
+    if (Kind(*message) != kControllerKind || message->bytes.size() < 3) continue;
     const auto controller =
         std::find(kSettingControllers.begin(), kSettingControllers.end(), message->bytes[1]);
     if (controller != kSettingControllers.end()) {

@@ -7,7 +7,6 @@ namespace brondel {
 
 namespace {
 
-constexpr std::uint8_t kNoteOnKind = 0x90;
 constexpr std::size_t kKeyCount = 256;  // every value of a record's byte 1
 constexpr std::uint64_t kTimelineTicks = 0x10000;
 
@@ -191,8 +190,7 @@ TSectionPattern PatternFromEvents(std::span<const TRenderEvent> inPlayOrder,
 
 TSectionPattern BuildSectionPattern(const TRhythmSlot& slot, int section) {
   std::vector<TRenderEvent> events;
-  CollectSectionEvents(slot, section, events);
-  ExchangeSortByTime(events);
+  SortedSectionEvents(slot, section, events);
   const std::uint8_t signature = slot.header.TimeSignature();
   const TPatternMeter meter{TimeSignatureNumerator(signature), TimeSignatureDenominator(signature),
                             TicksPerQuarterNote(slot)};

@@ -36,8 +36,8 @@ void TPlayback::CloseMidiStream() {
 
 void TPlayback::SetTimeDivision(int slot) {
   StopStream();  // whatever plays ends here; the result is not examined
-  const std::uint32_t division = Slot(slot).header.Tempo();
-  const platform::MidiResult result = midi_.StreamSetTimeDivision(handle_, division);
+  const platform::MidiResult result =
+      midi_.StreamSetTimeDivision(handle_, StreamTimeDivision(Slot(slot)));
   if (result != platform::kMidiNoError) ShowMidiError("OPEN ", result);
 }
 
@@ -111,12 +111,12 @@ void TPlayback::WaitUntilHandedBack() {
   // Each pass lets the window run what is waiting (any command may run nested here, Stop and
   // other plays included); the host sleeps until a window event or the service's buffer-done
   // notice, so the loop never spins. The stream still holding the buffer answers 65; anything
-  // else, an error included, ends the wait.
-  platform::MidiResult result = platform::kMidiStillPlaying;
-  while (result == platform::kMidiStillPlaying && !stopFlag_) {
+  // else, an error included, ends the wait. The header is asked before the stop flag, so that
+  // a play a Stop has ended leaves its header unprepared (PlayEventBuffer comes here only with
+  // the flag clear).
+  do {
     host_.WaitForEvents();
-    result = midi_.UnprepareHeader(handle_, &header_);
-  }
+  } while (StillHeld(header_) && !stopFlag_);
 }
 
 void TPlayback::Stop() {
@@ -153,7 +153,7 @@ void TPlayback::PreviewPart(int slot, int section, int part) {
   }
   TEventBuffer buffer;
   RenderPartPreview(Slot(slot), section, part, buffer);
-  headerContent_ = {slot, section, part, PartPreviewTicks(Slot(slot), section, part, buffer)};
+  headerContent_ = {slot, section, part, PartPreviewTicks(Slot(slot), section, part)};
   PlayEventBuffer(buffer);
 }
 

@@ -10,22 +10,19 @@ namespace brondel {
 
 namespace {
 
-constexpr std::uint8_t kNoteOn = 0x90;  // message kinds, sent on each part's channel
-constexpr std::uint8_t kController = 0xB0;
-constexpr std::uint8_t kProgramChange = 0xC0;
-constexpr std::size_t kSetupEventsPerPart = 6;
+constexpr std::size_t kSetupEventsPerPart = 1 + kSettingControllers.size();
 constexpr std::size_t kSetupEventCount = kSetupEventsPerPart * kPartCount;
 
 // The part's sound, sent at time 0 before its notes: program, then bank, volume, pan, reverb
-// and chorus as controllers 0, 7, 10, 91, 93. Values go out as stored, unchecked.
+// and chorus as their controllers. Values go out as stored, unchecked.
 std::array<TRenderEvent, kSetupEventsPerPart> SetupEvents(const TPartSettings& sound, int part) {
-  const std::uint8_t controller = PartStatus(kController, part);
-  return {{{0, PartStatus(kProgramChange, part), sound.Tone(), 0},
-           {0, controller, 0, sound.Bank()},
-           {0, controller, 7, sound.Volume()},
-           {0, controller, 10, sound.Pane()},
-           {0, controller, 91, sound.Reverb()},
-           {0, controller, 93, sound.Chorus()}}};
+  std::array<TRenderEvent, kSetupEventsPerPart> setup;
+  setup[0] = {0, PartStatus(kProgramChangeKind, part), sound.Tone(), 0};
+  for (std::size_t k = 0; k < kSettingControllers.size(); ++k) {
+    setup[k + 1] = {0, PartStatus(kControllerKind, part), kSettingControllers[k],
+                    sound.bytes[k + 1]};
+  }
+  return setup;
 }
 
 void AppendRenderEvent(TEventBuffer& buffer, const TRenderEvent& event) {
@@ -36,7 +33,7 @@ void AppendRenderEvent(TEventBuffer& buffer, const TRenderEvent& event) {
 void AppendPartEvents(const TPartStream& stream, int part, std::vector<TRenderEvent>& events) {
   ForEachTimedRecord(stream, [&](const TRhythmRecord& record, std::uint16_t running) {
     if (!record.IsWait()) {
-      events.push_back({running, PartStatus(kNoteOn, part), record.b1, record.b2});
+      events.push_back({running, PartStatus(kNoteOnKind, part), record.b1, record.b2});
     }
   });
 }
@@ -146,6 +143,24 @@ void SilenceParts(std::vector<TRenderEvent>& events, const TPartMix& mix) {
   }
 }
 
+// Visits a part's events as its preview sends them: one per record that is not a wait, with the
+// ticks it follows the event before by and its running time in the section.
+// visit(const TRhythmRecord& record, std::uint16_t delta, std::uint16_t running).
+template <typename Visit>
+void ForEachPreviewEvent(const TPartStream& stream, Visit visit) {
+  // A wait record replaces the pending delay rather than adding to it: of several waits in a
+  // row only the last one delays the next event.
+  std::uint16_t pending = 0;
+  ForEachTimedRecord(stream, [&](const TRhythmRecord& record, std::uint16_t running) {
+    if (record.IsWait()) {
+      pending = record.Delay();
+      return;
+    }
+    visit(record, static_cast<std::uint16_t>(pending + record.b0), running);
+    pending = 0;
+  });
+}
+
 // Section times become ticks since the previous event; the first event keeps its time.
 void ConvertToDeltas(std::vector<TRenderEvent>& events) {
   std::uint16_t previous = 0;
@@ -157,6 +172,10 @@ void ConvertToDeltas(std::vector<TRenderEvent>& events) {
 }
 
 }  // namespace
+
+std::uint32_t StreamTimeDivision(const TRhythmSlot& slot) {
+  return slot.header.Tempo();
+}
 
 void AppendStreamEvent(TEventBuffer& buffer, std::uint32_t delta, std::uint8_t status,
                        std::uint8_t data1, std::uint8_t data2) {
@@ -234,10 +253,14 @@ void CollectSectionEvents(const TRhythmSlot& slot, int section, std::vector<TRen
   }
 }
 
-void RenderSectionEvents(const TRhythmSlot& slot, int section, std::vector<TRenderEvent>& events,
-                         TEventBuffer& buffer, const TPartMix& mix) {
+void SortedSectionEvents(const TRhythmSlot& slot, int section, std::vector<TRenderEvent>& events) {
   CollectSectionEvents(slot, section, events);
   ExchangeSortByTime(events);
+}
+
+void RenderSectionEvents(const TRhythmSlot& slot, int section, std::vector<TRenderEvent>& events,
+                         TEventBuffer& buffer, const TPartMix& mix) {
+  SortedSectionEvents(slot, section, events);
   SilenceParts(events, mix);
   ConvertToDeltas(events);
   for (const TRenderEvent& event : events) AppendRenderEvent(buffer, event);
@@ -247,34 +270,23 @@ void RenderPartPreview(const TRhythmSlot& slot, int section, int part, TEventBuf
   for (const TRenderEvent& event : SetupEvents(slot.header.Settings(section, part), part)) {
     AppendRenderEvent(buffer, event);
   }
-  // A wait record replaces the pending delay rather than adding to it: of several waits in a
-  // row only the last one delays the next event.
-  std::uint16_t pending = 0;
   const auto& stream =
       slot.streams[static_cast<std::size_t>(section)][static_cast<std::size_t>(part)];
-  ForEachRecord(stream, [&](const TRhythmRecord& record) {
-    if (record.IsWait()) {
-      pending = record.Delay();
-      return;
-    }
-    const auto delta = static_cast<std::uint16_t>(pending + record.b0);
-    AppendStreamEvent(buffer, delta, PartStatus(kNoteOn, part), record.b1, record.b2);
-    pending = 0;
+  ForEachPreviewEvent(stream, [&](const TRhythmRecord& record, std::uint16_t delta, std::uint16_t) {
+    AppendStreamEvent(buffer, delta, PartStatus(kNoteOnKind, part), record.b1, record.b2);
   });
 }
 
-std::vector<TTickPair> PartPreviewTicks(const TRhythmSlot& slot, int section, int part,
-                                        const TEventBuffer& preview) {
+std::vector<TTickPair> PartPreviewTicks(const TRhythmSlot& slot, int section, int part) {
   std::vector<TTickPair> pairs{{0, 0}};
-  const auto events = platform::DecodeStreamEvents(preview);
-  if (!events) return pairs;
-  std::size_t next = kSetupEventsPerPart;
+  std::uint64_t tick = 0;  // the set-up events all come at 0
   const auto& stream =
       slot.streams[static_cast<std::size_t>(section)][static_cast<std::size_t>(part)];
-  ForEachTimedRecord(stream, [&](const TRhythmRecord& record, std::uint16_t running) {
-    if (record.IsWait() || next >= events->size()) return;
-    pairs.push_back({(*events)[next++].tick, running});
-  });
+  ForEachPreviewEvent(stream,
+                      [&](const TRhythmRecord&, std::uint16_t delta, std::uint16_t running) {
+                        tick += delta;
+                        pairs.push_back({tick, running});
+                      });
   return pairs;
 }
 

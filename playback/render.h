@@ -24,6 +24,10 @@ struct TRenderEvent {
 using TEventBuffer = std::vector<std::uint8_t>;
 using platform::kStreamEventSize;
 
+/// The time division a slot's buffers play at: its tempo byte as the stream's ticks per quarter
+/// note (a tick of 500,000 / T us).
+std::uint32_t StreamTimeDivision(const TRhythmSlot& slot);
+
 /// Appends one short-message record.
 void AppendStreamEvent(TEventBuffer& buffer, std::uint32_t delta, std::uint8_t status,
                        std::uint8_t data1, std::uint8_t data2);
@@ -50,6 +54,10 @@ void ExchangeSortByTime(std::vector<TRenderEvent>& events);
 /// whose byte 1 is not 0xFF, at the part's 16-bit running time. `events` is replaced by them.
 void CollectSectionEvents(const TRhythmSlot& slot, int section, std::vector<TRenderEvent>& events);
 
+/// The events of section 0-9 of a slot in the order its buffer plays them: CollectSectionEvents,
+/// then ExchangeSortByTime; each keeps its time from the section's start. `events` is replaced.
+void SortedSectionEvents(const TRhythmSlot& slot, int section, std::vector<TRenderEvent>& events);
+
 /// Renders section 0-9 of a slot: the 30 set-up events, one event per record whose byte 1 is not
 /// 0xFF, the exchange sort, deltas; `events` (the slot's render-event array) is replaced by them.
 /// The parts `mix` leaves silent keep their events' places, each as an empty record (event 0),
@@ -74,7 +82,6 @@ struct TTickPair {
 /// Where the events of a part preview's buffer (RenderPartPreview's) stand in the section: (0, 0),
 /// then one pair per event after the set-up, its buffer tick and its record's running time. The
 /// two differ where waits follow one another (the preview counts the last, the section all).
-std::vector<TTickPair> PartPreviewTicks(const TRhythmSlot& slot, int section, int part,
-                                        const TEventBuffer& preview);
+std::vector<TTickPair> PartPreviewTicks(const TRhythmSlot& slot, int section, int part);
 
 }  // namespace brondel

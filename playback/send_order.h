@@ -19,4 +19,8 @@ namespace brondel {
 /// fewer than 2^24 events (a section a file can hold has fewer than 22,000).
 void ArrangeForSendOrder(TRhythmSlot& slot, int section, int part);
 
+/// ArrangeForSendOrder for each of the section's five parts, with one sort of the section for
+/// all of them: arranging a part changes no event's time, and the times alone decide the order.
+void ArrangeSectionForSendOrder(TRhythmSlot& slot, int section);
+
 }  // namespace brondel

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "playback/midi_export.h"
+#include "playback/midi_import.h"
 #include "tools/commands.h"
 #include "tools/queue_capture.h"
 #include "tools/rhythm_input.h"
@@ -12,17 +13,6 @@ namespace brondel::tool {
 namespace {
 
 namespace fs = std::filesystem;
-
-// OUT.mid with "-Var1" before its extension (".mid" when it has none).
-std::string SectionFileName(const std::string& out, int section) {
-  fs::path name(out);
-  const std::string extension = name.has_extension() ? name.extension().string() : ".mid";
-  name.replace_extension();
-  name += "-";  // piece by piece: GCC 12 at -O3 misreads "-" + std::string&& (-Wrestrict)
-  name += kSectionNames[static_cast<std::size_t>(section)];
-  name += extension;
-  return name.string();
-}
 
 std::vector<std::uint8_t> MidiFileOf(const std::string& path, const TRhythmSlot& slot,
                                      const std::string& what,

@@ -55,7 +55,7 @@ int RunWav(const TCommandLine& line, TConsole& console) {
   TRhythmDocuments docs = OpenAsMainFile(path, console.err);
   const TEventBuffer buffer = SectionBuffer(path, docs, section);
   // The window sets the stream's time division to the tempo byte before it plays.
-  const std::uint32_t division = docs.slots[kMainSlot].header.Tempo();
+  const std::uint32_t division = StreamTimeDivision(docs.slots[kMainSlot]);
   const std::optional<std::uint64_t> frames =
       platform::OfflineFrameCount(buffer, division, kSampleRate);
   if (!frames) throw TFileError(path, "cannot render: a tempo byte of 0");

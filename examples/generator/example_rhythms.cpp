@@ -15,8 +15,8 @@ namespace {
 TRhythmBuilder SentAsComposed(TRhythmBuilder rhythm) {
   TRhythmSlot slot = rhythm.Slot();
   for (int s = 0; s < kSectionCount; ++s) {
+    ArrangeSectionForSendOrder(slot, s);
     for (int p = 0; p < kPartCount; ++p) {
-      ArrangeForSendOrder(slot, s, p);
       rhythm.Part(s, p, slot.streams[static_cast<std::size_t>(s)][static_cast<std::size_t>(p)]);
     }
   }
