@@ -195,7 +195,8 @@ TEST(ToolWav, TheFileIsTheOneLibsndfileWroteToTheByteToAFileAndToTheStandardOutp
 TEST(ToolWav, SamplesBecomeTheSixteenBitsLibsndfileGivesThem) {
   // Values on and between the steps of 16 and 32 bits, past full scale, and a seeded spread.
   std::vector<float> samples = {0.0f, -0.0f, 1.0f, -1.0f, 1.5f, -1.5f, 0.99999f, -0.003662109608f};
-  for (int step = -70'000; step <= 70'000; ++step) samples.push_back(static_cast<float>(step) / 65536.0f);
+  for (int step = -70'000; step <= 70'000; ++step)
+    samples.push_back(static_cast<float>(step) / 65536.0f);
   std::mt19937 random(7);
   std::uniform_real_distribution<float> spread(-1.1f, 1.1f);
   for (int i = 0; i < 100'000; ++i) samples.push_back(spread(random));
