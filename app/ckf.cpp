@@ -19,18 +19,18 @@
 #include <QTableWidget>
 #include <exception>
 
-#include "app/pattern/qt_text.h"
 #include "app/pattern_window.h"
 #include "document/apply_settings.h"
 #include "document/copy_part.h"
 #include "document/rhythm_loader.h"
 #include "document/save_file.h"
 #include "document/settings_grid.h"
-#include "platform/files/file_io.h"
-#include "platform/midifile/midi_file.h"
-#include "platform/qt/qt_dialogs.h"
-#include "platform/qt/qt_midi_import_dialogs.h"
-#include "playback/midi_import.h"
+#include "exchange/midi_import.h"
+#include "platform/file_io.h"
+#include "platform/midi_file.h"
+#include "platform/qt_dialogs.h"
+#include "platform/qt_midi_import_dialogs.h"
+#include "platform/qt_text.h"
 
 using brondel::kImportSlot;
 using brondel::kMainSlot;

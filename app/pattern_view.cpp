@@ -10,9 +10,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/pattern/pattern_painter.h"
-#include "app/pattern/qt_text.h"
-#include "playback/key_names.h"
+#include "pattern/key_names.h"
+#include "pattern/painting/pattern_painter.h"
+#include "platform/qt_text.h"
 
 using brondel::kPartCount;
 using brondel::pattern::TPatternLayout;

@@ -9,9 +9,9 @@
 #include <cstdint>
 #include <optional>
 
-#include "app/pattern/pattern_layout.h"
-#include "playback/part_mix.h"
-#include "playback/pattern_model.h"
+#include "pattern/painting/pattern_layout.h"
+#include "pattern/pattern_model.h"
+#include "render/part_mix.h"
 
 class QHelpEvent;
 class QToolButton;

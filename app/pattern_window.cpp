@@ -7,9 +7,9 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
-#include "app/pattern/qt_text.h"
 #include "app/pattern_view.h"
-#include "playback/pattern_model.h"
+#include "pattern/pattern_model.h"
+#include "platform/qt_text.h"
 
 namespace {
 

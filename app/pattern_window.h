@@ -18,8 +18,8 @@
 #include <optional>
 
 #include "document/rhythm_slot.h"
-#include "playback/part_mix.h"
 #include "playback/playback.h"
+#include "render/part_mix.h"
 
 class QAction;
 class QLabel;

@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "document/rhythm_loader.h"
-#include "platform/files/file_io.h"
-#include "platform/midifile/midi_file.h"
-#include "playback/midi_export.h"
-#include "playback/midi_import.h"
-#include "playback/render.h"
+#include "exchange/midi_export.h"
+#include "exchange/midi_import.h"
+#include "platform/file_io.h"
+#include "platform/midi_file.h"
+#include "render/render.h"
 #include "tests/support/smf_writer.h"
 
 namespace {

@@ -10,9 +10,9 @@
 #include <filesystem>
 #include <string>
 
-#include "app/pattern/pattern_painter.h"
 #include "document/rhythm_loader.h"
-#include "playback/pattern_model.h"
+#include "pattern/painting/pattern_painter.h"
+#include "pattern/pattern_model.h"
 
 namespace {
 

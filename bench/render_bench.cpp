@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "document/rhythm_loader.h"
-#include "playback/render.h"
+#include "render/render.h"
 
 namespace {
 

@@ -17,9 +17,9 @@
 
 #include "document/rhythm_builder.h"
 #include "document/rhythm_loader.h"
-#include "platform/files/file_io.h"
+#include "platform/file_io.h"
 #include "platform/offline_synth.h"
-#include "playback/render.h"
+#include "render/render.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "platform/files/file_io.h"
+#include "platform/file_io.h"
 
 namespace brondel {
 

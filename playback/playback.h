@@ -14,9 +14,9 @@
 
 #include "document/rhythm_slot.h"
 #include "platform/midi_service.h"
-#include "playback/part_mix.h"
 #include "playback/playback_host.h"
-#include "playback/render.h"
+#include "render/part_mix.h"
+#include "render/render.h"
 
 namespace brondel {
 

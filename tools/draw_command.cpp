@@ -10,9 +10,9 @@
 #include <cctype>
 #include <memory>
 
-#include "app/pattern/pattern_painter.h"
-#include "app/pattern/qt_text.h"
-#include "playback/pattern_model.h"
+#include "pattern/painting/pattern_painter.h"
+#include "pattern/pattern_model.h"
+#include "platform/qt_text.h"
 #include "tools/commands.h"
 #include "tools/rhythm_input.h"
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/files/file_io.h"
+#include "platform/file_io.h"
 #include "tools/tool.h"
 
 int main(int argc, char** argv) {

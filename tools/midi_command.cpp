@@ -2,8 +2,8 @@
 #include <filesystem>
 #include <utility>
 
-#include "playback/midi_export.h"
-#include "playback/midi_import.h"
+#include "exchange/midi_export.h"
+#include "exchange/midi_import.h"
 #include "tools/commands.h"
 #include "tools/queue_capture.h"
 #include "tools/rhythm_input.h"

@@ -1,7 +1,7 @@
 // import-midi and from-midi: rhythms from Standard MIDI Files, written as "Save as" writes them.
 #include <utility>
 
-#include "playback/midi_import.h"
+#include "exchange/midi_import.h"
 #include "tools/commands.h"
 #include "tools/rhythm_input.h"
 

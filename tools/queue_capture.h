@@ -10,7 +10,7 @@
 #include "platform/midi_service.h"
 #include "playback/playback.h"
 #include "playback/playback_host.h"
-#include "playback/render.h"
+#include "render/render.h"
 
 namespace brondel::tool {
 

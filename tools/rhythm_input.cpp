@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "document/save_file.h"
-#include "platform/files/file_io.h"
+#include "platform/file_io.h"
 #include "tools/command_line.h"
 
 namespace brondel::tool {

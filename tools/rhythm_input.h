@@ -11,7 +11,7 @@
 
 #include "document/rhythm_loader.h"
 #include "document/rhythm_slot.h"
-#include "platform/files/file_io.h"
+#include "platform/file_io.h"
 
 namespace brondel::tool {
 

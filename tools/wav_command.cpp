@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "platform/files/file_io.h"
+#include "platform/file_io.h"
 #include "platform/offline_synth.h"
 #include "tools/commands.h"
 #include "tools/interrupt.h"

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/files/file_io.h"
+#include "platform/file_io.h"
 
 namespace brondel::tool {
 

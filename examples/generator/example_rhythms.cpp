@@ -1,8 +1,8 @@
 #include "examples/generator/example_rhythms.h"
 
 #include "examples/generator/compositions.h"
-#include "platform/files/file_io.h"
-#include "playback/send_order.h"
+#include "platform/file_io.h"
+#include "render/send_order.h"
 
 namespace brondel::examples {
 

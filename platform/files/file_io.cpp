@@ -1,4 +1,4 @@
-#include "platform/files/file_io.h"
+#include "platform/file_io.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <string_view>
 
-#include "platform/files/file_io.h"
-#include "platform/midifile/midi_file.h"
+#include "platform/file_io.h"
+#include "platform/midi_file.h"
 
 namespace brondel::platform {
 

@@ -1,4 +1,4 @@
-#include "platform/midifile/midi_file.h"
+#include "platform/midi_file.h"
 
 // libsmf's header includes glib's inside extern "C"; the C++ headers glib pulls in must be
 // included before it.
@@ -8,7 +8,7 @@
 
 #include <smf.h>
 
-#include "platform/files/file_io.h"
+#include "platform/file_io.h"
 
 namespace brondel::platform {
 

@@ -1,4 +1,4 @@
-#include "platform/qt/qt_midi_import_dialogs.h"
+#include "platform/qt_midi_import_dialogs.h"
 
 #include <QCheckBox>
 #include <QDialog>

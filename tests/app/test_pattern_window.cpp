@@ -10,10 +10,10 @@
 #include <QToolTip>
 #include <QtTest>
 
-#include "app/pattern/pattern_painter.h"
 #include "app/pattern_view.h"
 #include "app/pattern_window.h"
 #include "clock_driver.h"
+#include "pattern/painting/pattern_painter.h"
 #include "window_rig.h"
 
 using brondel::TPartBuilder;

@@ -12,7 +12,7 @@
 #include "document/copy_part.h"
 #include "document/rhythm_loader.h"
 #include "document/save_file.h"
-#include "platform/files/file_io.h"
+#include "platform/file_io.h"
 #include "window_rig.h"
 
 using brondel::platform::MidiCall;

@@ -17,7 +17,7 @@
 #include <fstream>
 
 #include "app/pattern_window.h"
-#include "playback/render.h"
+#include "render/render.h"
 #include "window_rig.h"
 
 namespace {

@@ -10,9 +10,9 @@
 
 #include "clock_driver.h"
 #include "document/rhythm_loader.h"
+#include "exchange/midi_export.h"
 #include "fake_midi_import_dialogs.h"
-#include "playback/midi_export.h"
-#include "playback/render.h"
+#include "render/render.h"
 #include "tests/support/smf_writer.h"
 #include "window_rig.h"
 

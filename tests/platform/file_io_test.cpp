@@ -9,7 +9,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "platform/files/file_io.h"
+#include "platform/file_io.h"
 #include "tests/support/child_process.h"
 #include "tests/support/test_files.h"
 

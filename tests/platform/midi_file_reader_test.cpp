@@ -5,7 +5,7 @@
 // file, bytes a file may not hold) are refused with the reason and the offset, never read past.
 #include <gtest/gtest.h>
 
-#include "platform/midifile/midi_file.h"
+#include "platform/midi_file.h"
 #include "tests/support/smf_writer.h"
 #include "tests/support/test_files.h"
 

@@ -13,7 +13,7 @@
 
 #include "platform/midi_service.h"
 #include "playback/playback_host.h"
-#include "playback/render.h"
+#include "render/render.h"
 
 namespace brondel::test {
 

@@ -12,7 +12,7 @@
 
 #include "platform/midi/testing/midi_testing.h"
 #include "playback/playback.h"
-#include "tests/playback/test_rhythm.h"
+#include "tests/support/test_rhythm.h"
 
 namespace brondel::test {
 namespace {

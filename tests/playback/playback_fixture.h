@@ -9,8 +9,8 @@
 
 #include "playback/playback.h"
 #include "tests/playback/fake_midi.h"
-#include "tests/playback/stream_events.h"
-#include "tests/playback/test_rhythm.h"
+#include "tests/support/stream_events.h"
+#include "tests/support/test_rhythm.h"
 
 namespace brondel::test {
 

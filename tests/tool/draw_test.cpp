@@ -8,8 +8,8 @@
 #include <QXmlStreamReader>
 #include <map>
 
-#include "app/pattern/pattern_painter.h"
 #include "document/rhythm_builder.h"
+#include "pattern/painting/pattern_painter.h"
 #include "tests/support/child_process.h"
 #include "tests/support/test_files.h"
 #include "tests/tool/tool_test_support.h"

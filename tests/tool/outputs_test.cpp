@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 
 #include "document/save_file.h"
-#include "platform/files/file_io.h"
+#include "platform/file_io.h"
 #include "tests/support/test_files.h"
 #include "tests/tool/tool_test_support.h"
 

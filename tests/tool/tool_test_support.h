@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "document/rhythm_loader.h"
-#include "playback/render.h"
+#include "render/render.h"
 
 namespace brondel::test {
 

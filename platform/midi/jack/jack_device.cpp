@@ -13,8 +13,8 @@
 #include <thread>
 #include <utility>
 
-#include "platform/midi/engine/library_messages.h"
 #include "platform/midi/engine/timed_queue.h"
+#include "platform/midi/system/library_messages.h"
 
 namespace brondel::platform {
 namespace {

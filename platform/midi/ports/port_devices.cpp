@@ -6,8 +6,8 @@
 #include <alsa/asoundlib.h>
 #endif
 
-#include "platform/midi/engine/library_messages.h"
 #include "platform/midi/jack/jack_device.h"
+#include "platform/midi/system/library_messages.h"
 
 namespace brondel::platform {
 namespace {

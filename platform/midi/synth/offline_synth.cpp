@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "platform/midi/engine/library_messages.h"
 #include "platform/midi/synth/fluid_synth.h"
+#include "platform/midi/system/library_messages.h"
 #include "platform/midi_service.h"
 
 namespace brondel::platform {

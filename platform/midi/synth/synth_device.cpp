@@ -1,8 +1,8 @@
 #include "platform/midi/synth/synth_device.h"
 
-#include "platform/midi/engine/library_messages.h"
 #include "platform/midi/jack/jack_environment.h"
 #include "platform/midi/synth/live_synth.h"
+#include "platform/midi/system/library_messages.h"
 #include "platform/offline_synth.h"
 
 namespace brondel::platform {

@@ -21,7 +21,7 @@
 #include "document/rhythm_builder.h"
 #include "document/rhythm_loader.h"
 #include "platform/midi_service.h"
-#include "playback/render.h"
+#include "render/render.h"
 
 namespace {
 
