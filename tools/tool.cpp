@@ -252,7 +252,7 @@ int RunTool(const std::vector<std::string>& words, TConsole& console) {
     console.err << error.Path() << ": " << error.what() << '\n';
     return kExitFileProblem;
   } catch (const std::exception& error) {
-    // Whatever else goes wrong (memory, the MIDI file library) ends the command, not the tool.
+    // Whatever else goes wrong (memory, say) ends the command, not the tool.
     console.err << "brondel-tool " << words[0] << ": " << error.what() << '\n';
     return kExitFileProblem;
   }
