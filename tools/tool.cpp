@@ -232,6 +232,12 @@ int RunCommand(const TCommand& command, const std::vector<std::string>& words, T
 
 }  // namespace
 
+std::vector<std::string_view> CommandUsages() {
+  std::vector<std::string_view> usages;
+  for (const TCommand& command : Commands()) usages.push_back(command.usage);
+  return usages;
+}
+
 int RunTool(const std::vector<std::string>& words, TConsole& console) {
   if (words.size() == 1 && words[0] == "--version") {
     console.out << "brondel-tool " << BRONDEL_VERSION << '\n';
