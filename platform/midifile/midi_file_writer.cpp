@@ -99,36 +99,45 @@ std::string_view EventFault(const std::vector<std::uint8_t>& bytes) {
   return {};
 }
 
-// The time from the event before; a refusal when it is negative or longer than a delta time
-// can say.
-std::uint32_t DeltaTime(std::uint64_t tick, std::uint64_t previous, std::string_view what) {
-  if (tick < previous) throw TRefusal{std::string(what) + " before the event ahead of it"};
+// What a refusal calls event `e` of `track` (counted from 0), or its end when `e` is past the
+// events.
+std::string Named(const TMidiFileTrack& track, std::size_t e) {
+  return e < track.events.size() ? "event " + std::to_string(e + 1) : "the track's end";
+}
+
+// The delta time of event `e` of `track` (its end past the events) at `tick`, the event before
+// being at `previous`; a refusal when it is negative or longer than a delta time can say.
+std::uint32_t DeltaTime(const TMidiFileTrack& track, std::size_t e, std::uint64_t tick,
+                        std::uint64_t previous) {
+  if (tick < previous) throw TRefusal{Named(track, e) + " lies before the event ahead of it"};
   if (tick - previous > kMaxVariableLength) {
-    throw TRefusal{std::string(what) + " more than " + std::to_string(kMaxVariableLength) +
+    throw TRefusal{Named(track, e) + " lies more than " + std::to_string(kMaxVariableLength) +
                    " ticks after the event ahead of it"};
   }
   return static_cast<std::uint32_t>(tick - previous);
 }
 
-// Appends the chunk of one track.
+// Appends the chunk of one track; its length is filled in once its events are laid out.
 void AppendTrack(std::vector<std::uint8_t>& out, const TMidiFileTrack& track) {
-  std::vector<std::uint8_t> data;
+  AppendChunkHeader(out, "MTrk", 0);
+  const std::size_t start = out.size();
   std::uint64_t previous = 0;
   for (std::size_t e = 0; e < track.events.size(); ++e) {
     const TMidiFileEvent& event = track.events[e];
-    const std::string where = "event " + std::to_string(e + 1);
     if (const std::string_view fault = EventFault(event.bytes); !fault.empty()) {
-      throw TRefusal{where + " is " + std::string(fault)};
+      throw TRefusal{Named(track, e) + " is " + std::string(fault)};
     }
-    AppendVariableLength(data, DeltaTime(event.tick, previous, where + " lies"));
-    data.insert(data.end(), event.bytes.begin(), event.bytes.end());
+    AppendVariableLength(out, DeltaTime(track, e, event.tick, previous));
+    out.insert(out.end(), event.bytes.begin(), event.bytes.end());
     previous = event.tick;
   }
-  AppendVariableLength(data, DeltaTime(track.endTick, previous, "the track's end lies"));
-  data.insert(data.end(), {kMetaStatus, kMetaEndOfTrack, 0});
-  if (data.size() > kMaxChunkLength) throw TRefusal{"more bytes than a track chunk can hold"};
-  AppendChunkHeader(out, "MTrk", static_cast<std::uint32_t>(data.size()));
-  out.insert(out.end(), data.begin(), data.end());
+  AppendVariableLength(out, DeltaTime(track, track.events.size(), track.endTick, previous));
+  out.insert(out.end(), {kMetaStatus, kMetaEndOfTrack, 0});
+  const std::size_t length = out.size() - start;
+  if (length > kMaxChunkLength) throw TRefusal{"more bytes than a track chunk can hold"};
+  for (std::size_t i = 0; i < 4; ++i) {
+    out[start - 4 + i] = static_cast<std::uint8_t>(length >> (8 * (3 - i)));
+  }
 }
 
 std::vector<std::uint8_t> Write(const TMidiFile& file) {
