@@ -78,25 +78,6 @@ class TSafeFileWriter {
   std::string error_;
 };
 
-/// A new empty file in the system's temporary folder for a library that writes only to a named
-/// file; removed with this object.
-class TScratchFile {
- public:
-  TScratchFile();
-  ~TScratchFile();
-  TScratchFile(const TScratchFile&) = delete;
-  TScratchFile& operator=(const TScratchFile&) = delete;
-
-  /// The file's path; empty when it could not be created.
-  const std::string& Path() const { return path_; }
-  /// The system's reason when the file could not be created.
-  const std::string& Error() const { return error_; }
-
- private:
-  std::string path_;
-  std::string error_;
-};
-
 /// Makes the standard output take bytes as they are (Windows would turn "\n" into "\r\n").
 void UseBinaryStandardOutput();
 

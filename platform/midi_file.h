@@ -1,7 +1,7 @@
 // Standard MIDI Files as data: a format, a division and tracks of timed events, each event the
 // bytes of a channel message, a meta event or a system exclusive message. The writer lays such a
-// file out with libsmf; the reader is our own and gives back the same shape. Failures come back
-// as a reason, a text.
+// file out and the reader gives back the same shape, both our own. Failures come back as a
+// reason, a text.
 #pragma once
 
 #include <cstdint>
@@ -55,7 +55,13 @@ struct TMidiFileBytes {
   std::string error;  // non-empty: the file could not be laid out
 };
 
-/// Lays out `file` as the bytes of a Standard MIDI File.
+/// Lays out `file` as the bytes of a Standard MIDI File: the header chunk, then a track chunk
+/// per track, each event after its delta time and written whole (no running status), each track
+/// closed by an end-of-track event at its endTick. Refuses, naming the track and event: a format
+/// other than 0 or 1, a division outside 1 to 32767, no tracks (or more than one in format 0),
+/// an event that is not one whole channel message, meta event or system exclusive message as a
+/// file holds it (a data byte above 127 included), an end-of-track event among the events, an
+/// event or end before the event ahead of it, and a delta time above 0x0FFFFFFF ticks.
 TMidiFileBytes WriteMidiFile(const TMidiFile& file);
 
 /// The most bytes ReadMidiFileAt reads: far more than any accompaniment, and few enough that the

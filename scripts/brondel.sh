@@ -12,7 +12,7 @@ build="${BRONDEL_BUILD_DIR:-$here/build}"
 release="${BRONDEL_RELEASE_BUILD_DIR:-$here/build-release}"
 packages=(cmake ninja-build g++ pkg-config clang-format qt6-base-dev qt6-base-dev-tools
   qt6-svg-dev librtmidi-dev libfluidsynth-dev fluid-soundfont-gm jackd2 libjack-jackd2-dev
-  libgtest-dev libgmock-dev libbenchmark-dev libsmf-dev libsndfile1-dev xvfb xdotool sox
+  libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev xvfb xdotool sox
   imagemagick
   # Building and checking the Debian package: dpkg-shlibdeps, and the desktop's validators.
   dpkg-dev desktop-file-utils appstream libxml2-utils shared-mime-info man-db)

@@ -232,6 +232,12 @@ int RunCommand(const TCommand& command, const std::vector<std::string>& words, T
 
 }  // namespace
 
+std::vector<std::string_view> CommandUsages() {
+  std::vector<std::string_view> usages;
+  for (const TCommand& command : Commands()) usages.push_back(command.usage);
+  return usages;
+}
+
 int RunTool(const std::vector<std::string>& words, TConsole& console) {
   if (words.size() == 1 && words[0] == "--version") {
     console.out << "brondel-tool " << BRONDEL_VERSION << '\n';
@@ -252,7 +258,7 @@ int RunTool(const std::vector<std::string>& words, TConsole& console) {
     console.err << error.Path() << ": " << error.what() << '\n';
     return kExitFileProblem;
   } catch (const std::exception& error) {
-    // Whatever else goes wrong (memory, the MIDI file library) ends the command, not the tool.
+    // Whatever else goes wrong (memory, say) ends the command, not the tool.
     console.err << "brondel-tool " << words[0] << ": " << error.what() << '\n';
     return kExitFileProblem;
   }

@@ -4,6 +4,7 @@
 
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace brondel::tool {
@@ -18,6 +19,10 @@ struct TConsole {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFileProblem = 1;  // a file cannot be used, or check found problems
 inline constexpr int kExitUsage = 2;
+
+/// Every command's usage as its help shows it (the words after "brondel-tool", the command's
+/// name first), in the order the tool's help lists them: what the manual page is made from.
+std::vector<std::string_view> CommandUsages();
 
 /// Runs one command line (the words after the program's name) and returns the exit status.
 int RunTool(const std::vector<std::string>& words, TConsole& console);

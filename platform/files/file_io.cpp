@@ -411,27 +411,6 @@ TWriteResult WriteFilesSafely(const std::vector<TFileToWrite>& files) {
   return {};
 }
 
-TScratchFile::TScratchFile() {
-  IgnoreFileSizeSignal();
-  std::error_code error;
-  const fs::path folder = fs::temp_directory_path(error);
-  if (error) {
-    error_ = error.message();
-    return;
-  }
-  std::string created;
-  const int fd = CreateNewFile((folder / "brondel").string(), created, error_);
-  if (fd < 0) return;
-#ifndef _WIN32
-  ::close(fd);
-#endif
-  path_ = created;
-}
-
-TScratchFile::~TScratchFile() {
-  if (!path_.empty()) std::remove(path_.c_str());
-}
-
 void UseBinaryStandardOutput() {
 #ifdef _WIN32
   _setmode(_fileno(stdout), _O_BINARY);

@@ -1,7 +1,6 @@
-// Our own reader of Standard MIDI Files. libsmf, which writes them, is no reader for files of
-// unknown origin: its loader stops the whole process on an assertion (smf_load.c:555) for about
-// one in thirteen randomly damaged files. This one checks every length against the bytes that
-// are there and refuses a damaged file with the reason and the offset of the fault.
+// Our own reader of Standard MIDI Files, for files of any origin: it checks every length against
+// the bytes that are there and refuses a damaged file with the reason and the offset of the
+// fault.
 #include <algorithm>
 #include <string_view>
 

@@ -2,6 +2,9 @@
 // output file (an existing one stays as it was).
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
 #include "document/rhythm_builder.h"
 #include "tests/support/test_files.h"
 #include "tests/tool/tool_test_support.h"
@@ -117,6 +120,43 @@ TEST(ToolHelp, TheToolAndEachCommandHaveHelp) {
     EXPECT_EQ(help.out.rfind("Usage: brondel-tool " + command, 0), 0u) << help.out;
     EXPECT_EQ(help.err, "");
   }
+}
+
+// The usage line of every command the tool's help lists, as `COMMAND --help` prints it.
+std::vector<std::string> UsagesFromHelp() {
+  std::istringstream help(RunTool({"--help"}).out);
+  std::vector<std::string> usages;
+  bool commands = false;
+  for (std::string line; std::getline(help, line);) {
+    if (line == "Commands:") {
+      commands = true;
+    } else if (commands && line.empty()) {
+      break;
+    } else if (commands) {
+      const std::string name = line.substr(2, line.find(' ', 2) - 2);
+      std::istringstream command(RunTool({name, "--help"}).out);
+      std::string usage;
+      std::getline(command, usage);
+      usages.push_back(usage.substr(std::string("Usage: brondel-tool ").size()));
+    }
+  }
+  return usages;
+}
+
+TEST(ToolHelp, TheReadmeListsEveryCommandWithTheUsageItsHelpShows) {
+  // In the README's brondel-tool section each command is an item "- `USAGE`: what it does".
+  std::ifstream readme(test::SourcePath("README.md"));
+  std::vector<std::string> listed;
+  bool inToolSection = false;
+  for (std::string line; std::getline(readme, line);) {
+    if (line.starts_with("## ")) inToolSection = line == "## brondel-tool";
+    if (inToolSection && line.starts_with("- `") && line.find("`:") != std::string::npos) {
+      listed.push_back(line.substr(3, line.find("`:") - 3));
+    }
+  }
+  const std::vector<std::string> usages = UsagesFromHelp();
+  EXPECT_EQ(usages.size(), 12u);
+  EXPECT_EQ(listed, usages);
 }
 
 }  // namespace

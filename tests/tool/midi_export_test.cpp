@@ -216,6 +216,20 @@ TEST(ToolMidiExport, MessagesWithDataAbove127AreLeftOutAndLaterTimesKept) {
   EXPECT_EQ(song.endTick, 372u);
 }
 
+TEST(ToolMidiExport, ALongFileNameMakesALongTrackName) {
+  // The conductor track is named after the file and the section: past 127 bytes, its meta
+  // event's length takes two bytes.
+  test::TTempDir dir;
+  const std::string stem(150, 'r');
+  const std::string file = dir.File(stem + ".ckf");
+  test::WriteBytes(file, TRhythmBuilder(120, 0x22).CkfFile());
+  const auto run = RunTool({"export-midi", file, "-o", dir.File("long.mid"), "--section", "Var1"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const TSmf smf = test::ParseSmf(FileBytes(dir.File("long.mid")));
+  ASSERT_FALSE(smf.tracks.empty());
+  EXPECT_EQ(smf.tracks[0].Name(), stem + " Var1");
+}
+
 TEST(ToolMidiExport, ARhythmOfTempoZeroCannotBeAMidiFile) {
   test::TTempDir dir;
   const std::string file = dir.File("zero.ckf");
