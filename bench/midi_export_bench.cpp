@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "document/rhythm_loader.h"
+#include "exchange/midi_export.h"
 #include "platform/midi_file.h"
-#include "playback/midi_export.h"
-#include "playback/render.h"
+#include "render/render.h"
 
 namespace {
 
