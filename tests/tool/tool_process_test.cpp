@@ -43,6 +43,13 @@ TEST(ToolProcess, AResaveCutOffByTheFileSizeLimitFailsAndKeepsTheOldFile) {
 TEST(ToolProcess, AnOutputTheUserMayNotWriteIsRefusedAndStays) {
   test::TTempDir dir;
   fs::permissions(dir.Path(), fs::perms(0777));
+  // The tool and the rhythm where nobody may reach them, whoever's the source tree is.
+  fs::create_directory(dir.Path() / "in");
+  const std::string tool = dir.File("in/brondel-tool");
+  const std::string popBeat = dir.File("in/pop_beat.ckf");
+  fs::copy_file(kTool, tool);
+  fs::copy_file(kPopBeat, popBeat);
+  fs::permissions(dir.Path() / "in", fs::perms(0755));
   const std::string old = dir.File("old.ckf");
   const std::string section = dir.File("song-Var1.mid");
   for (const std::string& path : {old, section}) {
@@ -53,10 +60,10 @@ TEST(ToolProcess, AnOutputTheUserMayNotWriteIsRefusedAndStays) {
   if (::geteuid() == 0) limits.user = test::kNobody;
   const std::string denied = std::string(": cannot write: ") + std::strerror(EACCES) + "\n";
   for (const std::vector<std::string>& words :
-       {std::vector<std::string>{"resave", kPopBeat, "-o", old},
-        {"render", kPopBeat, "Var1", "-o", old},
-        {"export-midi", kPopBeat, "-o", dir.File("song.mid")}}) {
-    std::vector<std::string> argv{kTool};
+       {std::vector<std::string>{"resave", popBeat, "-o", old},
+        {"render", popBeat, "Var1", "-o", old},
+        {"export-midi", popBeat, "-o", dir.File("song.mid")}}) {
+    std::vector<std::string> argv{tool};
     argv.insert(argv.end(), words.begin(), words.end());
     const auto run = test::RunProgram(argv, limits);
     EXPECT_EQ(run.exitCode, 1) << words[0];
@@ -64,7 +71,7 @@ TEST(ToolProcess, AnOutputTheUserMayNotWriteIsRefusedAndStays) {
   }
   EXPECT_EQ(FileBytes(old), kOld);
   EXPECT_EQ(FileBytes(section), kOld);
-  EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"old.ckf", "song-Var1.mid"}));
+  EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"in", "old.ckf", "song-Var1.mid"}));
 }
 
 TEST(ToolProcess, DashWritesToTheRealStandardOutput) {
