@@ -28,8 +28,12 @@ inline constexpr const char* kNotRegularFileReason = "It is not a regular file";
 TReadResult ReadWholeFile(const std::string& path, std::size_t limit);
 
 /// Writes `bytes` as the file at `path`, replacing it only once every byte is on the disk.
-/// Refuses an existing target that is no regular file. A symbolic link to a regular file stays
-/// a link: the file it points to is replaced. Returns an empty string on success, else the
+/// Refuses an existing target that is no regular file, or that the user may not write (the
+/// system's "Permission denied", as a plain write would give). A symbolic link to a regular file
+/// stays a link: the file it points to is replaced. The new file keeps the old one's permissions,
+/// and its owner and group where the system allows it: root keeps both; another user keeps the
+/// group when a member of it and becomes the owner. The name gets a file of its own: other hard
+/// links to the old file keep the old content. Returns an empty string on success, else the
 /// system's reason; the target is then as it was and no temporary file is left. A write past
 /// the process's file size limit fails like any other (the limit's signal is ignored from the
 /// first write on, for the whole process).
@@ -59,7 +63,7 @@ TWriteResult WriteFilesSafely(const std::vector<TFileToWrite>& files);
 class TSafeFileWriter {
  public:
   /// Starts the temporary file for `path`; Error() tells why when it cannot (a target that is no
-  /// regular file, a folder that cannot be written).
+  /// regular file or that the user may not write, a folder that cannot be written).
   explicit TSafeFileWriter(const std::string& path);
   ~TSafeFileWriter();
   TSafeFileWriter(const TSafeFileWriter&) = delete;

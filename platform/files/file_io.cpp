@@ -1,14 +1,15 @@
 #include "platform/file_io.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <optional>
 #include <random>
 #include <span>
+#include <string_view>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -36,16 +37,30 @@ std::string Reason(int error) {
   return std::strerror(error);
 }
 
-// "<folder>/.<name>." and a random suffix: a hidden name beside the target, on its file system,
-// so that the rename that replaces the target cannot fail for crossing file systems.
+// The temporary file's name: hidden, beside the target (on its file system, so that the rename
+// that replaces the target cannot fail for crossing file systems), recognisably the target's,
+// and short whatever the target's length: ".", the start of the target's name, "~" and random
+// letters, at most 48 bytes, where a name may have 255. The name is cut before a character,
+// never inside one of UTF-8's several bytes.
+constexpr std::size_t kTemporaryNameStart = 40;
+constexpr std::size_t kTemporaryNameLetters = 6;
+
 std::string TemporaryNameBeside(const std::string& target) {
+  static constexpr std::string_view kLetters =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
   thread_local std::mt19937_64 random{std::random_device{}()};
   const fs::path path(target);
-  // Built piece by piece: GCC 12 at -O3 misreads "." + std::string&& (-Wrestrict).
+  const std::string name = path.filename().string();
+  std::size_t kept = std::min(name.size(), kTemporaryNameStart);
+  while (kept > 0 && kept < name.size() &&
+         (static_cast<unsigned char>(name[kept]) & 0xC0) == 0x80) {
+    --kept;
+  }
   std::string hidden = ".";
-  hidden += path.filename().string();
-  hidden += ".";
-  hidden += std::to_string(random() >> 16);
+  hidden.append(name, 0, kept);
+  hidden += '~';
+  std::uniform_int_distribution<std::size_t> letter(0, kLetters.size() - 1);
+  for (std::size_t i = 0; i < kTemporaryNameLetters; ++i) hidden += kLetters[letter(random)];
   return (path.parent_path() / hidden).string();
 }
 
@@ -68,12 +83,13 @@ void IgnoreFileSizeSignal() {
   static_cast<void>(ignored);
 }
 
-// Creates a file that did not exist; the mode asked for (0666) is narrowed by the umask, as for
-// any new file of the user's. Returns the descriptor, or -1 with `error` set.
-int CreateNewFile(const std::string& base, std::string& created, std::string& error) {
+// Creates a file beside `base` that did not exist, in `mode` narrowed by the umask (0666 for a
+// file new to the user, 0600 for one that takes over a target's permissions). Returns the
+// descriptor, or -1 with `error` set.
+int CreateNewFile(const std::string& base, mode_t mode, std::string& created, std::string& error) {
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     const std::string name = TemporaryNameBeside(base);
-    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd >= 0) {
       created = name;
       return fd;
@@ -134,13 +150,32 @@ std::string WriteAll(int fd, std::span<const std::uint8_t> bytes) {
   return {};
 }
 
-// The replaced file keeps its permissions, and its owner where the system allows it.
+// A rename needs only the folder's permission: a save must still refuse a target that the user
+// (the process's effective ids) may not write, as a plain write to it would be refused.
+std::string CheckWritable(const std::string& target) {
+  if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) return Reason(errno);
+  return {};
+}
+
+// The new file takes over the old one's owner, group and permissions, before its first byte, so
+// that the new content is never open to more users than the old. Only root may give a file to
+// another user: any other saver keeps it as their own, with the old group when they belong to it
+// (the group's members may then still write it), else with their own. A set-ID bit stays only
+// with the owner or group it was set for.
 std::string TakeOverAttributes(int fd, const struct stat& old) {
-  if (::fchmod(fd, old.st_mode & 07777) != 0) return Reason(errno);
-  if ((old.st_uid != ::geteuid() || old.st_gid != ::getegid()) &&
-      ::fchown(fd, old.st_uid, old.st_gid) != 0) {
-    // Only root may give a file away: the new file is then the user's own.
+  struct stat now {};
+  if (::fstat(fd, &now) != 0) return Reason(errno);
+  if (now.st_uid != old.st_uid || now.st_gid != old.st_gid) {
+    // Refused to anyone but root, the pair; the group alone is allowed to its members.
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+      static_cast<void>(::fchown(fd, static_cast<uid_t>(-1), old.st_gid));
+    }
+    if (::fstat(fd, &now) != 0) return Reason(errno);
   }
+  mode_t mode = old.st_mode & 07777;
+  if (now.st_uid != old.st_uid) mode &= static_cast<mode_t>(~S_ISUID);
+  if (now.st_gid != old.st_gid) mode &= static_cast<mode_t>(~S_ISGID);
+  if (::fchmod(fd, mode) != 0) return Reason(errno);
   return {};
 }
 
@@ -167,19 +202,19 @@ class TPendingFile {
     const TTarget target = ResolveTarget(path);
     if (!target.error.empty()) return target.error;
     std::string error;
-    fd_ = CreateNewFile(target.path, prepared_.temporary, error);
+    if (target.exists) error = CheckWritable(target.path);
+    if (!error.empty()) return error;
+    fd_ = CreateNewFile(target.path, target.exists ? 0600 : 0666, prepared_.temporary, error);
     if (fd_ < 0) return error;
     prepared_.target = target.path;
-    if (target.exists) old_ = target.info;
-    return {};
+    return target.exists ? TakeOverAttributes(fd_, target.info) : std::string();
   }
 
   std::string Write(std::span<const std::uint8_t> bytes) { return WriteAll(fd_, bytes); }
 
   std::string Finish() {
     std::string error;
-    if (old_) error = TakeOverAttributes(fd_, *old_);
-    if (error.empty() && ::fsync(fd_) != 0) error = Reason(errno);
+    if (::fsync(fd_) != 0) error = Reason(errno);
     // Some file systems report a failed write only when the file is closed.
     if (::close(fd_) != 0 && error.empty()) error = Reason(errno);
     fd_ = -1;
@@ -197,7 +232,6 @@ class TPendingFile {
  private:
   int fd_ = -1;
   TPreparedFile prepared_;
-  std::optional<struct stat> old_;  // the target's status, when it exists
 };
 
 std::string Replace(const TPreparedFile& file) {
@@ -210,7 +244,8 @@ std::string Replace(const TPreparedFile& file) {
 
 void IgnoreFileSizeSignal() {}
 
-int CreateNewFile(const std::string& base, std::string& created, std::string& error) {
+// The mode is POSIX's; a new file here has the folder's permissions.
+int CreateNewFile(const std::string& base, int /*mode*/, std::string& created, std::string& error) {
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     const std::string name = TemporaryNameBeside(base);
     std::error_code ignored;
@@ -230,9 +265,14 @@ class TPendingFile {
     std::error_code status;
     const fs::file_status kind = fs::status(path, status);
     if (fs::exists(kind) && !fs::is_regular_file(kind)) return kNotRegularFileReason;
+    // A read-only file (its attribute, which the permissions show as no write bit) is refused
+    // as a plain write to it would be.
+    if (fs::exists(kind) && (kind.permissions() & fs::perms::owner_write) == fs::perms::none) {
+      return Reason(EACCES);
+    }
     std::string error;
     const std::string target = fs::exists(kind) ? fs::canonical(path, status).string() : path;
-    if (CreateNewFile(target, prepared_.temporary, error) < 0) return error;
+    if (CreateNewFile(target, 0666, prepared_.temporary, error) < 0) return error;
     prepared_.target = target;
     file_.open(prepared_.temporary, std::ios::binary | std::ios::trunc);
     return file_ ? std::string() : Reason(errno);

@@ -7,12 +7,14 @@
 
 #include <sys/stat.h>
 
+#include <cstring>
 #include <filesystem>
 
 #include "document/copy_part.h"
 #include "document/rhythm_loader.h"
 #include "document/save_file.h"
 #include "platform/file_io.h"
+#include "tests/support/child_process.h"
 #include "window_rig.h"
 
 using brondel::platform::MidiCall;
@@ -269,6 +271,33 @@ class TestWindowEdit : public QObject {
     QCOMPARE(rig.dialogs.shown[0].text,
              "Cannot create file \"" + pipe + "\". " + brondel::platform::kNotRegularFileReason);
     QVERIFY(std::filesystem::is_fifo(pipe));
+  }
+
+  // A rhythm of root's that no one else may write, in a folder everyone may write: Save as by
+  // another user is refused as a plain write would be, and the file stays. The save runs in a
+  // child process as user nobody (as the test's own user, who may not write a file of mode 444
+  // either, when the tests do not run as root).
+  void AFileTheUserMayNotWriteIsRefusedAndStays() {
+    TWindowRig rig(1);
+    rig.Open(0, kExamples + "pop_beat.ckf");
+    std::filesystem::permissions(rig.dir.path().toStdString(), std::filesystem::perms(0777));
+    const std::vector<std::uint8_t> old{'o', 'l', 'd'};
+    const std::string target = rig.Write("old.ckf", old);
+    std::filesystem::permissions(target, std::filesystem::perms(0444));
+    brondel::test::TChildLimits limits;
+    if (::geteuid() == 0) limits.user = brondel::test::kNobody;
+    const auto run = brondel::test::RunInChild(
+        [&] {
+          rig.dialogs.saveAnswers.push_back(target);
+          rig.form->Saveas1Click();
+          for (const std::string& text : rig.dialogs.Texts()) std::cerr << text;
+          return 0;
+        },
+        limits);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.err, "Cannot create file \"" + target + "\". " + std::strerror(EACCES));
+    QCOMPARE(ReadBytes(target), old);
+    QCOMPARE(QDir(rig.dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
   }
 
   void SaveBeforeAnyOpenWritesAnEmptyRhythm() {

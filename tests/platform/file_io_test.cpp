@@ -1,6 +1,7 @@
 // Whole-file reads and safe writes on a real file system: a write that fails part way (a file
 // size limit, a full file system) leaves the old file as it was and reports the failure; a
 // target that is no regular file is refused; names are bytes, whatever their encoding.
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -18,6 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using platform::ReadWholeFile;
+using platform::TSafeFileWriter;
 using platform::WriteFileSafely;
 using test::ReadBytes;
 using test::WriteBytes;
@@ -195,6 +197,182 @@ TEST(WriteFileSafely, ALinkToARegularFileIsWrittenThroughAndStaysALink) {
   EXPECT_TRUE(fs::is_symlink(toFolder));
 }
 
+// --- What a save keeps of the file it replaces, and what it refuses ---
+
+struct TOwner {
+  uid_t user = 0;
+  gid_t group = 0;
+  mode_t mode = 0;
+  nlink_t links = 0;
+};
+
+TOwner OwnerOf(const std::string& path) {
+  struct stat info {};
+  EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+  return {info.st_uid, info.st_gid, static_cast<mode_t>(info.st_mode & 07777), info.st_nlink};
+}
+
+// Groups of no one on the machine: a file may belong to them all the same.
+constexpr gid_t kSaversGroup = 4242;
+constexpr gid_t kOthersGroup = 4243;
+
+// A folder everyone may write, as a shared folder is, holding one file of root's (the test's
+// user's when the tests do not run as root) in `mode`.
+class SharedFolder : public ::testing::Test {
+ protected:
+  void SetUp() override { fs::permissions(dir_.Path(), fs::perms(0777)); }
+  std::string Put(const std::string& name, mode_t mode, gid_t group = 0) {
+    const std::string path = dir_.File(name);
+    WriteBytes(path, kOld);
+    if (::geteuid() == 0) {
+      EXPECT_EQ(::chown(path.c_str(), 0, group), 0);
+    }
+    EXPECT_EQ(::chmod(path.c_str(), mode), 0);
+    return path;
+  }
+  // Runs `body` as user nobody with `groups` as its supplementary groups (as root), else as the
+  // test's own user, for whom a file of mode 444 is just as read-only.
+  static test::TChildRun AsAnotherUser(const std::function<int()>& body,
+                                       const std::vector<gid_t>& groups = {}) {
+    return test::RunInChild([&] {
+      if (::geteuid() == 0 && (::setgroups(groups.size(), groups.data()) != 0 ||
+                               ::setgid(test::kNobody) != 0 || ::setuid(test::kNobody) != 0)) {
+        return 125;
+      }
+      return body();
+    });
+  }
+
+  test::TTempDir dir_;
+};
+
+// A rename needs only the folder's permission; the save must still refuse what a plain write
+// to the file would refuse, and leave the file as it was.
+TEST_F(SharedFolder, AFileTheSaverMayNotWriteIsRefusedAndStays) {
+  const std::string path = Put("old.ckf", 0444);
+  const std::string other = Put("other.mid", 0444);
+  const auto run = AsAnotherUser([&] {
+    std::cerr << WriteFileSafely(path, Pattern(100)) << "|";
+    std::cerr << platform::WriteFilesSafely(
+                     {{dir_.File("new.mid"), Pattern(10)}, {other, Pattern(20)}})
+                     .error
+              << "|";
+    TSafeFileWriter writer(path);
+    std::cerr << writer.Error();
+    return 0;
+  });
+  const std::string denied = std::strerror(EACCES);
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.err, denied + "|" + denied + "|" + denied);
+  EXPECT_EQ(ReadBytes(path), kOld);
+  EXPECT_EQ(OwnerOf(path).mode, mode_t{0444});
+  EXPECT_EQ(ReadBytes(other), kOld);
+  EXPECT_EQ(OwnerOf(other).mode, mode_t{0444});
+  EXPECT_EQ(Names(dir_.Path()), (std::vector<std::string>{"old.ckf", "other.mid"}));
+}
+
+// A save by another user who may write the file: only root may give the new file to the old
+// owner; the saver keeps the group when a member of it, so the group's members still may write.
+TEST_F(SharedFolder, TheFileKeepsItsOwnerAndGroupWhereTheSystemAllows) {
+  if (::geteuid() != 0) GTEST_SKIP() << "giving a file to another user needs root";
+  const std::string shared = Put("shared.ckf", 0664, kSaversGroup);
+  const std::string open = Put("open.ckf", 06666, kOthersGroup);
+  const auto run = AsAnotherUser(
+      [&] {
+        std::cerr << WriteFileSafely(shared, Pattern(100)) << WriteFileSafely(open, Pattern(200));
+        return 0;
+      },
+      {kSaversGroup});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(ReadBytes(shared), Pattern(100));
+  const TOwner kept = OwnerOf(shared);
+  EXPECT_EQ(kept.user, test::kNobody);
+  EXPECT_EQ(kept.group, kSaversGroup);
+  EXPECT_EQ(kept.mode, mode_t{0664});
+  // Neither owner nor group could be kept: the file is the saver's, without the set-ID bits.
+  EXPECT_EQ(ReadBytes(open), Pattern(200));
+  const TOwner taken = OwnerOf(open);
+  EXPECT_EQ(taken.user, test::kNobody);
+  EXPECT_EQ(taken.group, gid_t{test::kNobody});
+  EXPECT_EQ(taken.mode, mode_t{0666});
+
+  // Root fixing a user's rhythm gives it back to the user and the user's group.
+  ASSERT_EQ(::chown(shared.c_str(), test::kNobody, kOthersGroup), 0);
+  ASSERT_EQ(::chmod(shared.c_str(), 0640), 0);
+  EXPECT_EQ(WriteFileSafely(shared, Pattern(300)), "");
+  const TOwner back = OwnerOf(shared);
+  EXPECT_EQ(back.user, test::kNobody);
+  EXPECT_EQ(back.group, kOthersGroup);
+  EXPECT_EQ(back.mode, mode_t{0640});
+  EXPECT_EQ(Names(dir_.Path()), (std::vector<std::string>{"open.ckf", "shared.ckf"}));
+}
+
+// The new content is never readable by more users than the old: the temporary file has the
+// target's permissions before its first byte.
+TEST(TSafeFileWriter, TheTemporaryFileIsAsPrivateAsTheTarget) {
+  test::TTempDir dir;
+  const std::string path = dir.File("private.wav");
+  WriteBytes(path, kOld);
+  ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+  const mode_t mask = ::umask(022);
+  TSafeFileWriter writer(path);
+  ::umask(mask);
+  ASSERT_EQ(writer.Error(), "");
+  ASSERT_TRUE(writer.Write(Pattern(100)));
+  const std::vector<std::string> names = Names(dir.Path());
+  ASSERT_EQ(names.size(), 2u);
+  EXPECT_EQ(ModeOf(dir.File(names[0])), mode_t{0600}) << names[0];
+}
+
+// Names up to the 255 bytes a file system allows: the temporary name beside the target fits
+// whatever the target's length, and is cut between characters, not inside one.
+TEST(WriteFileSafely, NamesOfAnyLegalLengthAreWritten) {
+  test::TTempDir dir;
+  for (const std::size_t length : {240u, 255u}) {
+    const std::string path = dir.File(std::string(length - 4, 'a') + ".ckf");
+    EXPECT_EQ(WriteFileSafely(path, Pattern(100)), "") << length;
+    EXPECT_EQ(WriteFileSafely(path, Pattern(200)), "") << length;
+    EXPECT_EQ(ReadBytes(path), Pattern(200)) << length;
+    TSafeFileWriter writer(path);
+    EXPECT_EQ(writer.Error(), "") << length;
+    EXPECT_TRUE(writer.Write(Pattern(300)) && writer.Commit()) << length;
+    EXPECT_EQ(ReadBytes(path), Pattern(300)) << length;
+    fs::remove(path);
+  }
+  std::string accents = "x";  // then two-byte characters from the second byte on
+  for (int i = 0; i < 120; ++i) accents += "\xc3\xa9";
+  const std::string path = dir.File(accents + ".ckf");
+  TSafeFileWriter writer(path);
+  ASSERT_EQ(writer.Error(), "");
+  const std::vector<std::string> names = Names(dir.Path());
+  ASSERT_EQ(names.size(), 1u);
+  const std::string& hidden = names[0];
+  const std::size_t start = hidden.find('~');
+  ASSERT_NE(start, std::string::npos) << hidden;
+  EXPECT_EQ(hidden[0], '.');
+  EXPECT_GT(start, 2u) << hidden;
+  EXPECT_EQ((start - 2) % 2, 0u) << "a character cut in two: " << hidden;
+  EXPECT_EQ(accents.compare(0, start - 1, hidden, 1, start - 1), 0) << hidden;
+  EXPECT_TRUE(writer.Write(Pattern(10)) && writer.Commit());
+  EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{accents + ".ckf"});
+}
+
+// A save gives the name a file of its own: the other names of a file with several hard links
+// keep the old content, as they would after any editor's rename into place.
+TEST(WriteFileSafely, ASavedNameLeavesItsHardLinks) {
+  test::TTempDir dir;
+  const std::string path = dir.File("saved.ckf");
+  WriteBytes(path, kOld);
+  const std::string link = dir.File("link.ckf");
+  fs::create_hard_link(path, link);
+  EXPECT_EQ(WriteFileSafely(path, Pattern(100)), "");
+  EXPECT_EQ(ReadBytes(path), Pattern(100));
+  EXPECT_EQ(ReadBytes(link), kOld);
+  EXPECT_EQ(OwnerOf(path).links, nlink_t{1});
+  EXPECT_EQ(OwnerOf(link).links, nlink_t{1});
+}
+
 TEST(WholeFiles, NamesThatAreNoUtf8AreWrittenAndReadAsTheirBytes) {
   test::TTempDir dir;
   for (const std::string name : {"caf\xe9.ckf", "\xff\xfe.z00", "plain \xc3\xa9.ckf"}) {
@@ -250,8 +428,6 @@ TEST(WriteFilesSafely, AFailureWritesNoneOfTheFiles) {
 }
 
 // --- A file written piece by piece ---
-
-using platform::TSafeFileWriter;
 
 TEST(TSafeFileWriter, PiecesReplaceTheTargetOnlyOnceCommitted) {
   test::TTempDir dir;

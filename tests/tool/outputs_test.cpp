@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
+
 #include "document/save_file.h"
 #include "platform/file_io.h"
 #include "tests/support/test_files.h"
@@ -126,6 +128,38 @@ TEST(ToolOutputs, FileNamesThatAreNoUtf8AreReadAndWritten) {
   const auto check = RunTool({"check", dir.Path().string()});
   EXPECT_EQ(check.status, 0) << check.out;
   EXPECT_EQ(check.out, "");
+}
+
+// Names of up to 255 bytes are legal; the save's temporary name beside them must fit too.
+TEST(ToolOutputs, OutputNamesOfAnyLegalLengthAreWritten) {
+  test::TTempDir dir;
+  for (const std::size_t length : {240u, 255u}) {
+    const std::string out = dir.File(std::string(length - 4, 'a') + ".ckf");
+    const auto run = RunTool({"resave", kPopBeat, "-o", out});
+    EXPECT_EQ(run.status, 0) << length << run.err;
+    EXPECT_EQ(FileBytes(out), FileBytes(kPopBeat)) << length;
+  }
+  EXPECT_EQ(FilesIn(dir.Path()).size(), 2u);
+}
+
+// Outputs are laid out in memory and written beside their targets: a temporary folder that
+// cannot be used (once export-midi's scratch file went there) stops no command.
+TEST(ToolOutputs, NoOutputNeedsTheTemporaryFolder) {
+  test::TTempDir dir;
+  const char* const before = std::getenv("TMPDIR");
+  const std::string kept = before != nullptr ? before : "";
+  ::setenv("TMPDIR", dir.File("nope").c_str(), 1);
+  const auto section =
+      RunTool({"export-midi", kPopBeat, "--section", "Var1", "-o", dir.File("v.mid")});
+  const auto resave = RunTool({"resave", kPopBeat, "-o", dir.File("r.ckf")});
+  if (before != nullptr) {
+    ::setenv("TMPDIR", kept.c_str(), 1);
+  } else {
+    ::unsetenv("TMPDIR");
+  }
+  EXPECT_EQ(section.status, 0) << section.err;
+  EXPECT_EQ(resave.status, 0) << resave.err;
+  EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"r.ckf", "v.mid"}));
 }
 
 }  // namespace

@@ -38,6 +38,42 @@ TEST(ToolProcess, AResaveCutOffByTheFileSizeLimitFailsAndKeepsTheOldFile) {
   }
 }
 
+// A folder everyone may write and a file of root's that no one else may write: as nobody, every
+// command that writes is refused as a plain write to the file would be, and the file stays.
+TEST(ToolProcess, AnOutputTheUserMayNotWriteIsRefusedAndStays) {
+  test::TTempDir dir;
+  fs::permissions(dir.Path(), fs::perms(0777));
+  // The tool and the rhythm where nobody may reach them, whoever's the source tree is.
+  fs::create_directory(dir.Path() / "in");
+  const std::string tool = dir.File("in/brondel-tool");
+  const std::string popBeat = dir.File("in/pop_beat.ckf");
+  fs::copy_file(kTool, tool);
+  fs::copy_file(kPopBeat, popBeat);
+  fs::permissions(dir.Path() / "in", fs::perms(0755));
+  const std::string old = dir.File("old.ckf");
+  const std::string section = dir.File("song-Var1.mid");
+  for (const std::string& path : {old, section}) {
+    test::WriteBytes(path, kOld);
+    fs::permissions(path, fs::perms(0444));
+  }
+  test::TChildLimits limits;
+  if (::geteuid() == 0) limits.user = test::kNobody;
+  const std::string denied = std::string(": cannot write: ") + std::strerror(EACCES) + "\n";
+  for (const std::vector<std::string>& words :
+       {std::vector<std::string>{"resave", popBeat, "-o", old},
+        {"render", popBeat, "Var1", "-o", old},
+        {"export-midi", popBeat, "-o", dir.File("song.mid")}}) {
+    std::vector<std::string> argv{tool};
+    argv.insert(argv.end(), words.begin(), words.end());
+    const auto run = test::RunProgram(argv, limits);
+    EXPECT_EQ(run.exitCode, 1) << words[0];
+    EXPECT_EQ(run.err, (words[0] == "export-midi" ? section : old) + denied);
+  }
+  EXPECT_EQ(FileBytes(old), kOld);
+  EXPECT_EQ(FileBytes(section), kOld);
+  EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"in", "old.ckf", "song-Var1.mid"}));
+}
+
 TEST(ToolProcess, DashWritesToTheRealStandardOutput) {
   test::TTempDir dir;
   const auto run = test::RunProgram({kTool, "resave", kPopBeat, "-o", "-"});
