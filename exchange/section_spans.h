@@ -1,0 +1,36 @@
+// Finding a new rhythm's sections in the files given: from each file's name (NAME-Var1.mid), or
+// from the section markers of one file. Private to exchange/.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "exchange/midi_import.h"
+
+namespace brondel::midi_in {
+
+/// Where a section lies in a file, in its ticks.
+struct TSpan {
+  int section = 0;
+  const TNamedMidiFile* file = nullptr;
+  std::uint64_t start = 0;
+  std::uint64_t end = 0;
+  bool followed = false;  // another section of the file starts at its end
+};
+
+/// The sections given, in section order.
+struct TSections {
+  std::vector<TSpan> spans;
+  bool marked = false;  // from the markers of one file
+};
+
+/// Each section given, from the files' names or from the one file's markers (each running to the
+/// next section marker or the file's end); refuses a file that names no section and a section
+/// given twice.
+TSections SectionSpans(const std::vector<TNamedMidiFile>& files);
+
+/// The tick where the file's last track ends.
+std::uint64_t FileEnd(const platform::TMidiFile& file);
+
+}  // namespace brondel::midi_in
