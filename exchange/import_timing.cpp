@@ -1,6 +1,8 @@
 #include "exchange/import_timing.h"
 
 #include <algorithm>
+#include <set>
+#include <utility>
 
 #include "document/apply_settings.h"
 #include "document/rhythm_timing.h"
@@ -14,11 +16,54 @@ namespace {
 using platform::TMidiFile;
 using platform::TMidiFileEvent;
 
-// "3/4", or "3/2^9" for a power of two beyond what a byte of the format holds.
-std::string SignatureText(std::uint8_t numerator, std::uint8_t power) {
-  const std::string denominator =
-      power < 8 ? std::to_string(1 << power) : "2^" + std::to_string(power);
-  return std::to_string(numerator) + "/" + denominator;
+// The meta events of `type` whose data has at least `size` bytes, in time order (at equal ticks,
+// tracks in file order).
+std::vector<const TMidiFileEvent*> MetaEvents(const TMidiFile& file, std::uint8_t type,
+                                              std::size_t size) {
+  std::vector<const TMidiFileEvent*> events;
+  for (const auto& track : file.tracks) {
+    for (const TMidiFileEvent& event : track.events) {
+      if (platform::MetaType(event) == type && platform::MetaData(event).size() >= size) {
+        events.push_back(&event);
+      }
+    }
+  }
+  std::stable_sort(events.begin(), events.end(),
+                   [](const auto* a, const auto* b) { return a->tick < b->tick; });
+  return events;
+}
+
+// The bar, counted from 1, that a tick of a file lies in at the time signature byte `signature`.
+std::uint64_t BarOf(std::uint64_t tick, int division, std::uint8_t signature) {
+  const std::uint64_t barTimesDenominator =
+      4 * static_cast<std::uint64_t>(division) * TimeSignatureNumerator(signature);
+  if (barTimesDenominator == 0) return 1;
+  return tick * TimeSignatureDenominator(signature) / barTimesDenominator + 1;
+}
+
+// The tempos a file states (microseconds a quarter note at their ticks; none of 0), each one
+// that only repeats the one before it left out: the first, then each change.
+std::vector<std::pair<std::uint64_t, std::uint64_t>> StatedTempos(const TMidiFile& file) {
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> tempos;  // tick, microseconds
+  for (const TMidiFileEvent* event : MetaEvents(file, platform::kMetaTempo, 3)) {
+    const auto data = platform::MetaData(*event);
+    const std::uint64_t micros =
+        std::uint64_t{data[0]} << 16 | std::uint64_t{data[1]} << 8 | data[2];
+    if (micros == 0 || (!tempos.empty() && tempos.back().second == micros)) continue;
+    tempos.emplace_back(event->tick, micros);
+  }
+  return tempos;
+}
+
+// The section of `spans` from `file` that holds `tick`, as ", in Fill1"; empty when none does.
+std::string SectionHolding(const std::vector<TSpan>& spans, const TNamedMidiFile* file,
+                           std::uint64_t tick) {
+  for (const TSpan& span : spans) {
+    if (span.file == file && span.start <= tick && tick < span.end) {
+      return ", in " + SectionName(span.section);
+    }
+  }
+  return {};
 }
 
 // True when the rhythm fits the timeline at Q ticks a quarter note: every section over its whole
@@ -44,37 +89,55 @@ TSectionSize SectionSize(std::uint64_t length, int q, std::uint8_t signature) {
   return {bars, (bars * barTimesDenominator + denominator - 1) / denominator};
 }
 
-std::optional<std::span<const std::uint8_t>> FirstMeta(const TMidiFile& file, std::uint8_t type,
-                                                       std::size_t size) {
-  const TMidiFileEvent* first = nullptr;
-  for (const auto& track : file.tracks) {
-    for (const TMidiFileEvent& event : track.events) {
-      if (platform::MetaType(event) != type || platform::MetaData(event).size() < size) continue;
-      if (first == nullptr || event.tick < first->tick) first = &event;
-      break;
-    }
+std::string TStatedSignature::Text() const {
+  const std::string denominator =
+      power < 8 ? std::to_string(1 << power) : "2^" + std::to_string(power);
+  return std::to_string(numerator) + "/" + denominator;
+}
+
+bool TStatedSignature::Is(std::uint8_t signature) const {
+  return power <= 7 && numerator <= 31 && TimeSignatureByte(numerator, power) == signature;
+}
+
+std::vector<TStatedSignature> StatedSignatures(const TMidiFile& file) {
+  std::vector<TStatedSignature> signatures;
+  for (const TMidiFileEvent* event : MetaEvents(file, platform::kMetaTimeSignature, 2)) {
+    const auto data = platform::MetaData(*event);
+    const TStatedSignature stated{event->tick, data[0], data[1]};
+    const bool repeated = !signatures.empty() && signatures.back().numerator == stated.numerator &&
+                          signatures.back().power == stated.power;
+    if (!repeated) signatures.push_back(stated);
   }
-  if (first == nullptr) return std::nullopt;
-  return platform::MetaData(*first);
+  return signatures;
 }
 
 std::uint8_t RhythmTimeSignature(const std::vector<TSpan>& spans) {
   std::optional<std::uint8_t> signature;
   const TNamedMidiFile* stating = nullptr;
+  std::set<const TNamedMidiFile*> read;
   for (const TSpan& span : spans) {
-    const auto data = FirstMeta(span.file->file, platform::kMetaTimeSignature, 2);
-    if (!data) continue;
-    const std::uint8_t numerator = (*data)[0];
-    const std::uint8_t power = (*data)[1];
-    if (numerator == 0 || numerator > 31 || power > 7) {
-      Refuse(span.file->path, "its time signature " + SignatureText(numerator, power) +
+    if (!read.insert(span.file).second) continue;
+    const std::vector<TStatedSignature> stated = StatedSignatures(span.file->file);
+    if (stated.empty()) continue;
+    const TStatedSignature& first = stated.front();
+    if (first.numerator == 0 || first.numerator > 31 || first.power > 7) {
+      Refuse(span.file->path, "its time signature " + first.Text() +
                                   " does not fit a rhythm (1 to 31 beats of 1/1 to 1/128)");
     }
-    const std::uint8_t byte = TimeSignatureByte(numerator, power);
+    const std::uint8_t byte = TimeSignatureByte(first.numerator, first.power);
     if (signature && *signature != byte) {
-      Refuse(span.file->path, "its time signature " + SignatureText(numerator, power) +
-                                  " differs from " + TimeSignatureText(*signature) + " in " +
-                                  stating->path + "; a rhythm has one time signature");
+      Refuse(span.file->path, "its time signature " + first.Text() + " differs from " +
+                                  TimeSignatureText(*signature) + " in " + stating->path +
+                                  "; a rhythm has one time signature");
+    }
+    // A change that comes before the file ends would put bars of two lengths in the rhythm.
+    if (stated.size() > 1 && stated[1].tick < FileEnd(span.file->file)) {
+      Refuse(span.file->path,
+             "its time signature changes from " + first.Text() + " to " + stated[1].Text() +
+                 " at bar " +
+                 std::to_string(BarOf(stated[1].tick, span.file->file.division, byte)) +
+                 SectionHolding(spans, span.file, stated[1].tick) +
+                 "; a rhythm has one time signature");
     }
     if (!signature) stating = span.file;
     signature = byte;
@@ -82,22 +145,27 @@ std::uint8_t RhythmTimeSignature(const std::vector<TSpan>& spans) {
   return signature.value_or(TimeSignatureByte(4, 2));
 }
 
-std::uint64_t RhythmTempo(const std::vector<TSpan>& spans, std::vector<std::string>& notices) {
+std::uint64_t RhythmTempo(const std::vector<TSpan>& spans, std::uint8_t signature,
+                          std::vector<std::string>& notices) {
   std::optional<std::uint64_t> tempo;
   const TNamedMidiFile* stating = nullptr;
+  std::set<const TNamedMidiFile*> read;
   for (const TSpan& span : spans) {
-    if (span.file == stating) continue;
-    const auto data = FirstMeta(span.file->file, platform::kMetaTempo, 3);
-    if (!data) continue;
-    const std::uint64_t micros =
-        std::uint64_t{(*data)[0]} << 16 | std::uint64_t{(*data)[1]} << 8 | (*data)[2];
-    if (micros == 0) continue;
+    if (!read.insert(span.file).second) continue;
+    const auto tempos = StatedTempos(span.file->file);
+    if (tempos.empty()) continue;
     if (!tempo) {
-      tempo = micros;
+      tempo = tempos.front().second;
       stating = span.file;
-    } else if (micros != *tempo) {
+    } else if (tempos.front().second != *tempo) {
       notices.push_back(span.file->path + ": its tempo differs from the first file's (" +
                         stating->path + "), which the rhythm takes");
+    }
+    if (tempos.size() > 1) {
+      notices.push_back(
+          span.file->path + ": its tempo changes from bar " +
+          std::to_string(BarOf(tempos[1].first, span.file->file.division, signature)) +
+          " on left out: a rhythm has one tempo");
     }
   }
   return tempo.value_or(kStreamQuarterNoteMicroseconds);

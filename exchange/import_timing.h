@@ -4,8 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -26,18 +24,31 @@ struct TSectionSize {
 /// byte `signature`.
 TSectionSize SectionSize(std::uint64_t length, int q, std::uint8_t signature);
 
-/// The first meta event of `type` in the file (the earliest; at equal ticks, the first track's)
-/// whose data has at least `size` bytes.
-std::optional<std::span<const std::uint8_t>> FirstMeta(const platform::TMidiFile& file,
-                                                       std::uint8_t type, std::size_t size);
+/// A time signature a file states: its numerator and its denominator's power of two.
+struct TStatedSignature {
+  std::uint64_t tick = 0;
+  std::uint8_t numerator = 0;
+  std::uint8_t power = 0;
+  /// "3/4", or "3/2^9" for a power of two beyond what a byte of the format holds.
+  std::string Text() const;
+  /// True when it is the time signature byte `signature`.
+  bool Is(std::uint8_t signature) const;
+};
+
+/// The time signatures a file states, in time order (at equal ticks, tracks in file order), each
+/// one that only repeats the one before it left out: the first, then each change.
+std::vector<TStatedSignature> StatedSignatures(const platform::TMidiFile& file);
 
 /// The time signature byte the files state (4/4 when none does); refuses one the format cannot
-/// hold and two that differ.
+/// hold, two that differ, and a file whose time signature changes before its end (naming the
+/// bar and the section).
 std::uint8_t RhythmTimeSignature(const std::vector<TSpan>& spans);
 
 /// The first tempo the files state, in section order, in microseconds a quarter note; 500,000
-/// when none does. A file whose first tempo differs gets a notice.
-std::uint64_t RhythmTempo(const std::vector<TSpan>& spans, std::vector<std::string>& notices);
+/// when none does. A file whose first tempo differs gets a notice, and so does a file whose tempo
+/// changes, with the bar of its first change in the time signature byte `signature`.
+std::uint64_t RhythmTempo(const std::vector<TSpan>& spans, std::uint8_t signature,
+                          std::vector<std::string>& notices);
 
 /// True when a tempo byte lies in the range a rhythm holds, 11 to 249.
 bool TempoByteFits(std::uint64_t tempo);

@@ -80,6 +80,18 @@ struct TNamedMidiFile {
   platform::TMidiFile file;
 };
 
+/// The files given to "New rhythm from MIDI", read in their order, and a refusal for each one
+/// that could not be read (its path and the reader's reason).
+struct TMidiFilesRead {
+  std::vector<TNamedMidiFile> files;
+  std::vector<TMidiRefusal> refusals;
+};
+TMidiFilesRead ReadMidiFiles(const std::vector<std::string>& paths);
+
+/// The refusals' texts, "FILE: reason", joined by `separator`: one message for every file.
+std::string MidiRefusalsText(const std::vector<TMidiRefusal>& refusals,
+                             const std::string& separator);
+
 /// A new rhythm, or why there is none.
 struct TMidiRhythm {
   std::optional<TLoadedRhythm> rhythm;  // as an open leaves it, named RhythmNameFromMidi

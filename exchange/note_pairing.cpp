@@ -51,42 +51,102 @@ TPairing PairNotes(const std::vector<TSourceNote>& notes, std::uint64_t end) {
   return pairing;
 }
 
+// A note of a part on its way out, and whether it is a note-off that ends a note started at its
+// own tick (which must follow that note-on).
+struct TOrderedNote {
+  TTimedNote note;
+  bool endsItsOwnTick = false;
+};
+
+bool IsOff(const TTimedNote& note) {
+  return note.velocity == 0;
+}
+
+// The notes in time order, each key's note-offs before its note-ons of the same tick (a note-off
+// that the file writes after the next note-on of its key ends the note before, not the new one);
+// otherwise in the order given.
+std::vector<TTimedNote> InSendOrder(std::vector<TOrderedNote> ordered) {
+  std::stable_sort(ordered.begin(), ordered.end(),
+                   [](const auto& a, const auto& b) { return a.note.time < b.note.time; });
+  std::vector<TTimedNote> notes;
+  notes.reserve(ordered.size());
+  for (std::size_t first = 0; first < ordered.size();) {
+    std::size_t last = first;
+    while (last < ordered.size() && ordered[last].note.time == ordered[first].note.time) ++last;
+    // Within one tick: a note-off takes the place of its key's first note-on there, just before
+    // it; everything else keeps its place.
+    std::array<std::size_t, kKeyCount> firstOn;
+    firstOn.fill(kNone);
+    std::vector<std::pair<std::size_t, std::size_t>> ranks;  // place, then 0 for a note-off
+    for (std::size_t i = first; i < last; ++i) {
+      const TOrderedNote& at = ordered[i];
+      std::size_t& on = firstOn[at.note.key];
+      if (!IsOff(at.note)) {
+        if (on == kNone) on = i;
+        ranks.emplace_back(i, 1);
+      } else {
+        ranks.emplace_back(on != kNone && !at.endsItsOwnTick ? on : i, 0);
+      }
+    }
+    std::vector<std::size_t> positions(last - first);
+    for (std::size_t i = 0; i < positions.size(); ++i) positions[i] = i;
+    std::stable_sort(positions.begin(), positions.end(),
+                     [&](std::size_t a, std::size_t b) { return ranks[a] < ranks[b]; });
+    for (const std::size_t position : positions) notes.push_back(ordered[first + position].note);
+    first = last;
+  }
+  return notes;
+}
+
 }  // namespace
 
 TShapedPart ShapePart(const std::vector<TSourceNote>& notes, std::uint64_t end) {
   TPairing pairing = PairNotes(notes, end);
+  // Each note's tick within the section; a note that rounding (or the file) left no length ends
+  // a tick after it starts, so that its note-off can go before the next note-on of its key.
+  std::vector<std::uint64_t> time(notes.size());
+  for (std::size_t i = 0; i < notes.size(); ++i) time[i] = std::min(notes[i].tick, end);
+  for (std::size_t i = 0; i < notes.size(); ++i) {
+    if (!pairing.kept[i] || pairing.offOf[i] == kNone) continue;
+    if (time[pairing.offOf[i]] == time[i]) time[pairing.offOf[i]] = time[i] + 1;
+  }
   const auto endOf = [&](std::size_t on) {
-    return pairing.offOf[on] == kNone ? end : notes[pairing.offOf[on]].tick;
+    return pairing.offOf[on] == kNone ? end : time[pairing.offOf[on]];
   };
   // A note that the next note of its key starts within is closed right before that one starts,
   // and its own note-off goes.
-  std::vector<bool> closeBefore(notes.size(), false);
+  std::vector<std::size_t> closeBefore(notes.size(), kNone);  // per note-on: the note it closes
   std::vector<bool> closed(notes.size(), false);
   std::array<std::size_t, kKeyCount> previous;
   previous.fill(kNone);
   for (std::size_t i = 0; i < notes.size(); ++i) {
     if (!pairing.kept[i] || !IsOn(notes[i])) continue;
     const std::size_t before = std::exchange(previous[notes[i].key], i);
-    if (before == kNone || notes[i].tick >= endOf(before)) continue;
-    closeBefore[i] = true;
+    if (before == kNone || time[i] >= endOf(before)) continue;
+    closeBefore[i] = before;
     closed[before] = true;
     if (pairing.offOf[before] != kNone) pairing.kept[pairing.offOf[before]] = false;
   }
   TShapedPart shaped;
   shaped.leftOut = pairing.leftOut;
+  std::vector<TOrderedNote> ordered;
   for (std::size_t i = 0; i < notes.size(); ++i) {
-    const auto time = static_cast<std::uint32_t>(std::min(notes[i].tick, end));
-    if (closeBefore[i]) {
-      shaped.notes.push_back({time, notes[i].key, 0});
+    const auto at = static_cast<std::uint32_t>(time[i]);
+    if (closeBefore[i] != kNone) {
+      ordered.push_back({{at, notes[i].key, 0}, time[closeBefore[i]] == time[i]});
       ++shaped.restarted;
     }
-    if (pairing.kept[i]) shaped.notes.push_back({time, notes[i].key, notes[i].velocity});
+    if (!pairing.kept[i]) continue;
+    const bool lengthened = !IsOn(notes[i]) && time[i] != std::min(notes[i].tick, end);
+    if (lengthened) ++shaped.lengthened;
+    ordered.push_back({{at, notes[i].key, notes[i].velocity}, false});
   }
   for (std::size_t i = 0; i < notes.size(); ++i) {
     if (!pairing.kept[i] || !IsOn(notes[i]) || closed[i] || pairing.offOf[i] != kNone) continue;
-    shaped.notes.push_back({static_cast<std::uint32_t>(end), notes[i].key, 0});
+    ordered.push_back({{static_cast<std::uint32_t>(end), notes[i].key, 0}, false});
     ++shaped.cut;
   }
+  shaped.notes = InSendOrder(std::move(ordered));
   return shaped;
 }
 
@@ -106,6 +166,10 @@ std::vector<std::string> PartNotices(int section, int part, const TShapedPart& s
   if (shaped.cut > 0) {
     notices.push_back(item + NoteCount(shaped.cut) + " still sounding at " + sectionEnd +
                       " cut there");
+  }
+  if (shaped.lengthened > 0) {
+    notices.push_back(item + NoteCount(shaped.lengthened) +
+                      " shorter than half a tick kept at one tick");
   }
   return notices;
 }

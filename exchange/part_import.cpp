@@ -1,6 +1,9 @@
 // "Import MIDI part": one part of a rhythm replaced by the notes of a source of a MIDI file.
 #include <algorithm>
+#include <optional>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "document/apply_settings.h"
 #include "document/rhythm_builder.h"
@@ -39,6 +42,18 @@ std::string SourceText(const TMidiSource& source) {
          std::to_string(source.index + 1);
 }
 
+// What to say when the file states a time signature other than the rhythm's `signature`: its
+// notes keep their ticks, so they fall on other beats of the bar than the file shows.
+std::optional<std::string> OtherTimeSignature(const TMidiFile& file, std::uint8_t signature) {
+  if (TimeSignatureNumerator(signature) == 0) return std::nullopt;
+  for (const TStatedSignature& stated : StatedSignatures(file)) {
+    if (stated.Is(signature)) continue;
+    return "the source is in " + stated.Text() + ", the rhythm in " + TimeSignatureText(signature) +
+           ": its notes keep their ticks, not their bars";
+  }
+  return std::nullopt;
+}
+
 // Refuses new records for a part that the section or the file could not hold.
 void CheckPartFits(const TRhythmSlot& slot, const std::string& path, const TPartImport& request,
                    std::size_t newSize) {
@@ -62,6 +77,12 @@ TMidiImportOutcome ImportPart(TRhythmSlot& slot, const std::string& path, const 
                               const TPartImport& request) {
   if (file.division == 0) Refuse(path, "a division of 0 ticks per quarter note");
   if (!HoldsNotes(file)) Refuse(path, "holds no notes");
+  const bool isTrack = request.source.kind == TMidiSource::TKind::kTrack;
+  if (isTrack && static_cast<std::size_t>(request.source.index) >= file.tracks.size()) {
+    Refuse(path, "there is no " + SourceText(request.source) + ": the file has " +
+                     std::to_string(file.tracks.size()) +
+                     (file.tracks.size() == 1 ? " track" : " tracks"));
+  }
   const TMidiMessages messages = SourceMessages(file, request.source);
   if (CountNoteOns(messages) == 0) Refuse(path, SourceText(request.source) + " holds no notes");
   const int q = MidiTicksPerQuarterNote(slot);
@@ -81,7 +102,14 @@ TMidiImportOutcome ImportPart(TRhythmSlot& slot, const std::string& path, const 
         request.section, request.part,
         SourceSettings(messages, slot.header.Settings(request.section, request.part)));
   }
-  return {std::nullopt, PartNotices(request.section, request.part, shaped, end)};
+  std::vector<std::string> notices;
+  if (auto other = OtherTimeSignature(file, slot.header.TimeSignature())) {
+    notices.push_back(PartItemText(request.section, request.part) + ": " + std::move(*other));
+  }
+  for (std::string& notice : PartNotices(request.section, request.part, shaped, end)) {
+    notices.push_back(std::move(notice));
+  }
+  return {std::nullopt, std::move(notices)};
 }
 
 }  // namespace

@@ -182,10 +182,11 @@ TLoadedRhythm BuildRhythm(const std::vector<TNamedMidiFile>& files,
     Refuse(files.front().path,
            files.size() == 1 ? "holds no notes" : "holds no notes, nor does any other file given");
   }
-  const TSections sections = SectionSpans(files);
+  TSections sections = SectionSpans(files);
+  const std::uint8_t signature = RhythmTimeSignature(sections.spans);
+  EndAtBarLinesJustBefore(sections.spans, signature);
   const std::vector<TSpan>& spans = sections.spans;
-  const std::uint8_t signature = RhythmTimeSignature(spans);
-  const std::uint64_t micros = RhythmTempo(spans, notices);
+  const std::uint64_t micros = RhythmTempo(spans, signature, notices);
   const int q = ChooseTicksPerQuarterNote(spans, micros, signature);
   const std::uint64_t tempo = TempoByteFor(q, micros);
   if (!TempoByteFits(tempo)) {
@@ -220,6 +221,28 @@ TLoadedRhythm BuildRhythm(const std::vector<TNamedMidiFile>& files,
 }
 
 }  // namespace
+
+TMidiFilesRead ReadMidiFiles(const std::vector<std::string>& paths) {
+  TMidiFilesRead read;
+  for (const std::string& path : paths) {
+    platform::TMidiFileRead file = platform::ReadMidiFileAt(path);
+    if (file.error.empty()) {
+      read.files.push_back({path, std::move(file.file)});
+    } else {
+      read.refusals.push_back({path, std::move(file.error)});
+    }
+  }
+  return read;
+}
+
+std::string MidiRefusalsText(const std::vector<TMidiRefusal>& refusals,
+                             const std::string& separator) {
+  std::string text;
+  for (const TMidiRefusal& refusal : refusals) {
+    text += (text.empty() ? "" : separator) + refusal.Text();
+  }
+  return text;
+}
 
 TMidiRhythm RhythmFromMidi(const std::vector<TNamedMidiFile>& files) {
   std::vector<std::string> notices;

@@ -14,6 +14,9 @@ namespace midi_in {
 
 namespace {
 
+constexpr int kChannelCount = 16;
+constexpr int kKeyCount = 128;
+
 // A file's name without its extension, split where a section's name follows a dash: the
 // rhythm's name "ballad" and section Var1 in "ballad-Var1.mid" (as SectionFileName forms it);
 // "Var1.mid" names both.
@@ -46,7 +49,49 @@ std::vector<TSpan> MarkedSpans(const TNamedMidiFile& named) {
   return spans;
 }
 
+// True when a note of the file sounds past `line`: one starts there or later, one ends after it,
+// or one started from `from` on is never ended.
+bool NoteSoundsPast(const platform::TMidiFile& file, std::uint64_t from, std::uint64_t line) {
+  for (int channel = 0; channel < kChannelCount; ++channel) {
+    const TMidiMessages messages = SourceMessages(file, {TMidiSource::TKind::kChannel, channel});
+    std::array<std::size_t, kKeyCount> sounding{};
+    // At the division itself, the notes keep the file's ticks.
+    for (const TSourceNote& note : RhythmNotes(messages, file.division, file.division)) {
+      std::size_t& open = sounding[note.key];
+      if (note.velocity > 0) {
+        if (note.tick >= line) return true;
+        if (note.tick >= from) ++open;
+      } else {
+        if (note.tick > line) return true;
+        if (open > 0) --open;
+      }
+    }
+    if (std::any_of(sounding.begin(), sounding.end(), [](std::size_t n) { return n > 0; })) {
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
+
+void EndAtBarLinesJustBefore(std::vector<TSpan>& spans, std::uint8_t signature) {
+  const std::uint64_t numerator = TimeSignatureNumerator(signature);
+  const std::uint64_t denominator = TimeSignatureDenominator(signature);
+  for (TSpan& span : spans) {
+    if (span.followed) continue;
+    const platform::TMidiFile& file = span.file->file;
+    const auto division = static_cast<std::uint64_t>(file.division);
+    // A bar lasts division x 4 x numerator / denominator ticks, a beat division x 4 / denominator.
+    const std::uint64_t barTimesDenominator = 4 * division * numerator;
+    if (barTimesDenominator == 0) continue;
+    const std::uint64_t bars = (span.end - span.start) * denominator / barTimesDenominator;
+    const std::uint64_t line = span.start + bars * barTimesDenominator / denominator;
+    const bool lessThanABeat = (span.end - line) * denominator < 4 * division;
+    if (bars == 0 || line == span.end || !lessThanABeat) continue;
+    if (!NoteSoundsPast(file, span.start, line)) span.end = line;
+  }
+}
 
 std::uint64_t FileEnd(const platform::TMidiFile& file) {
   std::uint64_t end = 0;

@@ -30,6 +30,11 @@ struct TSections {
 /// given twice.
 TSections SectionSpans(const std::vector<TNamedMidiFile>& files);
 
+/// Ends each section that runs to its file's end at the bar line just before, in the time
+/// signature byte `signature`, when the file ends less than a beat after that bar line and no
+/// note sounds past it (files that end their tracks a few ticks after the last note).
+void EndAtBarLinesJustBefore(std::vector<TSpan>& spans, std::uint8_t signature);
+
 /// The tick where the file's last track ends.
 std::uint64_t FileEnd(const platform::TMidiFile& file);
 
