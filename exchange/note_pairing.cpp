@@ -4,6 +4,8 @@
 #include <array>
 #include <deque>
 #include <limits>
+#include <optional>
+#include <tuple>
 #include <utility>
 
 namespace brondel::midi_in {
@@ -68,33 +70,36 @@ bool IsOff(const TTimedNote& note) {
 std::vector<TTimedNote> InSendOrder(std::vector<TOrderedNote> ordered) {
   std::stable_sort(ordered.begin(), ordered.end(),
                    [](const auto& a, const auto& b) { return a.note.time < b.note.time; });
-  std::vector<TTimedNote> notes;
-  notes.reserve(ordered.size());
-  for (std::size_t first = 0; first < ordered.size();) {
-    std::size_t last = first;
-    while (last < ordered.size() && ordered[last].note.time == ordered[first].note.time) ++last;
-    // Within one tick: a note-off takes the place of its key's first note-on there, just before
-    // it; everything else keeps its place.
-    std::array<std::size_t, kKeyCount> firstOn;
-    firstOn.fill(kNone);
-    std::vector<std::pair<std::size_t, std::size_t>> ranks;  // place, then 0 for a note-off
-    for (std::size_t i = first; i < last; ++i) {
-      const TOrderedNote& at = ordered[i];
-      std::size_t& on = firstOn[at.note.key];
-      if (!IsOff(at.note)) {
-        if (on == kNone) on = i;
-        ranks.emplace_back(i, 1);
-      } else {
-        ranks.emplace_back(on != kNone && !at.endsItsOwnTick ? on : i, 0);
-      }
+  // Each note's place: its own, but a note-off takes the place of its key's first note-on of the
+  // same tick, just before it, unless it ends that very note.
+  struct TPlace {
+    std::uint32_t time;
+    std::size_t place;
+    bool on;
+    std::size_t note;
+    bool operator<(const TPlace& other) const {
+      return std::tie(time, place, on) < std::tie(other.time, other.place, other.on);
     }
-    std::vector<std::size_t> positions(last - first);
-    for (std::size_t i = 0; i < positions.size(); ++i) positions[i] = i;
-    std::stable_sort(positions.begin(), positions.end(),
-                     [&](std::size_t a, std::size_t b) { return ranks[a] < ranks[b]; });
-    for (const std::size_t position : positions) notes.push_back(ordered[first + position].note);
-    first = last;
+  };
+  std::array<std::optional<TPlace>, kKeyCount> firstOn;
+  std::vector<TPlace> places;
+  places.reserve(ordered.size());
+  for (std::size_t i = 0; i < ordered.size(); ++i) {
+    const TTimedNote& note = ordered[i].note;
+    std::optional<TPlace>& on = firstOn[note.key];
+    if (on && on->time != note.time) on.reset();
+    if (!IsOff(note)) {
+      places.push_back({note.time, i, true, i});
+      if (!on) on = places.back();
+    } else {
+      const bool before = on && !ordered[i].endsItsOwnTick;
+      places.push_back({note.time, before ? on->place : i, false, i});
+    }
   }
+  std::stable_sort(places.begin(), places.end());
+  std::vector<TTimedNote> notes;
+  notes.reserve(places.size());
+  for (const TPlace& place : places) notes.push_back(ordered[place.note].note);
   return notes;
 }
 

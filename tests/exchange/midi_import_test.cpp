@@ -567,6 +567,22 @@ TEST(MidiImportAsSequencersWriteIt, ARepeatedNoteEndsBeforeItStartsAgain) {
   EXPECT_EQ(test::SentNotes(made.rhythm->slot, kVar1, kBass), kRepeatedSent);
 }
 
+TEST(MidiImportAsSequencersWriteIt, ANoteClosedAtItsOwnTickEndsAfterItStarts) {
+  // Two note-ons of key 50 at tick 50: the first is closed right there, its note-off between the
+  // two note-ons, never before the note it ends.
+  const TMidiFile file = Smf(0, 96,
+                             {TSmfTrackWriter()
+                                  .Event(50, {0x91, 50, 1})
+                                  .Event(0, {0x91, 50, 2})
+                                  .Event(50, {0x81, 50, 0})
+                                  .Event(50, {0x81, 50, 0})
+                                  .End(0)});
+  TRhythmSlot slot = Rhythm();
+  ASSERT_FALSE(Import(slot, file, Channel(2)).refusal);
+  EXPECT_EQ(SentBass(slot),
+            (std::vector<std::string>{"50: 50 1", "50: 50 0", "50: 50 2", "150: 50 0"}));
+}
+
 TEST(MidiImportAsSequencersWriteIt, KeepsTheFirstTempoAndSaysWhereItChanged) {
   // 100 quarter notes a minute, 90 from bar 2 (tick 384), 100 again at bar 3: tempo byte 80,
   // and one notice. A tempo event that restates the tempo changes nothing.
