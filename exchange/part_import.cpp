@@ -95,8 +95,7 @@ TMidiImportOutcome ImportPart(TRhythmSlot& slot, const std::string& path, const 
   TPartStream records = EncodeTimedNotes(shaped.notes, static_cast<std::uint32_t>(end));
   CheckPartFits(slot, path, request, records.size());
 
-  ReplacePartStream(slot, request.section, request.part, std::move(records));
-  ArrangeForSendOrder(slot, request.section, request.part);
+  ReplacePartInSendOrder(slot, request.section, request.part, std::move(records));
   if (request.takeSounds) {
     slot.header.SetSettings(
         request.section, request.part,
