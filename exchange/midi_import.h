@@ -25,9 +25,10 @@
 // Records. A part is written with EncodeTimedNotes: note records with their steps, one wait
 // record before a gap of more than 255 ticks, note-offs as velocity 0, the end record at the
 // section's end (padded: a shorter source ends there too) and a filler after an odd run. Then
-// ArrangeForSendOrder puts the notes of equal time where the render sends the part's notes in
-// the order the file has them: a note-off written before a note-on at the same tick is heard
-// before it. A file the export wrote therefore renders exactly as the rhythm it came from.
+// the notes of equal time are put where the render sends the part's notes in the order above
+// (ReplacePartInSendOrder for one part, which keeps the section's other parts sent as before;
+// ArrangeSectionForSendOrder for a new rhythm). A file the export wrote therefore renders
+// exactly as the rhythm it came from.
 #pragma once
 
 #include <cstddef>
