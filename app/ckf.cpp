@@ -478,17 +478,13 @@ void TForm1::NewFromMidi1Click() {
       playback_->ShowMidiError("OPEN ", stopped);
       return;
     }
-    std::vector<brondel::TNamedMidiFile> files;
-    for (const std::string& path : midiDialogs_->AskMidiFileNames()) {
-      brondel::platform::TMidiFileRead read = brondel::platform::ReadMidiFileAt(path);
-      if (!read.error.empty()) {
-        dialogs_->ShowMessage(path + ": " + read.error);
-        return;
-      }
-      files.push_back({path, std::move(read.file)});
+    const brondel::TMidiFilesRead read = brondel::ReadMidiFiles(midiDialogs_->AskMidiFileNames());
+    if (!read.refusals.empty()) {
+      dialogs_->ShowMessage(brondel::MidiRefusalsText(read.refusals, "\r\n"));
+      return;
     }
-    if (files.empty()) return;
-    brondel::TMidiRhythm made = brondel::RhythmFromMidi(files);
+    if (read.files.empty()) return;
+    brondel::TMidiRhythm made = brondel::RhythmFromMidi(read.files);
     if (made.outcome.refusal) {
       dialogs_->ShowMessage(made.outcome.refusal->Text());
       return;

@@ -16,16 +16,19 @@
 // sounding, as sequencers pair them; one with no note to end is left out. Within a section that
 // ends at tick L: a note that starts at L or later is left out; a note that another of its key
 // starts within (before it has ended) is closed right before that one starts, its own note-off
-// then going; a note still sounding at L ends at L. Everything else is kept as the file has it,
-// in its order, also a note-on and a note-off of one key at one tick. What was left out or
-// closed is counted in the outcome's notices.
+// then going; a note still sounding at L ends at L; a note of no length at the rhythm's ticks
+// (shorter than half a tick) lasts one tick. Everything else is kept as the file has it, in its
+// order, but that at one tick a key's note-offs go before its note-ons (a note-off written after
+// the next note-on of its key ends the note before). What was left out, closed or lengthened
+// is counted in the outcome's notices.
 //
 // Records. A part is written with EncodeTimedNotes: note records with their steps, one wait
 // record before a gap of more than 255 ticks, note-offs as velocity 0, the end record at the
 // section's end (padded: a shorter source ends there too) and a filler after an odd run. Then
-// ArrangeForSendOrder puts the notes of equal time where the render sends the part's notes in
-// the order the file has them: a note-off written before a note-on at the same tick is heard
-// before it. A file the export wrote therefore renders exactly as the rhythm it came from.
+// the notes of equal time are put where the render sends the part's notes in the order above
+// (ReplacePartInSendOrder for one part, which keeps the section's other parts sent as before;
+// ArrangeSectionForSendOrder for a new rhythm). A file the export wrote therefore renders
+// exactly as the rhythm it came from.
 #pragma once
 
 #include <cstddef>
@@ -67,9 +70,11 @@ struct TMidiImportOutcome {
 /// refusals), in the section's length as the render plays it (SectionLength; when its parts all
 /// end at 0, its bars at the rhythm's time signature), and recounts the section's events.
 /// With takeSounds, the source's first program change and controllers 0, 7, 10, 91 and 93 set
-/// the part's settings; settings the source does not state are kept. Refused, with `slot` left
-/// as it was: a file without notes, a source without notes, a section of no length, a part that
-/// would make its section hold more than a file addresses, or the rhythm more than a file holds.
+/// the part's settings; settings the source does not state are kept. A file in another time
+/// signature than the rhythm's gets a notice naming both. Refused, with `slot` left as it was: a
+/// file without notes, a track the file does not have (saying how many it has), a source without
+/// notes, a section of no length, a part that would make its section hold more than a file
+/// addresses, or the rhythm more than a file holds.
 TMidiImportOutcome ImportMidiPart(TRhythmSlot& slot, const std::string& path,
                                   const platform::TMidiFile& file, const TPartImport& request);
 
@@ -79,6 +84,18 @@ struct TNamedMidiFile {
   std::string path;
   platform::TMidiFile file;
 };
+
+/// The files given to "New rhythm from MIDI", read in their order, and a refusal for each one
+/// that could not be read (its path and the reader's reason).
+struct TMidiFilesRead {
+  std::vector<TNamedMidiFile> files;
+  std::vector<TMidiRefusal> refusals;
+};
+TMidiFilesRead ReadMidiFiles(const std::vector<std::string>& paths);
+
+/// The refusals' texts, "FILE: reason", joined by `separator`: one message for every file.
+std::string MidiRefusalsText(const std::vector<TMidiRefusal>& refusals,
+                             const std::string& separator);
 
 /// A new rhythm, or why there is none.
 struct TMidiRhythm {
@@ -92,12 +109,15 @@ struct TMidiRhythm {
 /// section marker or the end of the file). Its parts come from AssignPartSources, their settings
 /// from each source's first program change and controllers (Tone 0, Bank 0, Volume 100, Pane 64,
 /// Reverb 40, Chorus 0 where a source states none). Its time signature is the files' (4/4 when
-/// none states one); a section's bars are its length over a bar's, a part bar counting whole,
-/// and its parts run to the end of its bars. Sections no file holds get one bar of empty parts.
-/// Refused, naming the file and, where it is about one, the section: no file, a file that names
-/// no section, two files for one section, time signatures that differ or that the format cannot
-/// hold (1 to 31 beats, a note value up to 1/128), a tempo outside 11 to 249, no notes at all, a
-/// section over 65,535 ticks, a rhythm over the 65,535 bytes a file holds.
+/// none states one); its tempo the first they state, a file whose tempo changes getting a notice
+/// with the bar of its first change. A section's bars are its length over a bar's, a part bar
+/// counting whole, and its parts run to the end of its bars; a section that runs to its file's
+/// end ends at the bar line before when the file ends less than a beat after it and no note
+/// sounds past it. Sections no file holds get one bar of empty parts. Refused, naming the file
+/// and, where it is about one, the section: no file, a file that names no section, two files for
+/// one section, time signatures that differ, that change inside a file (with the bar) or that
+/// the format cannot hold (1 to 31 beats, a note value up to 1/128), a tempo outside 11 to 249,
+/// no notes at all, a section over 65,535 ticks, a rhythm over the 65,535 bytes a file holds.
 TMidiRhythm RhythmFromMidi(const std::vector<TNamedMidiFile>& files);
 
 /// The file of one section as export-midi names it and RhythmFromMidi reads it: `path` with "-"

@@ -49,27 +49,58 @@ std::size_t FirstEventOf(const TRhythmSlot& slot, int section, int part, std::si
   return first;
 }
 
-// Puts the notes of a part's note records, whose events start at position `first`, in the
-// records that `order` sends one after the other.
-void ArrangePart(TPartStream& stream, const std::vector<std::size_t>& order, std::size_t first) {
-  // Where the note records before the end record stand; their notes, as they stand, are the
-  // order wanted.
+// Where the note records of a part before its end record stand, in record order.
+std::vector<std::size_t> NoteRecords(const TPartStream& stream) {
   std::vector<std::size_t> noteAt;
-  std::vector<TNote> wanted;
   for (std::size_t at = 0; at + kRecordSize <= stream.size(); at += kRecordSize) {
     const TRhythmRecord record = TRhythmRecord::FromBytes(&stream[at]);
     if (record.IsEnd()) break;
-    if (record.IsWait()) continue;
-    noteAt.push_back(at);
-    wanted.emplace_back(record.b1, record.b2);
+    if (!record.IsWait()) noteAt.push_back(at);
   }
-  // The note records in the order the render sends their events.
-  std::size_t next = 0;
+  return noteAt;
+}
+
+// The note records of a part whose events start at position `first`, in the order `order`
+// sends their events.
+std::vector<std::size_t> RecordsAsSent(const TPartStream& stream,
+                                       const std::vector<std::size_t>& order, std::size_t first) {
+  const std::vector<std::size_t> noteAt = NoteRecords(stream);
+  std::vector<std::size_t> sent;
+  sent.reserve(noteAt.size());
   for (const std::size_t position : order) {
-    if (position < first || position >= first + noteAt.size()) continue;
-    const std::size_t at = noteAt[position - first];
+    if (position >= first && position < first + noteAt.size()) {
+      sent.push_back(noteAt[position - first]);
+    }
+  }
+  return sent;
+}
+
+// Puts the notes of a part's note records, whose events start at position `first`, in the
+// records that `order` sends one after the other.
+void ArrangePart(TPartStream& stream, const std::vector<std::size_t>& order, std::size_t first) {
+  // The notes, as the records stand, are the order wanted.
+  std::vector<TNote> wanted;
+  for (const std::size_t at : NoteRecords(stream))
+    wanted.emplace_back(stream[at + 1], stream[at + 2]);
+  std::size_t next = 0;
+  for (const std::size_t at : RecordsAsSent(stream, order, first)) {
     stream[at + 1] = wanted[next].first;
     stream[at + 2] = wanted[next].second;
+    ++next;
+  }
+}
+
+// The opposite of ArrangePart: writes the notes `order` sends into the part's note records in
+// record order, so that arranging the part lists them as they were sent.
+void ListPartAsSent(TPartStream& stream, const std::vector<std::size_t>& order, std::size_t first) {
+  std::vector<TNote> sent;
+  for (const std::size_t at : RecordsAsSent(stream, order, first)) {
+    sent.emplace_back(stream[at + 1], stream[at + 2]);
+  }
+  std::size_t next = 0;
+  for (const std::size_t at : NoteRecords(stream)) {
+    stream[at + 1] = sent[next].first;
+    stream[at + 2] = sent[next].second;
     ++next;
   }
 }
@@ -94,6 +125,17 @@ void ArrangeSectionForSendOrder(TRhythmSlot& slot, int section) {
     ArrangePart(PartStream(slot, section, part), order,
                 FirstEventOf(slot, section, part, order.size()));
   }
+}
+
+void ReplacePartInSendOrder(TRhythmSlot& slot, int section, int part, TPartStream records) {
+  const std::vector<std::size_t> order = SendOrder(slot, section);
+  for (int other = 0; other < kPartCount; ++other) {
+    if (other == part) continue;
+    ListPartAsSent(PartStream(slot, section, other), order,
+                   FirstEventOf(slot, section, other, order.size()));
+  }
+  ReplacePartStream(slot, section, part, std::move(records));
+  ArrangeSectionForSendOrder(slot, section);
 }
 
 }  // namespace brondel

@@ -23,4 +23,12 @@ void ArrangeForSendOrder(TRhythmSlot& slot, int section, int part);
 /// all of them: arranging a part changes no event's time, and the times alone decide the order.
 void ArrangeSectionForSendOrder(TRhythmSlot& slot, int section);
 
+/// Replaces the records of one part (ReplacePartStream) so that the render sends the section's
+/// other parts as it did before, each key's notes of one time in the same order, and the new part
+/// in its record order. A new part changes the section's events and with them the sort's order
+/// of equal times, which would otherwise send another part's note-off and note-on of one key and
+/// time the other way round. The other parts keep their times; which of their note records of one
+/// time holds which note may change. The same limits as ArrangeForSendOrder apply.
+void ReplacePartInSendOrder(TRhythmSlot& slot, int section, int part, TPartStream records);
+
 }  // namespace brondel

@@ -79,8 +79,13 @@ int RunImportMidi(const TCommandLine& line, TConsole& console) {
 int RunFromMidi(const TCommandLine& line, TConsole& console) {
   const std::string out = line.Value("-o");
   CheckSaveTarget(out);
-  std::vector<TNamedMidiFile> files;
-  for (const std::string& path : line.positional) files.push_back({path, ReadMidi(path)});
+  // Every file that cannot be read is named, one line each, not the first only.
+  const TMidiFilesRead read = ReadMidiFiles(line.positional);
+  if (!read.refusals.empty()) {
+    console.err << MidiRefusalsText(read.refusals, "\n") << '\n';
+    return kExitFileProblem;
+  }
+  const std::vector<TNamedMidiFile>& files = read.files;
   TMidiRhythm made = RhythmFromMidi(files);
   Refused(made.outcome.refusal);
   for (const std::string& notice : made.outcome.notices) console.err << notice << '\n';

@@ -131,6 +131,34 @@ class TestWindowMidi : public QObject {
                                       "288) or later left out"});
   }
 
+  void APartOfAnotherTimeSignatureIsImportedWithTheToolsMessage() {
+    TMidiRig rig;
+    rig.Open(0, kExamples + "pop_beat.ckf");
+    ClickRow(rig.form->ListBox2, kVar1);
+    ClickRow(rig.form->ListBox1, kBass);
+    TSmfTrackWriter waltz;
+    waltz.TimeSignature(0, 3, 2).Event(0, {0x91, 40, 100}).Event(288, {0x81, 40, 0}).End(0);
+    rig.midiDialogs.fileAnswers.push_back(rig.Write("waltz.mid", SmfFile(0, 96, {waltz})));
+    rig.midiDialogs.sourceAnswer = TMidiSourceChoice{0, false};
+    rig.form->ImportMidiPart1Click();
+    QCOMPARE(rig.dialogs.Texts(),
+             std::vector<std::string>{"Var1:Bass: the source is in 3/4, the rhythm in 4/4: its "
+                                      "notes keep their ticks, not their bars"});
+  }
+
+  void ANewRhythmNamesEveryFileThatCannotBeRead() {
+    TMidiRig rig;
+    const std::string notMidi = kExamples + "ballad.ckf";
+    const std::string missing = rig.dir.filePath("none-Var1.mid").toStdString();
+    rig.midiDialogs.filesAnswer = {notMidi, rig.Write("take-Var2.mid", SequencerFile()), missing};
+    rig.form->NewFromMidi1Click();
+    QCOMPARE(rig.dialogs.Texts().size(), std::size_t{1});
+    const std::string text = rig.dialogs.Texts()[0];
+    QVERIFY2(text.rfind(notMidi + ": not a Standard MIDI File", 0) == 0, text.c_str());
+    QVERIFY2(text.find("\r\n" + missing + ": cannot read: ") != std::string::npos, text.c_str());
+    QVERIFY(!rig.form->Documents().slots[0].Loaded());
+  }
+
   void RefusalsAndCancelsLeaveTheDocumentAsItWas() {
     TMidiRig rig;
     rig.midiDialogs.fileAnswers.push_back(rig.Write("take.mid", SequencerFile()));

@@ -6,14 +6,21 @@
 // channels, ticks per quarter note, tempo, time signature, bars, and refusals naming the file.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <optional>
 #include <set>
+#include <utility>
 
 #include "document/rhythm_builder.h"
+#include "document/rhythm_loader.h"
 #include "document/rhythm_timing.h"
+#include "examples/generator/example_rhythms.h"
 #include "exchange/midi_import.h"
 #include "tests/support/midi_file_support.h"
 #include "tests/support/rhythm_text.h"
 #include "tests/support/smf_writer.h"
+#include "tests/support/stream_events.h"
+#include "tests/support/test_files.h"
 
 namespace brondel {
 namespace {
@@ -229,7 +236,7 @@ TEST(ImportMidiPart, PadsAShorterSourceToTheSectionsEnd) {
 TEST(ImportMidiPart, ClosesANoteWhoseKeyStartsAgainBeforeItEnds) {
   // Key 50 from 0 to 100 and from 50 to 150: the first is closed at 50, its note-off at 100
   // goes (it ends the first note, first in first out), the second lasts to 150. A note-on and a
-  // note-off of key 52 at one tick ending one note and starting the next are kept as they come.
+  // note-off of key 52 at one tick ending one note and starting the next: the note-off first.
   const TMidiFile file = Smf(1, 96,
                              {TSmfTrackWriter()
                                   .Event(0, {0x90, 50, 1})
@@ -245,8 +252,8 @@ TEST(ImportMidiPart, ClosesANoteWhoseKeyStartsAgainBeforeItEnds) {
   const TMidiImportOutcome outcome = Import(slot, file, {TMidiSource::TKind::kTrack, 0});
   ASSERT_FALSE(outcome.refusal);
   EXPECT_EQ(SentBass(slot),
-            (std::vector<std::string>{"0: 50 1", "0: 52 1", "50: 50 0", "50: 50 2", "50: 52 3",
-                                      "50: 52 0", "100: 52 0", "150: 50 0"}));
+            (std::vector<std::string>{"0: 50 1", "0: 52 1", "50: 50 0", "50: 50 2", "50: 52 0",
+                                      "50: 52 3", "100: 52 0", "150: 50 0"}));
   EXPECT_EQ(outcome.notices,
             std::vector<std::string>{"Var1:Bass: 1 note cut where its key starts again"});
 }
@@ -390,7 +397,13 @@ TEST(RhythmFromMidi, TakesSectionsFromFileNamesAndKeepsTheirDivisionWhenItFits) 
   EXPECT_TRUE(SameRecords(slot.streams[0][kBass], TPartBuilder().Wait(384).End(0)));
   EXPECT_EQ(slot.header.Settings(9, kBass), PartSettings(33, 0, 110, 64, 40, 0));
   EXPECT_EQ(slot.eventCounts[kVar1], CountSectionEvents(slot, kVar1));
-  EXPECT_TRUE(made.outcome.notices.empty());
+  // Each file changes its tempo on its first beat.
+  EXPECT_EQ(
+      made.outcome.notices,
+      (std::vector<std::string>{
+          "dir/Song-var1.mid: its tempo changes from bar 1 on left out: a rhythm has one tempo",
+          "dir/Song-FILL1.mid: its tempo changes from bar 1 on left out: a rhythm has one "
+          "tempo"}));
 }
 
 TEST(RhythmFromMidi, TakesTicksOf96WhereTheFilesDivisionGivesNoTempoByte) {
@@ -515,6 +528,234 @@ TEST(RhythmFromMidi, RefusesARhythmTooLongForAFile) {
   EXPECT_EQ(made.outcome.refusal->Text(),
             "s-Intro1.mid: the rhythm would be 66840 bytes long, more than the 65535 a rhythm file "
             "holds (Intro1 alone holds 6630)");
+}
+
+// --- Files as sequencers write them -------------------------------------------------------
+
+/// E2 quarter notes at 0, 96, 192 and 288 on channel 2, each note-off written after the next
+/// note-on of the same tick, as many programs write a repeated note.
+TMidiFile RepeatedNotes() {
+  TSmfTrackWriter track;
+  track.Name("Bass").Event(0, {0x91, 40, 100});
+  for (int beat = 1; beat < 4; ++beat) track.Event(96, {0x91, 40, 100}).Event(0, {0x81, 40, 0});
+  return Smf(0, 96, {track.Event(96, {0x81, 40, 0}).End(0)});
+}
+
+const std::vector<std::string> kRepeatedSent = {"0: 40 100",   "96: 40 0",    "96: 40 100",
+                                                "192: 40 0",   "192: 40 100", "288: 40 0",
+                                                "288: 40 100", "384: 40 0"};
+
+TEST(MidiImportAsSequencersWriteIt, ARepeatedNoteEndsBeforeItStartsAgain) {
+  // Into the test rhythm, into pop_beat's Fill1 (other parts, other ties of the sort), and in a
+  // new rhythm: at one tick, the note-off of a key goes out before its note-on.
+  TRhythmSlot slot = Rhythm();
+  const TMidiImportOutcome outcome = Import(slot, RepeatedNotes(), Channel(2));
+  ASSERT_FALSE(outcome.refusal);
+  EXPECT_EQ(SentBass(slot), kRepeatedSent);
+  EXPECT_TRUE(outcome.notices.empty());
+
+  TLoadOutcome pop = ReadRhythmFile(test::SourcePath("examples/pop_beat.ckf").string());
+  ASSERT_TRUE(pop.rhythm);
+  constexpr int kFill1 = 4;
+  ASSERT_FALSE(
+      ImportMidiPart(pop.rhythm->slot, "in.mid", RepeatedNotes(), {kFill1, kBass, Channel(2)})
+          .refusal);
+  const std::vector<std::string> sent = test::SentNotes(pop.rhythm->slot, kFill1, kBass);
+  ASSERT_GE(sent.size(), 8u);
+  EXPECT_EQ(std::vector<std::string>(sent.begin(), sent.begin() + 8), kRepeatedSent);
+
+  const TMidiRhythm made = RhythmFromMidi({Named("r-Var1.mid", RepeatedNotes())});
+  ASSERT_TRUE(made.rhythm) << made.outcome.refusal->Text();
+  EXPECT_EQ(test::SentNotes(made.rhythm->slot, kVar1, kBass), kRepeatedSent);
+}
+
+/// The first note of a section's render that a note-off of its key at the same tick ends as it
+/// starts ("Drums 42 at 96"), or an empty text.
+std::string NoteEndedAsItStarts(const TRhythmSlot& slot, int section) {
+  const std::vector<test::StreamEvent> events = test::Decode(test::Render(slot, section));
+  std::uint32_t time = 0;
+  for (std::size_t i = 0; i < events.size(); ++i) {
+    time += events[i].delta;
+    const test::StreamEvent& on = events[i];
+    if ((on.status & 0xF0) != 0x90 || on.data2 == 0 || on.data1 > 127) continue;
+    for (std::size_t j = i + 1; j < events.size() && events[j].delta == 0; ++j) {
+      if (events[j].status == on.status && events[j].data1 == on.data1 && events[j].data2 == 0) {
+        return std::string(kPartNames[static_cast<std::size_t>(ChannelPart(on.status & 0x0F))]) +
+               " " + std::to_string(on.data1) + " at " + std::to_string(time);
+      }
+    }
+  }
+  return {};
+}
+
+TEST(MidiImportAsSequencersWriteIt, EveryPartOfTheSectionStillEndsANoteBeforeItsKeyStartsAgain) {
+  // A part imported into a section changes its events, and the render's sort of equal times:
+  // the parts left as they were must still send a key's note-off before its next note-on.
+  for (const auto& example : examples::ExampleRhythms()) {
+    const TLoadOutcome loaded = ReadRhythm(example.fileName, example.bytes);
+    ASSERT_EQ(loaded.status, TLoadStatus::kLoaded);
+    for (int section = 0; section < kSectionCount; ++section) {
+      for (int part = 0; part < kPartCount; ++part) {
+        TRhythmSlot slot = loaded.rhythm->slot;
+        ASSERT_FALSE(
+            ImportMidiPart(slot, "in.mid", RepeatedNotes(), {section, part, Channel(2)}).refusal);
+        EXPECT_EQ(NoteEndedAsItStarts(slot, section), "")
+            << example.fileName << " " << PartItemText(section, part);
+      }
+    }
+  }
+}
+
+TEST(MidiImportAsSequencersWriteIt, ANoteClosedAtItsOwnTickEndsAfterItStarts) {
+  // Two note-ons of key 50 at tick 50: the first is closed right there, its note-off between the
+  // two note-ons, never before the note it ends.
+  const TMidiFile file = Smf(0, 96,
+                             {TSmfTrackWriter()
+                                  .Event(50, {0x91, 50, 1})
+                                  .Event(0, {0x91, 50, 2})
+                                  .Event(50, {0x81, 50, 0})
+                                  .Event(50, {0x81, 50, 0})
+                                  .End(0)});
+  TRhythmSlot slot = Rhythm();
+  ASSERT_FALSE(Import(slot, file, Channel(2)).refusal);
+  EXPECT_EQ(SentBass(slot),
+            (std::vector<std::string>{"50: 50 1", "50: 50 0", "50: 50 2", "150: 50 0"}));
+}
+
+TEST(MidiImportAsSequencersWriteIt, KeepsTheFirstTempoAndSaysWhereItChanged) {
+  // 100 quarter notes a minute, 90 from bar 2 (tick 384), 100 again at bar 3: tempo byte 80,
+  // and one notice. A tempo event that restates the tempo changes nothing.
+  TSmfTrackWriter conductor;
+  conductor.Tempo(0, 600000).Tempo(192, 600000).Tempo(192, 666667).Tempo(384, 600000).End(0);
+  TSmfTrackWriter bass;
+  bass.Name("Bass");
+  for (int beat = 0; beat < 12; ++beat) bass.Event(0, {0x91, 40, 100}).Event(96, {0x81, 40, 0});
+  const TMidiRhythm made =
+      RhythmFromMidi({Named("s-Var1.mid", Smf(1, 96, {conductor, bass.End(0)}))});
+  ASSERT_TRUE(made.rhythm) << made.outcome.refusal->Text();
+  EXPECT_EQ(made.rhythm->slot.header.Tempo(), 80);
+  EXPECT_EQ(made.outcome.notices,
+            std::vector<std::string>{
+                "s-Var1.mid: its tempo changes from bar 2 on left out: a rhythm has one tempo"});
+  const TMidiRhythm steady = RhythmFromMidi(
+      {Named("s-Var1.mid",
+             Smf(1, 96, {TSmfTrackWriter().Tempo(0, 600000).Tempo(384, 600000).End(0), bass}))});
+  ASSERT_TRUE(steady.rhythm);
+  EXPECT_TRUE(steady.outcome.notices.empty());
+}
+
+/// A format-0 file at 96 whose markers name Intro1 at bar 1, Var1 at bar 2 and Fill1 at bar 3,
+/// in 4/4, a note a beat; a time signature of `numerator` quarter notes at `changeAt` when given.
+TMidiFile MarkedFile(std::optional<std::uint32_t> changeAt, std::uint8_t numerator) {
+  TSmfTrackWriter track;
+  track.TimeSignature(0, 4, 2);
+  std::uint32_t last = 0;  // the tick of the event written last
+  const auto delta = [&](std::uint32_t tick) { return tick - std::exchange(last, tick); };
+  const std::map<std::uint32_t, std::string> markers = {
+      {0, "Intro1"}, {384, "Var1"}, {768, "Fill1"}};
+  for (std::uint32_t tick = 0; tick < 1152; tick += 96) {
+    if (markers.count(tick) > 0) track.Marker(delta(tick), markers.at(tick));
+    if (changeAt == tick) track.TimeSignature(delta(tick), numerator, 2);
+    track.Event(delta(tick), {0x91, 40, 100}).Event(delta(tick + 96), {0x81, 40, 0});
+  }
+  return Smf(0, 96, {track.End(0)});
+}
+
+TEST(MidiImportAsSequencersWriteIt, RefusesATimeSignatureChangeNamingTheSectionAndTheBar) {
+  const TMidiRhythm changed = RhythmFromMidi({Named("take.mid", MarkedFile(768, 3))});
+  ASSERT_FALSE(changed.rhythm);
+  EXPECT_EQ(changed.outcome.refusal->Text(),
+            "take.mid: its time signature changes from 4/4 to 3/4 at bar 3, in Fill1; a rhythm "
+            "has one time signature");
+  // The same time signature stated again is no change.
+  const TMidiRhythm restated = RhythmFromMidi({Named("take.mid", MarkedFile(384, 4))});
+  ASSERT_TRUE(restated.rhythm) << restated.outcome.refusal->Text();
+  EXPECT_EQ(restated.rhythm->slot.header.BarCount(4), 1);
+}
+
+TEST(MidiImportAsSequencersWriteIt, SaysWhenAPartComesFromAnotherTimeSignature) {
+  TSmfTrackWriter waltz;
+  waltz.TimeSignature(0, 3, 2).Event(0, {0x91, 40, 100}).Event(288, {0x81, 40, 0});
+  TRhythmSlot slot = Rhythm();
+  const TMidiImportOutcome outcome = Import(slot, Smf(0, 96, {waltz.End(0)}), Channel(2));
+  ASSERT_FALSE(outcome.refusal);
+  EXPECT_EQ(SentBass(slot), (std::vector<std::string>{"0: 40 100", "288: 40 0"}));
+  EXPECT_EQ(outcome.notices,
+            std::vector<std::string>{"Var1:Bass: the source is in 3/4, the rhythm in 4/4: its "
+                                     "notes keep their ticks, not their bars"});
+  // A source in the rhythm's own time signature, or stating none, says nothing.
+  TRhythmSlot same = Rhythm();
+  EXPECT_TRUE(Import(same, RepeatedNotes(), Channel(2)).notices.empty());
+}
+
+TEST(MidiImportAsSequencersWriteIt, ASectionEndsAtTheBarLineATrackEndsJustPast) {
+  // A waltz of 4 bars at 480 whose track ends 26 ticks after its last note, as abc2midi writes:
+  // 4 bars. Ending a beat or more past the bar line, or with a note sounding past it: 5 bars.
+  const auto waltz = [](std::uint32_t tail, std::uint32_t lastLength) {
+    TSmfTrackWriter track;
+    track.Name("Bass").TimeSignature(0, 3, 2);
+    for (int beat = 0; beat < 11; ++beat) track.Event(0, {0x91, 40, 90}).Event(480, {0x81, 40, 0});
+    track.Event(0, {0x91, 43, 90}).Event(lastLength, {0x81, 43, 0});
+    return Smf(1, 480, {track.End(tail)});
+  };
+  const auto bars = [](const TMidiFile& file) {
+    const TMidiRhythm made = RhythmFromMidi({Named("w-Var1.mid", file)});
+    EXPECT_TRUE(made.rhythm) << made.outcome.refusal->Text();
+    return made.rhythm ? made.rhythm->slot.header.BarCount(kVar1) : 0;
+  };
+  EXPECT_EQ(bars(waltz(26, 480)), 4);
+  EXPECT_EQ(bars(waltz(479, 480)), 4);
+  EXPECT_EQ(bars(waltz(480, 480)), 5);
+  EXPECT_EQ(bars(waltz(0, 500)), 5);  // the last note ends 20 ticks past the bar line
+}
+
+TEST(MidiImportAsSequencersWriteIt, KeepsNotesShorterThanHalfATickAtOneTick) {
+  // At 960 into 96: a note of 4 ticks (0.4 of the rhythm's) and one of 0 ticks; one of 5
+  // (half a tick) is a tick long anyway.
+  const TMidiFile file = Smf(0, 960,
+                             {TSmfTrackWriter()
+                                  .Event(0, {0x91, 40, 1})
+                                  .Event(4, {0x81, 40, 0})
+                                  .Event(956, {0x91, 41, 1})
+                                  .Event(0, {0x81, 41, 0})
+                                  .Event(960, {0x91, 42, 1})
+                                  .Event(5, {0x81, 42, 0})
+                                  .End(0)});
+  TRhythmSlot slot = Rhythm();
+  const TMidiImportOutcome outcome = Import(slot, file, Channel(2));
+  ASSERT_FALSE(outcome.refusal);
+  EXPECT_EQ(SentBass(slot), (std::vector<std::string>{"0: 40 1", "1: 40 0", "96: 41 1", "97: 41 0",
+                                                      "192: 42 1", "193: 42 0"}));
+  EXPECT_EQ(outcome.notices, std::vector<std::string>{
+                                 "Var1:Bass: 2 notes shorter than half a tick kept at one tick"});
+}
+
+TEST(MidiImportAsSequencersWriteIt, NamesHowManyTracksAFileHasWhenTheTrackIsNotThere) {
+  TSmfTrackWriter note;
+  note.Event(0, {0x90, 40, 1}).Event(10, {0x80, 40, 0}).End(0);
+  const TMidiFile four = Smf(1, 96, {note, note, note, note});
+  TRhythmSlot slot = Rhythm();
+  const TMidiImportOutcome outcome = Import(slot, four, {TMidiSource::TKind::kTrack, 8});
+  ASSERT_TRUE(outcome.refusal);
+  EXPECT_EQ(outcome.refusal->Text(), "in.mid: there is no track 9: the file has 4 tracks");
+}
+
+TEST(MidiImportAsSequencersWriteIt, NamesEveryFileThatCannotBeRead) {
+  test::TTempDir dir;
+  const std::string good = dir.File("a-Var1.mid");
+  test::WriteBytes(good, SmfFile(0, 96, {TSmfTrackWriter().Event(0, {0x90, 40, 1}).End(10)}));
+  const std::string text = dir.File("b-Var2.mid");
+  test::WriteBytes(text, {'h', 'e', 'l', 'l', 'o'});
+  const std::string missing = dir.File("c-Fill1.mid");
+  const TMidiFilesRead read = ReadMidiFiles({good, text, missing});
+  ASSERT_EQ(read.refusals.size(), 2u);
+  EXPECT_EQ(read.refusals[0].file, text);
+  EXPECT_EQ(read.refusals[1].file, missing);
+  EXPECT_NE(read.refusals[0].reason.find("not a Standard MIDI File"), std::string::npos);
+  EXPECT_EQ(MidiRefusalsText(read.refusals, "\n"),
+            read.refusals[0].Text() + "\n" + read.refusals[1].Text());
+  ASSERT_EQ(read.files.size(), 1u);
+  EXPECT_EQ(read.files[0].path, good);
 }
 
 TEST(FreeRhythmName, IsTheProposedNameElseTheFirstNumberedOneNoFileHas) {

@@ -20,6 +20,7 @@
 #include "document/rhythm_timing.h"
 #include "examples/generator/example_rhythms.h"
 #include "exchange/midi_import.h"
+#include "render/send_order.h"
 #include "tests/support/midi_file_support.h"
 #include "tests/support/stream_events.h"
 
@@ -147,11 +148,21 @@ std::vector<TTimedNote> RandomNotes(std::mt19937& random, std::uint32_t length,
       at = start + duration + (Draw(random, 2) ? 0 : grid * Draw(random, 8));
     }
   }
-  // Time order, equal times in any order: a note-off and the next note-on of its key may come
-  // either way round.
+  // Time order, equal times in any order, but a key's note-off before its next note-on at the
+  // same tick (each key holds one note at a time, so a swap puts the pair right).
   std::shuffle(events.begin(), events.end(), random);
   std::stable_sort(events.begin(), events.end(),
                    [](const auto& a, const auto& b) { return a.time < b.time; });
+  for (std::size_t on = 0; on < events.size(); ++on) {
+    if (events[on].velocity == 0) continue;
+    for (std::size_t off = on + 1; off < events.size() && events[off].time == events[on].time;
+         ++off) {
+      if (events[off].key == events[on].key && events[off].velocity == 0) {
+        std::swap(events[on], events[off]);
+        break;
+      }
+    }
+  }
   return events;
 }
 
@@ -214,7 +225,12 @@ TRhythmSlot RandomRhythm(std::mt19937& random) {
       rhythm.Part(section, part, RandomEncoding(random, notes, bars * bar));
     }
   }
-  return rhythm.Slot();
+  // Played as written: a note-off before the note-on of its key at one tick.
+  TRhythmSlot slot = rhythm.Slot();
+  for (int section = 0; section < kSectionCount; ++section) {
+    ArrangeSectionForSendOrder(slot, section);
+  }
+  return slot;
 }
 
 TEST(MidiRoundTrip, RandomRhythmsAFileCanHoldComeBackAsTheyPlay) {

@@ -4,6 +4,7 @@
 // parts are sent as before.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <random>
 
 #include "document/rhythm_builder.h"
@@ -96,6 +97,51 @@ TEST(ArrangeForSendOrder, RandomSectionsSendEachPartInItsRecordOrder) {
     ASSERT_EQ(slot.eventCounts[0], count);
   }
   EXPECT_GT(reordered, 100) << "the sort must have reordered parts for the test to mean anything";
+}
+
+TEST(ReplacePartInSendOrder, TheOtherPartsAreSentAsBeforeAndTheNewOneInRecordOrder) {
+  // A new part of other times changes the sort's order of equal times: the other parts' notes of
+  // one time still go out as they did.
+  std::mt19937 random(7);
+  const auto draw = [&](std::uint32_t bound) {
+    return static_cast<std::uint32_t>(random() % bound);
+  };
+  const auto randomPart = [&] {
+    TPartBuilder records;
+    const std::uint32_t notes = draw(40);
+    for (std::uint32_t n = 0; n < notes; ++n) {
+      records.Note(static_cast<std::uint8_t>(draw(3) ? 0 : 24 * draw(3)),
+                   static_cast<std::uint8_t>(draw(128)), static_cast<std::uint8_t>(draw(128)));
+    }
+    return records.End(static_cast<std::uint8_t>(draw(30)));
+  };
+  int changed = 0;  // rounds where replacing the part alone would have changed another part
+  for (int round = 0; round < 300; ++round) {
+    TRhythmBuilder rhythm(96, 0x22);
+    for (int part = 0; part < kPartCount; ++part) rhythm.Part(0, part, randomPart());
+    TRhythmSlot slot = rhythm.Slot();
+    ArrangeSectionForSendOrder(slot, 0);
+    const int part = static_cast<int>(draw(kPartCount));
+    std::array<std::vector<std::string>, kPartCount> sent;
+    for (int p = 0; p < kPartCount; ++p) sent[static_cast<std::size_t>(p)] = SentNotes(slot, 0, p);
+    const TPartStream records = randomPart();
+
+    TRhythmSlot plain = slot;
+    ReplacePartStream(plain, 0, part, records);
+    for (int p = 0; p < kPartCount; ++p) {
+      changed += p != part && SentNotes(plain, 0, p) != sent[static_cast<std::size_t>(p)];
+    }
+    ReplacePartInSendOrder(slot, 0, part, records);
+    for (int p = 0; p < kPartCount; ++p) {
+      if (p == part) {
+        ASSERT_EQ(SentNotes(slot, 0, p), RecordNotes(records)) << "round " << round;
+      } else {
+        ASSERT_EQ(SentNotes(slot, 0, p), sent[static_cast<std::size_t>(p)]) << "round " << round;
+      }
+    }
+    ASSERT_EQ(slot.eventCounts[0], CountSectionEvents(slot, 0));
+  }
+  EXPECT_GT(changed, 50) << "the new part must have changed the sort for the test to mean anything";
 }
 
 }  // namespace

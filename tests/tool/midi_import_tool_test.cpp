@@ -171,11 +171,41 @@ TEST_F(ToolMidiImportErrors, FilesThatCannotBeUsedExitWithOneAndNameTheFile) {
                     "--track N or --channel C (Track 1 \"Piano\" (channel 1): 1 note; Track 2 "
                     "\"Strings\" (channel 2): 1 note; Channel 1: 1 note; Channel 2: 1 note)");
   ExpectRefused({"import-midi", rhythm_, "Var1", "Bass", midi_, "--track", "3", "-o", out_}, 1,
-                midi_ + ": track 3 holds no notes");
+                midi_ + ": there is no track 3: the file has 2 tracks");
   ExpectRefused(
       {"import-midi", rhythm_, "Var1", "Bass", midi_, "--track", "1", "-o", dir_.File("out.z00")},
       1, "Brondel saves .ckf files only");
   ExpectRefused({"from-midi", midi_, "-o", out_}, 1, midi_ + ": names no section");
+}
+
+TEST_F(ToolMidiImportErrors, FromMidiNamesEveryFileThatCannotBeRead) {
+  const std::string var1 = dir_.File("take-Var1.mid");
+  test::WriteBytes(var1, FileBytes(midi_));
+  existing_ = test::FilesIn(dir_.Path());
+  const std::string missing = dir_.File("take-Var2.mid");
+  const auto run = RunTool({"from-midi", rhythm_, var1, missing, "-o", out_});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err.rfind(rhythm_ + ": not a Standard MIDI File", 0), 0u) << run.err;
+  EXPECT_NE(run.err.find("\n" + missing + ": cannot read: "), std::string::npos) << run.err;
+  EXPECT_EQ(test::FilesIn(dir_.Path()), existing_);
+}
+
+TEST(ToolMidiImportNotices, APartOfAnotherTimeSignatureIsImportedAndSaidSo) {
+  test::TTempDir dir;
+  const std::string rhythm = WriteRhythm(dir);
+  const std::string midi = dir.File("waltz.mid");
+  test::WriteBytes(midi, SmfFile(0, 96,
+                                 {TSmfTrackWriter()
+                                      .TimeSignature(0, 3, 2)
+                                      .Event(0, {0x91, 40, 100})
+                                      .Event(288, {0x81, 40, 0})
+                                      .End(0)}));
+  const auto run = RunTool(
+      {"import-midi", rhythm, "Var1", "Bass", midi, "--channel", "2", "-o", dir.File("o.ckf")});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, midi +
+                         ": Var1:Bass: the source is in 3/4, the rhythm in 4/4: its notes keep "
+                         "their ticks, not their bars\n");
 }
 
 TEST_F(ToolMidiImportErrors, FromMidiWritesTheRhythmToTheStandardOutput) {
