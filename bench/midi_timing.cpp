@@ -181,7 +181,7 @@ class Player {
   void Start(const std::vector<std::uint8_t>& buffer, std::uint32_t flags = 0) {
     done_ = false;
     header_ = {buffer.data(), static_cast<std::uint32_t>(buffer.size()),
-               static_cast<std::uint32_t>(buffer.size()), 0, flags};
+               static_cast<std::uint32_t>(buffer.size()), flags};
     service_.PrepareHeader(handle_, &header_);
     service_.StreamOut(handle_, &header_);
     service_.StreamRestart(handle_);
