@@ -36,6 +36,7 @@
 
 #include "document/rhythm_loader.h"
 #include "platform/midi/testing/midi_testing.h"
+#include "platform/midi_messages.h"
 #include "playback/playback.h"
 
 #if defined(BRONDEL_HAVE_JACK)
@@ -494,7 +495,7 @@ void MeasureSynthAudio(JackListener& listener) {
   std::vector<double> expected;
   std::size_t next = 0;
   for (const TimedMessage& event : hits) {
-    if ((event.message.bytes[0] & 0xF0) != 0x90) continue;
+    if (brondel::midi::StatusKind(event.message.bytes[0]) != brondel::midi::kNoteOn) continue;
     const double time = TickMicros(event.tick);
     while (next < onsets.size()) {
       const double onset =
