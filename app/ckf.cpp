@@ -451,8 +451,8 @@ void TForm1::StringGrid1SetEditText() {
 void TForm1::Saveas1Click() {
   RunCommand([this] {
     brondel::TSaveImage image = brondel::BuildSaveImage(docs_);
-    if (!image.refusal.empty()) {
-      dialogs_->ShowMessage(image.refusal);
+    if (image.refusal) {
+      dialogs_->ShowMessage(*image.refusal);
       return;
     }
     const std::optional<std::string> target =
@@ -461,8 +461,8 @@ void TForm1::Saveas1Click() {
       dialogs_->ShowMessage("Error writting file");
       return;
     }
-    if (const std::string refusal = brondel::SaveTargetRefusal(*target); !refusal.empty()) {
-      dialogs_->ShowMessage(refusal);
+    if (const auto refusal = brondel::SaveTargetRefusal(*target)) {
+      dialogs_->ShowMessage(*refusal);
       return;
     }
     const std::string reason = brondel::platform::WriteFileSafely(*target, image.bytes);

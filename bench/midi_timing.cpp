@@ -36,6 +36,7 @@
 
 #include "document/rhythm_loader.h"
 #include "platform/midi/testing/midi_testing.h"
+#include "platform/midi_messages.h"
 #include "playback/playback.h"
 
 #if defined(BRONDEL_HAVE_JACK)
@@ -181,7 +182,7 @@ class Player {
   void Start(const std::vector<std::uint8_t>& buffer, std::uint32_t flags = 0) {
     done_ = false;
     header_ = {buffer.data(), static_cast<std::uint32_t>(buffer.size()),
-               static_cast<std::uint32_t>(buffer.size()), 0, flags};
+               static_cast<std::uint32_t>(buffer.size()), flags};
     service_.PrepareHeader(handle_, &header_);
     service_.StreamOut(handle_, &header_);
     service_.StreamRestart(handle_);
@@ -494,7 +495,7 @@ void MeasureSynthAudio(JackListener& listener) {
   std::vector<double> expected;
   std::size_t next = 0;
   for (const TimedMessage& event : hits) {
-    if ((event.message.bytes[0] & 0xF0) != 0x90) continue;
+    if (brondel::midi::StatusKind(event.message.bytes[0]) != brondel::midi::kNoteOn) continue;
     const double time = TickMicros(event.tick);
     while (next < onsets.size()) {
       const double onset =

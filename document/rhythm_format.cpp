@@ -59,25 +59,6 @@ void WriteU16BE(std::uint8_t* p, std::uint16_t value) {
   p[1] = static_cast<std::uint8_t>(value & 0xFF);
 }
 
-TPartSettings TSectionEntry::Settings(int part) const {
-  TPartSettings s;
-  const auto* from = &bytes[2 + kPartSettingsSize * static_cast<std::size_t>(part)];
-  std::copy(from, from + kPartSettingsSize, s.bytes.begin());
-  return s;
-}
-
-void TSectionEntry::SetSettings(int part, const TPartSettings& settings) {
-  std::copy(settings.bytes.begin(), settings.bytes.end(),
-            &bytes[2 + kPartSettingsSize * static_cast<std::size_t>(part)]);
-}
-
-TSectionEntry TRhythmHeader::Section(int section) const {
-  TSectionEntry e;
-  const auto* from = &bytes[SectionOffset(section)];
-  std::copy(from, from + kSectionEntrySize, e.bytes.begin());
-  return e;
-}
-
 TPartSettings TRhythmHeader::Settings(int section, int part) const {
   TPartSettings s;
   const auto* from = &bytes[SettingOffset(section, part, 0)];

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/midi_messages.h"
+
 namespace brondel {
 
 inline constexpr int kSectionCount = 10;
@@ -33,31 +35,26 @@ inline constexpr std::uint8_t kEndMarker = 0xFC;   // byte 1 of the end record
 inline constexpr std::size_t kMaxTotalLength = 0xFFFF;
 
 /// MIDI channel of part p, counted from 0: the parts play on channels 10 to 14 counted from 1,
-/// Drums on the drum channel 10.
+/// Drums on the drum channel and the others after it.
 constexpr std::uint8_t PartChannel(int part) {
-  return static_cast<std::uint8_t>(9 + part);
+  return static_cast<std::uint8_t>(midi::kDrumChannel + part);
 }
 /// The part that plays on a MIDI channel counted from 0, or -1 for a channel no part uses.
 constexpr int ChannelPart(std::uint8_t channel) {
   const int part = channel - PartChannel(0);
   return part >= 0 && part < kPartCount ? part : -1;
 }
-/// The drum channel, 10 counted from 1: the Drums part's.
-inline constexpr std::uint8_t kDrumChannel = PartChannel(0);
 
-/// The kinds of channel message the parts play (the status byte's high half).
-inline constexpr std::uint8_t kNoteOnKind = 0x90;
-inline constexpr std::uint8_t kControllerKind = 0xB0;
-inline constexpr std::uint8_t kProgramChangeKind = 0xC0;
-
-/// The status byte of a channel message of `kind` on part p's channel: 0x99 + p for a note on.
+/// The status byte of a channel message of `kind` (midi::kNoteOn ...) on part p's channel: 0x99 + p
+/// for a note on.
 constexpr std::uint8_t PartStatus(std::uint8_t kind, int part) {
-  return static_cast<std::uint8_t>(kind | PartChannel(part));
+  return midi::ChannelStatus(kind, PartChannel(part));
 }
 
 /// The controllers that carry settings bytes 1 to 5 (Bank, Volume, Pane, Reverb, Chorus), in
 /// that order; byte 0 (Tone) goes as the program change.
-inline constexpr std::array<std::uint8_t, kParamCount - 1> kSettingControllers = {0, 7, 10, 91, 93};
+inline constexpr std::array<std::uint8_t, kParamCount - 1> kSettingControllers = {
+    midi::kBankSelect, midi::kVolume, midi::kPan, midi::kReverbSend, midi::kChorusSend};
 
 extern const std::array<std::string_view, kSectionCount> kSectionNames;
 extern const std::array<std::string_view, kPartCount> kPartNames;
@@ -115,17 +112,23 @@ struct TPartSettings {
   friend bool operator==(const TPartSettings&, const TPartSettings&) = default;
 };
 
-/// One 52-byte section entry: bar count, five part settings, five data offsets.
+/// The layout of one 52-byte section entry: the bar count (u16), the five parts' settings, the
+/// five parts' data offsets (u16 each). The header keeps its ten entries as bytes; its accessors
+/// read and write their fields in place at these offsets.
 struct TSectionEntry {
-  std::array<std::uint8_t, kSectionEntrySize> bytes{};
+  static constexpr std::size_t kBarCountOffset = 0;
+  static constexpr std::size_t kFirstSettingsOffset = 2;
+  static constexpr std::size_t kFirstDataOffsetOffset =
+      kFirstSettingsOffset + kPartCount * kPartSettingsSize;
 
-  std::uint16_t BarCount() const { return ReadU16LE(&bytes[0]); }
-  void SetBarCount(std::uint16_t bars) { WriteU16LE(&bytes[0], bars); }
-  TPartSettings Settings(int part) const;
-  void SetSettings(int part, const TPartSettings& settings);
-  std::uint16_t DataOffset(int part) const { return ReadU16LE(&bytes[42 + 2 * part]); }
-  void SetDataOffset(int part, std::uint16_t offset) { WriteU16LE(&bytes[42 + 2 * part], offset); }
+  static constexpr std::size_t SettingsOffset(int part) {
+    return kFirstSettingsOffset + kPartSettingsSize * static_cast<std::size_t>(part);
+  }
+  static constexpr std::size_t DataOffsetOffset(int part) {
+    return kFirstDataOffsetOffset + 2 * static_cast<std::size_t>(part);
+  }
 };
+static_assert(TSectionEntry::DataOffsetOffset(kPartCount) == kSectionEntrySize);
 
 /// The 540-byte rhythm header, kept as its bytes; the accessors name the fields.
 struct TRhythmHeader {
@@ -150,15 +153,19 @@ struct TRhythmHeader {
   }
   /// Header offset of settings byte k of part p in section s (20 + 52 s + 8 p + k).
   static constexpr std::size_t SettingOffset(int section, int part, int k) {
-    return SectionOffset(section) + 2 + kPartSettingsSize * static_cast<std::size_t>(part) +
+    return SectionOffset(section) + TSectionEntry::SettingsOffset(part) +
            static_cast<std::size_t>(k);
   }
+  /// Header offset of the data offset of part p in section s (60 + 52 s + 2 p).
+  static constexpr std::size_t DataOffsetOffset(int section, int part) {
+    return SectionOffset(section) + TSectionEntry::DataOffsetOffset(part);
+  }
 
-  TSectionEntry Section(int section) const;
-
-  std::uint16_t BarCount(int section) const { return ReadU16LE(&bytes[SectionOffset(section)]); }
+  std::uint16_t BarCount(int section) const {
+    return ReadU16LE(&bytes[SectionOffset(section) + TSectionEntry::kBarCountOffset]);
+  }
   void SetBarCount(int section, std::uint16_t bars) {
-    WriteU16LE(&bytes[SectionOffset(section)], bars);
+    WriteU16LE(&bytes[SectionOffset(section) + TSectionEntry::kBarCountOffset], bars);
   }
   TPartSettings Settings(int section, int part) const;
   void SetSettings(int section, int part, const TPartSettings& settings);
@@ -169,12 +176,15 @@ struct TRhythmHeader {
     bytes[SettingOffset(section, part, k)] = value;
   }
   std::uint16_t DataOffset(int section, int part) const {
-    return ReadU16LE(&bytes[SectionOffset(section) + 42 + 2 * static_cast<std::size_t>(part)]);
+    return ReadU16LE(&bytes[DataOffsetOffset(section, part)]);
   }
   void SetDataOffset(int section, int part, std::uint16_t offset) {
-    WriteU16LE(&bytes[SectionOffset(section) + 42 + 2 * static_cast<std::size_t>(part)], offset);
+    WriteU16LE(&bytes[DataOffsetOffset(section, part)], offset);
   }
 };
+// The ten section entries fill the header from byte 18 up to the end mark.
+static_assert(TRhythmHeader::SectionOffset(kSectionCount) == TRhythmHeader::kEndMarkOffset);
+static_assert(TRhythmHeader::kEndMarkOffset + 2 == kHeaderSize);
 
 /// Time signature byte: numerator in bits 7-3, denominator 2^(bits 2-0).
 std::uint8_t TimeSignatureNumerator(std::uint8_t sig);

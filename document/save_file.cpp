@@ -9,8 +9,9 @@ std::string ProposedSaveName(const std::string& openedPath) {
   return openedPath.substr(0, openedPath.size() - FileExtension(openedPath).size()) + ".ckf";
 }
 
-std::string SaveTargetRefusal(const std::string& target) {
-  return IsZ00FileName(target) ? kZ00TargetRefusal : std::string();
+std::optional<std::string> SaveTargetRefusal(const std::string& target) {
+  if (!IsZ00FileName(target)) return std::nullopt;
+  return kZ00TargetRefusal;
 }
 
 TSaveImage BuildSaveImage(TRhythmDocuments& docs) {
@@ -22,7 +23,7 @@ TSaveImage BuildSaveImage(TRhythmDocuments& docs) {
                           std::to_string(total) + " bytes, more than the " +
                           std::to_string(kMaxTotalLength) + " a rhythm file can hold."};
   }
-  return TSaveImage{BuildCkfFile(main.header, main.streams, docs.filePrefix), {}};
+  return TSaveImage{BuildCkfFile(main.header, main.streams, docs.filePrefix), std::nullopt};
 }
 
 }  // namespace brondel

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,7 @@ namespace brondel {
 /// The bytes to write, or the reason not to write anything.
 struct TSaveImage {
   std::vector<std::uint8_t> bytes;
-  std::string refusal;  // non-empty: show it and write nothing
+  std::optional<std::string> refusal;  // show it and write nothing
 };
 
 /// The refusal of a target named like a .z00 file: the saved .ckf layout would open in the .z00
@@ -25,8 +26,8 @@ inline constexpr const char* kZ00TargetRefusal =
 /// ".ckf" in place of an exact ".z00" extension, as the file written is always a .ckf file.
 std::string ProposedSaveName(const std::string& openedPath);
 
-/// kZ00TargetRefusal for a target whose extension is exactly ".z00", else an empty text.
-std::string SaveTargetRefusal(const std::string& target);
+/// kZ00TargetRefusal for a target whose extension is exactly ".z00", else none.
+std::optional<std::string> SaveTargetRefusal(const std::string& target);
 
 /// Rebuilds the writer's fields of the main file's header and of the shared prefix, and returns
 /// the whole file. A document too large for the 16-bit lengths is refused with nothing changed.

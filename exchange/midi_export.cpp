@@ -46,7 +46,7 @@ TMidiFile EmptySong(const TRhythmSlot& slot, const std::string& title) {
 
 // A part's message goes on its own track; a message on any other channel on the conductor's.
 TMidiFileTrack& TrackFor(TMidiFile& file, const platform::MidiMessage& message) {
-  const int part = ChannelPart(static_cast<std::uint8_t>(message.bytes[0] & 0x0F));
+  const int part = ChannelPart(midi::ChannelOf(message.bytes[0]));
   return file.tracks[part < 0 ? 0 : static_cast<std::size_t>(part) + 1];
 }
 

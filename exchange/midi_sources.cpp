@@ -12,31 +12,30 @@ namespace {
 using platform::TMidiFile;
 using platform::TMidiFileEvent;
 
-constexpr std::uint8_t kNoteOffKind = 0x80;
-constexpr int kChannelCount = 16;
 constexpr std::uint64_t kBeyondAnySection = std::uint64_t{1} << 40;
 
 std::uint8_t Kind(const TMidiFileEvent& event) {
-  return static_cast<std::uint8_t>(event.bytes[0] & 0xF0);
+  return midi::StatusKind(event.bytes[0]);
 }
 int Channel(const TMidiFileEvent& event) {
-  return event.bytes[0] & 0x0F;
+  return midi::ChannelOf(event.bytes[0]);
 }
 
-// A channel message with its data bytes below 128.
+// A whole channel message: its status byte and the data bytes it carries, each below 128.
 bool IsChannelMessage(const TMidiFileEvent& event) {
-  if (event.bytes.size() < 2 || event.bytes[0] < 0x80 || event.bytes[0] >= 0xF0) return false;
-  return std::all_of(event.bytes.begin() + 1, event.bytes.end(),
-                     [](std::uint8_t b) { return b < 0x80; });
+  if (event.bytes.empty() || !midi::IsChannelStatus(event.bytes[0])) return false;
+  if (event.bytes.size() != 1 + static_cast<std::size_t>(midi::DataByteCount(event.bytes[0]))) {
+    return false;
+  }
+  return std::all_of(event.bytes.begin() + 1, event.bytes.end(), midi::IsDataByte);
 }
 
 bool IsNote(const TMidiFileEvent& event) {
-  return event.bytes.size() == 3 && (Kind(event) == kNoteOnKind || Kind(event) == kNoteOffKind);
+  return IsChannelMessage(event) && midi::IsNoteMessage(event.bytes[0]);
 }
 
 bool IsNoteOn(const TMidiFileEvent& event) {
-  return IsChannelMessage(event) && IsNote(event) && Kind(event) == kNoteOnKind &&
-         event.bytes[2] > 0;
+  return IsNote(event) && midi::IsNoteOn(event.bytes[0], event.bytes[2]);
 }
 
 std::string TrackName(const platform::TMidiFileTrack& track) {
@@ -81,7 +80,7 @@ void AssignChannels(const TMidiFile& file, const std::vector<TMidiSourceInfo>& i
   std::vector<std::pair<std::uint64_t, int>> firstNotes;  // tick, channel
   for (const TMidiSourceInfo& info : infos) {
     if (info.source.kind != TMidiSource::TKind::kChannel) continue;
-    if (info.source.index == kDrumChannel) {
+    if (info.source.index == midi::kDrumChannel) {
       sources.parts[0] = info.source;
       continue;
     }
@@ -126,23 +125,23 @@ bool HoldsNotes(const TMidiFile& file) {
 
 std::vector<TMidiSourceInfo> ListMidiSources(const TMidiFile& file) {
   std::vector<TMidiSourceInfo> sources;
-  std::array<std::size_t, kChannelCount> channelNotes{};
+  std::array<std::size_t, midi::kChannelCount> channelNotes{};
   for (std::size_t t = 0; t < file.tracks.size(); ++t) {
     TMidiSourceInfo info{
         {TMidiSource::TKind::kTrack, static_cast<int>(t)}, TrackName(file.tracks[t]), {}, 0};
-    std::array<bool, kChannelCount> used{};
+    std::array<bool, midi::kChannelCount> used{};
     for (const TMidiFileEvent& event : file.tracks[t].events) {
       if (!IsNoteOn(event)) continue;
       ++info.notes;
       ++channelNotes[static_cast<std::size_t>(Channel(event))];
       used[static_cast<std::size_t>(Channel(event))] = true;
     }
-    for (int c = 0; c < kChannelCount; ++c) {
+    for (int c = 0; c < midi::kChannelCount; ++c) {
       if (used[static_cast<std::size_t>(c)]) info.channels.push_back(c);
     }
     if (info.notes > 0) sources.push_back(std::move(info));
   }
-  for (int c = 0; c < kChannelCount; ++c) {
+  for (int c = 0; c < midi::kChannelCount; ++c) {
     if (channelNotes[static_cast<std::size_t>(c)] == 0) continue;
     sources.push_back(
         {{TMidiSource::TKind::kChannel, c}, {}, {}, channelNotes[static_cast<std::size_t>(c)]});
@@ -210,7 +209,7 @@ std::vector<TSourceNote> RhythmNotes(const TMidiMessages& messages, int division
   std::vector<TSourceNote> notes;
   for (const TMidiFileEvent* message : messages) {
     if (!IsNote(*message)) continue;
-    const bool on = Kind(*message) == kNoteOnKind;
+    const bool on = Kind(*message) == midi::kNoteOn;
     notes.push_back({RhythmTick(message->tick, division, q), message->bytes[1],
                      on ? message->bytes[2] : std::uint8_t{0}});
   }
@@ -225,8 +224,8 @@ TPartSettings SourceSettings(const TMidiMessages& messages, TPartSettings base) 
     taken[k] = true;
   };
   for (const TMidiFileEvent* message : messages) {
-    if (Kind(*message) == kProgramChangeKind) take(0, message->bytes[1]);
-    if (Kind(*message) != kControllerKind || message->bytes.size() < 3) continue;
+    if (Kind(*message) == midi::kProgramChange) take(0, message->bytes[1]);
+    if (Kind(*message) != midi::kControlChange) continue;
     const auto controller =
         std::find(kSettingControllers.begin(), kSettingControllers.end(), message->bytes[1]);
     if (controller != kSettingControllers.end()) {

@@ -80,7 +80,7 @@ std::string PercussionName(int key) {
 }
 
 std::string KeyName(int part, int key) {
-  return PartChannel(part) == kDrumChannel ? PercussionName(key) : NoteName(key);
+  return PartChannel(part) == midi::kDrumChannel ? PercussionName(key) : NoteName(key);
 }
 
 }  // namespace brondel

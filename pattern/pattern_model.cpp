@@ -12,8 +12,8 @@ constexpr std::uint64_t kTimelineTicks = 0x10000;
 
 // The part whose note-on an event is, or -1 for any other message.
 int NotePart(const TRenderEvent& event) {
-  if ((event.Status & 0xF0) != kNoteOnKind || event.Data1 == kEndMarker) return -1;
-  return ChannelPart(static_cast<std::uint8_t>(event.Status & 0x0F));
+  if (midi::StatusKind(event.Status) != midi::kNoteOn || event.Data1 == kEndMarker) return -1;
+  return ChannelPart(midi::ChannelOf(event.Status));
 }
 
 // Steps of ticks / units ticks each, a fraction: step k starts at floor(k x ticks / units). The

@@ -55,7 +55,6 @@ struct TMidiHeader {
   const std::uint8_t* lpData = nullptr;
   std::uint32_t dwBufferLength = 0;
   std::uint32_t dwBytesRecorded = 0;
-  std::uint32_t dwUser = 0;
   std::uint32_t dwFlags = 0;
 };
 

@@ -17,9 +17,9 @@ constexpr std::size_t kSetupEventCount = kSetupEventsPerPart * kPartCount;
 // and chorus as their controllers. Values go out as stored, unchecked.
 std::array<TRenderEvent, kSetupEventsPerPart> SetupEvents(const TPartSettings& sound, int part) {
   std::array<TRenderEvent, kSetupEventsPerPart> setup;
-  setup[0] = {0, PartStatus(kProgramChangeKind, part), sound.Tone(), 0};
+  setup[0] = {0, PartStatus(midi::kProgramChange, part), sound.Tone(), 0};
   for (std::size_t k = 0; k < kSettingControllers.size(); ++k) {
-    setup[k + 1] = {0, PartStatus(kControllerKind, part), kSettingControllers[k],
+    setup[k + 1] = {0, PartStatus(midi::kControlChange, part), kSettingControllers[k],
                     sound.bytes[k + 1]};
   }
   return setup;
@@ -33,7 +33,7 @@ void AppendRenderEvent(TEventBuffer& buffer, const TRenderEvent& event) {
 void AppendPartEvents(const TPartStream& stream, int part, std::vector<TRenderEvent>& events) {
   ForEachTimedRecord(stream, [&](const TRhythmRecord& record, std::uint16_t running) {
     if (!record.IsWait()) {
-      events.push_back({running, PartStatus(kNoteOnKind, part), record.b1, record.b2});
+      events.push_back({running, PartStatus(midi::kNoteOn, part), record.b1, record.b2});
     }
   });
 }
@@ -138,7 +138,7 @@ void OrderEqualTimes(const std::vector<std::uint64_t>& keys, std::size_t first, 
 void SilenceParts(std::vector<TRenderEvent>& events, const TPartMix& mix) {
   if (mix.AllAudible()) return;
   for (TRenderEvent& event : events) {
-    const int part = ChannelPart(static_cast<std::uint8_t>(event.Status & 0x0F));
+    const int part = ChannelPart(midi::ChannelOf(event.Status));
     if (part >= 0 && !mix.Audible(part)) event = {event.Time, 0, 0, 0};
   }
 }
@@ -273,7 +273,7 @@ void RenderPartPreview(const TRhythmSlot& slot, int section, int part, TEventBuf
   const auto& stream =
       slot.streams[static_cast<std::size_t>(section)][static_cast<std::size_t>(part)];
   ForEachPreviewEvent(stream, [&](const TRhythmRecord& record, std::uint16_t delta, std::uint16_t) {
-    AppendStreamEvent(buffer, delta, PartStatus(kNoteOnKind, part), record.b1, record.b2);
+    AppendStreamEvent(buffer, delta, PartStatus(midi::kNoteOn, part), record.b1, record.b2);
   });
 }
 

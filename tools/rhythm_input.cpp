@@ -100,15 +100,15 @@ void WriteOutputs(const std::vector<platform::TFileToWrite>& files) {
 }
 
 void CheckSaveTarget(const std::string& out) {
-  if (const std::string refusal = SaveTargetRefusal(out); !refusal.empty()) {
-    throw TFileError(out, refusal);
+  if (const auto refusal = SaveTargetRefusal(out)) {
+    throw TFileError(out, *refusal);
   }
 }
 
 void WriteRhythm(TRhythmDocuments& docs, const std::string& path, const std::string& out,
                  std::ostream& standardOutput) {
   const TSaveImage image = BuildSaveImage(docs);
-  if (!image.refusal.empty()) throw TFileError(path, image.refusal);
+  if (image.refusal) throw TFileError(path, *image.refusal);
   WriteOutput(out, image.bytes, standardOutput);
 }
 

@@ -6,13 +6,12 @@
 
 #include "platform/file_io.h"
 #include "platform/midi_file.h"
+#include "platform/midi_messages.h"
 
 namespace brondel::platform {
 
 namespace {
 
-constexpr std::uint8_t kSysExStatus = 0xF0;
-constexpr std::uint8_t kSysExContinuation = 0xF7;
 constexpr std::uint8_t kMetaEndOfTrack = 0x2F;
 constexpr std::size_t kChunkHeaderSize = 8;
 constexpr std::size_t kMidiHeaderSize = 6;  // format, track count, division
@@ -80,11 +79,6 @@ class TByteReader {
   std::size_t end_;
 };
 
-std::size_t DataBytesOf(std::uint8_t status) {
-  const int kind = status & 0xF0;
-  return kind == 0xC0 || kind == 0xD0 ? 1 : 2;
-}
-
 // The length and data of a meta or system exclusive event, appended as the file holds them.
 void ReadLengthAndData(TByteReader& in, std::vector<std::uint8_t>& bytes, const char* what) {
   const std::size_t lengthAt = in.Offset();
@@ -96,12 +90,14 @@ void ReadLengthAndData(TByteReader& in, std::vector<std::uint8_t>& bytes, const 
 // A channel message whose status is known and whose first data byte has been read.
 void ReadChannelMessage(TByteReader& in, std::uint8_t status, std::uint8_t first,
                         std::size_t firstAt, std::vector<std::uint8_t>& bytes) {
-  if (first > 0x7F) Fail(firstAt, "a status byte " + Hex(first) + " where data was expected");
+  if (!midi::IsDataByte(first))
+    Fail(firstAt, "a status byte " + Hex(first) + " where data was expected");
   bytes = {status, first};
-  if (DataBytesOf(status) == 1) return;
+  if (midi::DataByteCount(status) == 1) return;
   const std::size_t secondAt = in.Offset();
   const std::uint8_t second = in.Byte("a channel message");
-  if (second > 0x7F) Fail(secondAt, "a status byte " + Hex(second) + " where data was expected");
+  if (!midi::IsDataByte(second))
+    Fail(secondAt, "a status byte " + Hex(second) + " where data was expected");
   bytes.push_back(second);
 }
 
@@ -127,19 +123,19 @@ TMidiFileTrack ReadTrack(TByteReader in) {
         track.endTick = tick;
         return track;
       }
-    } else if (first == kSysExStatus || first == kSysExContinuation) {
+    } else if (first == midi::kSysEx || first == midi::kSysExContinuation) {
       event.bytes = {first};
       ReadLengthAndData(in, event.bytes, "a system exclusive message");
       running = 0;
-    } else if (first >= 0xF0) {
-      Fail(statusAt, "a status byte " + Hex(first) + ", which a MIDI file may not hold");
-    } else if (first & 0x80) {
+    } else if (midi::IsChannelStatus(first)) {
       running = first;
       const std::size_t dataAt = in.Offset();
       ReadChannelMessage(in, first, in.Byte("a channel message"), dataAt, event.bytes);
-    } else {
+    } else if (midi::IsDataByte(first)) {
       if (running == 0) Fail(statusAt, "a data byte without a status byte");
       ReadChannelMessage(in, running, first, statusAt, event.bytes);
+    } else {
+      Fail(statusAt, "a status byte " + Hex(first) + ", which a MIDI file may not hold");
     }
     track.events.push_back(std::move(event));
   }

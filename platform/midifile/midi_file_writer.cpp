@@ -5,14 +5,13 @@
 #include <string_view>
 
 #include "platform/midi_file.h"
+#include "platform/midi_messages.h"
 
 namespace brondel::platform {
 
 namespace {
 
 constexpr std::uint8_t kMetaEndOfTrack = 0x2F;
-constexpr std::uint8_t kSysExStatus = 0xF0;
-constexpr std::uint8_t kSysExContinuation = 0xF7;
 constexpr std::uint16_t kMaxDivision = 0x7FFF;  // a set top bit means SMPTE frames
 constexpr std::uint64_t kMaxChunkLength = 0xFFFFFFFF;
 constexpr std::size_t kMaxVariableLengthBytes = 4;
@@ -46,12 +45,6 @@ void AppendVariableLength(std::vector<std::uint8_t>& bytes, std::uint32_t value)
   bytes.push_back(groups[0]);
 }
 
-// How many data bytes a channel message with `status` carries.
-std::size_t ChannelDataBytes(std::uint8_t status) {
-  const int kind = status & 0xF0;
-  return kind == 0xC0 || kind == 0xD0 ? 1 : 2;
-}
-
 // The size of a variable-length number that starts at `at`, or 0 when it does not end within
 // four bytes or within `bytes`; its value goes to `value`.
 std::size_t VariableLengthAt(std::span<const std::uint8_t> bytes, std::size_t at,
@@ -83,18 +76,18 @@ std::string_view EventFault(const std::vector<std::uint8_t>& bytes) {
     if (bytes[1] == kMetaEndOfTrack) return "an end-of-track event among the events";
     return {};
   }
-  if (status == kSysExStatus || status == kSysExContinuation) {
+  if (status == midi::kSysEx || status == midi::kSysExContinuation) {
     if (!IsLengthAndData(bytes, 1)) {
       return "a system exclusive message whose length is not that of its data";
     }
     return {};
   }
-  if (status < 0x80 || status >= 0xF0) return "a status byte a MIDI file may not hold";
-  if (bytes.size() != 1 + ChannelDataBytes(status)) {
+  if (!midi::IsChannelStatus(status)) return "a status byte a MIDI file may not hold";
+  if (bytes.size() != 1 + static_cast<std::size_t>(midi::DataByteCount(status))) {
     return "a channel message with the wrong number of data bytes";
   }
   for (std::size_t i = 1; i < bytes.size(); ++i) {
-    if (bytes[i] > 0x7F) return "a data byte above 127";
+    if (!midi::IsDataByte(bytes[i])) return "a data byte above 127";
   }
   return {};
 }

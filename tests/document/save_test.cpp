@@ -45,7 +45,7 @@ TEST(BuildSaveImage, RightAfterOpeningHoldsTheStreamsAndTheirSizes) {
   TRhythmDocuments docs;
   Open(docs, kMainSlot, "pop_beat.ckf", Example("pop_beat.ckf"));
   const TSaveImage image = BuildSaveImage(docs);
-  ASSERT_TRUE(image.refusal.empty());
+  ASSERT_FALSE(image.refusal);
   const TRhythmSlot& main = docs.slots[kMainSlot];
   const std::size_t data = TotalPartDataSize(main.streams);
   ASSERT_EQ(image.bytes.size(), 604 + data);
@@ -68,7 +68,7 @@ TEST(BuildSaveImage, RightAfterOpeningHoldsTheStreamsAndTheirSizes) {
 TEST(BuildSaveImage, ALongerCopiedPartMovesEveryLaterOffset) {
   TRhythmDocuments docs;
   Open(docs, kMainSlot, "pop_beat.ckf", Example("pop_beat.ckf"));
-  ASSERT_TRUE(BuildSaveImage(docs).refusal.empty());
+  ASSERT_FALSE(BuildSaveImage(docs).refusal);
   const TRhythmHeader before = docs.slots[kMainSlot].header;
   // Import: the same 4/4 rhythm with a longer Var1:Bass.
   TRhythmBuilder import(96, 0x22);
@@ -84,7 +84,7 @@ TEST(BuildSaveImage, ALongerCopiedPartMovesEveryLaterOffset) {
   ASSERT_FALSE(CopyPart(docs, {2, 1, 2, 1, false}, grid));
 
   const TSaveImage image = BuildSaveImage(docs);
-  ASSERT_TRUE(image.refusal.empty());
+  ASSERT_FALSE(image.refusal);
   const TRhythmHeader& after = docs.slots[kMainSlot].header;
   EXPECT_EQ(after.TotalLength(), before.TotalLength() + growth);
   for (int s = 0; s < kSectionCount; ++s) {
@@ -101,7 +101,7 @@ TEST(BuildSaveImage, Z00MainFileIsWrittenInTheCkfLayoutAndOpensAgain) {
   const std::vector<std::uint8_t> z00 = Example("waltz.z00");
   Open(docs, kMainSlot, "waltz.z00", z00);
   const TSaveImage image = BuildSaveImage(docs);
-  ASSERT_TRUE(image.refusal.empty());
+  ASSERT_FALSE(image.refusal);
   EXPECT_EQ(image.bytes[kTypeByteOffset], kCkfTypeByte);
   EXPECT_NE(z00[kTypeByteOffset], kCkfTypeByte) << "the type byte is set, not carried";
   // The block is the first 64 bytes of the .z00 header, bytes 18, 19 and 23 replaced.
@@ -149,7 +149,7 @@ TEST(BuildSaveImage, PrefixComesFromTheFileOpenedLast) {
 TEST(BuildSaveImage, BeforeAnyOpenWritesAnEmptyHeader) {
   TRhythmDocuments docs;
   const TSaveImage image = BuildSaveImage(docs);
-  ASSERT_TRUE(image.refusal.empty());
+  ASSERT_FALSE(image.refusal);
   ASSERT_EQ(image.bytes.size(), 604u);
   std::vector<std::uint8_t> expected(604, 0);
   expected[18] = 0x02;
@@ -171,7 +171,7 @@ TEST(BuildSaveImage, TooLargeDocumentIsRefusedAndNothingRebuilt) {
   const std::size_t others = TotalPartDataSize(main.streams) - bass.size();
   bass.resize(kMaxTotalLength - kHeaderSize - others, 0xFF);
   const TSaveImage fits = BuildSaveImage(docs);
-  ASSERT_TRUE(fits.refusal.empty());
+  ASSERT_FALSE(fits.refusal);
   EXPECT_EQ(fits.bytes.size(), 64u + kMaxTotalLength);
 
   bass.push_back(0xFF);
@@ -191,7 +191,7 @@ TEST(BuildSaveImage, OpenSaveOpenGivesTheSameDocumentForEveryExample) {
     TRhythmDocuments docs;
     Open(docs, kMainSlot, example.fileName, example.bytes);
     const TSaveImage image = BuildSaveImage(docs);
-    ASSERT_TRUE(image.refusal.empty());
+    ASSERT_FALSE(image.refusal);
     const TLoadOutcome again = ReadRhythm("saved.ckf", image.bytes);
     ASSERT_EQ(again.status, TLoadStatus::kLoaded) << example.fileName << ": " << again.message;
     TRhythmSlot expected = docs.slots[kMainSlot];
@@ -211,7 +211,7 @@ TEST(SaveTarget, AnExactZ00ExtensionIsProposedAsCkfAndRefused) {
       {"waltz.z00.bak", "waltz.z00.bak"},       {"", ""}};
   for (const auto& [opened, proposed] : proposals) {
     EXPECT_EQ(ProposedSaveName(opened), proposed) << opened;
-    EXPECT_EQ(SaveTargetRefusal(proposed), "") << proposed;
+    EXPECT_EQ(SaveTargetRefusal(proposed), std::nullopt) << proposed;
   }
   EXPECT_EQ(SaveTargetRefusal("/music/waltz.z00"), kZ00TargetRefusal);
   EXPECT_EQ(SaveTargetRefusal(".z00"), kZ00TargetRefusal);

@@ -180,7 +180,7 @@ testing::AssertionResult Sound(const TRhythmSlot& slot) {
   docs.slots[kMainSlot] = slot;
   docs.filePrefix[kTypeByteOffset] = kCkfTypeByte;
   const TSaveImage image = BuildSaveImage(docs);
-  if (!image.refusal.empty()) return testing::AssertionFailure() << image.refusal;
+  if (image.refusal) return testing::AssertionFailure() << *image.refusal;
   const TLoadOutcome back = ReadRhythm("back.ckf", image.bytes);
   if (back.status != TLoadStatus::kLoaded) return testing::AssertionFailure() << back.message;
   if (back.rhythm->slot.streams != slot.streams) {

@@ -185,13 +185,18 @@ TEST(ImportMidiPart, TakesTheFirstProgramChangeAndControllersAsSounds) {
                                          .Event(0, {0xB3, 91, 20})
                                          .Event(0, {0xB3, 10, 30})
                                          .Event(0, {0xB3, 11, 99})  // no setting
+                                         .Event(0, {0xD3, 64})      // channel pressure: no sound
                                          .Event(10, {0x93, 40, 1})
+                                         .Event(5, {0xD3, 0})
                                          .Event(10, {0xC3, 34})  // later: ignored
                                          .Event(0, {0xB3, 7, 10})
                                          .Event(0, {0x83, 40, 0})
                                          .End(0)});
   TRhythmSlot withSounds = Rhythm();
   ASSERT_FALSE(Import(withSounds, file, kTrack1, true).refusal);
+  EXPECT_EQ(CountNoteOns(SourceMessages(file, {TMidiSource::TKind::kTrack, 1})), 1u);
+  EXPECT_EQ(SourceMessages(file, {TMidiSource::TKind::kChannel, 3}).size(), 11u)
+      << "every channel message, channel pressure and program changes included";
   // Bank and Chorus are not stated: they keep their values, 2 and 6; bytes 6 and 7 stay.
   EXPECT_EQ(withSounds.header.Settings(kVar1, kBass), PartSettings(33, 2, 90, 30, 20, 6));
   TRhythmSlot without = Rhythm();

@@ -29,7 +29,7 @@ void PlayToEnd(IMidiService& service, MidiStreamHandle handle,
   service.SetBufferDoneNotifier(done.Notifier());
   ASSERT_EQ(service.StreamSetTimeDivision(handle, 100), kMidiNoError);
   TMidiHeader header{buffer.data(), static_cast<std::uint32_t>(buffer.size()),
-                     static_cast<std::uint32_t>(buffer.size()), 0, 0};
+                     static_cast<std::uint32_t>(buffer.size()), 0};
   ASSERT_EQ(service.PrepareHeader(handle, &header), kMidiNoError);
   ASSERT_EQ(service.StreamOut(handle, &header), kMidiNoError);
   ASSERT_EQ(service.StreamRestart(handle), kMidiNoError);

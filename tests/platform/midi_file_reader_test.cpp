@@ -85,6 +85,25 @@ TEST(MidiFileReader, ExpandsRunningStatusInFormatZero) {
                                       "tick 60: 153 36 0", "tick 60: 195 5", "tick 60: 195 6"}));
 }
 
+TEST(MidiFileReader, ReadsOneDataByteForProgramChangeAndChannelPressure) {
+  // Each is followed by its running-status repeat and a delta time below 128, which a reader
+  // that took two data bytes would swallow as data.
+  const TSmfTrackWriter track = TSmfTrackWriter()
+                                    .Event(0, {0xC2, 5})
+                                    .Event(3, {6})
+                                    .Event(4, {0xD2, 40})
+                                    .Event(5, {50})
+                                    .Event(6, {0x92, 60, 90})
+                                    .Event(7, {0xD2, 0})
+                                    .End(8);
+  const TMidiFile file = Read(SmfFile(1, 96, {track}));
+  ASSERT_EQ(file.tracks.size(), 1u);
+  EXPECT_EQ(Describe(file.tracks[0]),
+            (std::vector<std::string>{"tick 0: 194 5", "tick 3: 194 6", "tick 7: 210 40",
+                                      "tick 12: 210 50", "tick 18: 146 60 90", "tick 25: 210 0"}));
+  EXPECT_EQ(file.tracks[0].endTick, 33u);
+}
+
 TEST(MidiFileReader, KeepsMetaAndSystemExclusiveEventsWithTheirData) {
   const TSmfTrackWriter track =
       TSmfTrackWriter()

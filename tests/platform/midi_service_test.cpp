@@ -6,6 +6,11 @@
 #include <cstdlib>
 #include <set>
 
+#if defined(BRONDEL_HAVE_JACK)
+#include <jack/jack.h>
+#endif
+
+#include "platform/midi/jack/jack_device.h"
 #include "platform/midi/jack/jack_environment.h"
 #include "tests/platform/stream_test_support.h"
 
@@ -104,7 +109,7 @@ class MidiCallsTest : public RecordedStreamTest {
   void SetUp() override {
     RecordedStreamTest::SetUp();
     header = {buffer.data(), static_cast<std::uint32_t>(buffer.size()),
-              static_cast<std::uint32_t>(buffer.size()), 0, 0};
+              static_cast<std::uint32_t>(buffer.size()), 0};
   }
 };
 
@@ -158,7 +163,7 @@ TEST_F(MidiCallsTest, EveryCallOnAClosedHandleIsRefused) {
 
 TEST_F(RecordedStreamTest, HeadersMustBePreparedAndHoldWholeRecords) {
   std::vector<std::uint8_t> buffer = StreamBuffer({{0, 0x99, 36, 100}});
-  header = {buffer.data(), 12, 12, 0, 0};
+  header = {buffer.data(), 12, 12, 0};
   EXPECT_EQ(service->StreamOut(handle, &header), kMidiUnprepared);
   EXPECT_EQ(service->PrepareHeader(handle, nullptr), kMidiInvalidParam);
 
@@ -186,7 +191,7 @@ TEST_F(RecordedStreamTest, UnprepareOfAHeaderTheStreamDoesNotHoldSucceeds) {
   ASSERT_EQ(twoDevices->StreamOpen(&first, 0), kMidiNoError);
   ASSERT_EQ(twoDevices->StreamOpen(&second, 1), kMidiNoError);
   std::vector<std::uint8_t> buffer = StreamBuffer({{0, 0x99, 36, 100}});
-  header = {buffer.data(), 12, 12, 0, 0};
+  header = {buffer.data(), 12, 12, 0};
   ASSERT_EQ(twoDevices->PrepareHeader(first, &header), kMidiNoError);
   ASSERT_EQ(twoDevices->StreamOut(first, &header), kMidiNoError);
   EXPECT_EQ(twoDevices->UnprepareHeader(first, &header), kMidiStillPlaying);
@@ -218,6 +223,49 @@ TEST(MidiErrorText, EveryCodeHasItsOwnTextThatFitsTheCallersBuffer) {
   EXPECT_EQ(MidiErrorText(123), "Unknown MIDI error 123");
   EXPECT_THAT(MidiErrorText(kMidiNoDriver), HasSubstr("audio output"));
 }
+
+#if defined(BRONDEL_HAVE_JACK)
+TEST(JackDevice, AFailedOpenKeepsLibjacksReasonAndTheServersNameInTheErrorText) {
+  // No server runs under this name, and none is started (JACK_NO_START_SERVER).
+  const char* const before = std::getenv("JACK_DEFAULT_SERVER");
+  const std::string kept = before ? before : "";
+  ::setenv("JACK_DEFAULT_SERVER", "brondel-no-such-server", 1);
+  ManualMidiClock clock;
+  auto recorder = std::make_shared<RecordingMidiDevice>("Recorder", clock);
+  auto service = MakeMidiService({std::make_shared<JackMidiDevice>("monitor:input"), recorder});
+  MidiStreamHandle handle = 0;
+  EXPECT_EQ(service->StreamOpen(&handle, 0), kMidiNotEnabled);
+  if (before) {
+    ::setenv("JACK_DEFAULT_SERVER", kept.c_str(), 1);
+  } else {
+    ::unsetenv("JACK_DEFAULT_SERVER");
+  }
+  const std::string text = service->ErrorText(kMidiNotEnabled);
+  EXPECT_EQ(text,
+            "The MIDI driver could not open the output device: JACK server "
+            "\"brondel-no-such-server\" is not running (status 0x11).");
+  EXPECT_LT(text.size(), 120u);
+  EXPECT_EQ(service->ErrorText(kMidiAllocated), MidiErrorText(kMidiAllocated));
+  // An open that succeeds leaves the code's own text.
+  EXPECT_EQ(service->StreamOpen(&handle, 1), kMidiNoError);
+  EXPECT_EQ(service->ErrorText(kMidiNotEnabled), MidiErrorText(kMidiNotEnabled));
+}
+
+TEST(JackDevice, OpenFailuresSayWhatLibjacksStatusSays) {
+  ::setenv("JACK_DEFAULT_SERVER", "studio", 1);
+  EXPECT_EQ(JackOpenFailure(JackFailure | JackServerFailed),
+            "JACK server \"studio\" is not running (status 0x11)");
+  EXPECT_EQ(JackOpenFailure(JackFailure | JackServerError),
+            "JACK server \"studio\" refused the client (status 0x21)");
+  EXPECT_EQ(JackOpenFailure(JackFailure | JackServerFailed | JackVersionError),
+            "JACK server \"studio\" speaks another protocol version (status 0x411)");
+  EXPECT_EQ(JackOpenFailure(JackFailure),
+            "JACK server \"studio\" could not open a client (status 0x1)");
+  ::unsetenv("JACK_DEFAULT_SERVER");
+  EXPECT_EQ(JackOpenFailure(JackFailure | JackShmFailure),
+            "JACK server \"default\": shared memory failed (status 0x201)");
+}
+#endif
 
 TEST(JackEnvironment, IsSetOnceAndLeftAloneAfter) {
   // Setting the environment races with other threads reading it (libjack's, FluidSynth's): the

@@ -1,4 +1,4 @@
-# Builds the stray-include probe (a source that includes every private header of platform/midi
+# Builds the stray-include probe (a source that includes every private header of platform/'s
 # and the testing header as program code would) and passes only when the build fails with each
 # header's own #error, so that a header without its guard, or a guard that lets program code
 # through, is caught.
@@ -6,7 +6,7 @@
 execute_process(COMMAND ${CMAKE_COMMAND} --build ${BUILD_DIR} --target ${TARGET}
                 RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
 if(result EQUAL 0)
-  message(FATAL_ERROR "a program source that includes private MIDI headers compiled")
+  message(FATAL_ERROR "a program source that includes private platform headers compiled")
 endif()
 set(missing "")
 foreach(header ${HEADERS})

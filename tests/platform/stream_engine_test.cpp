@@ -351,6 +351,21 @@ TEST(StreamEvents, OnlyCompleteChannelMessagesAreDecoded) {
   EXPECT_EQ(DecodeShortMessage(0x007F7FE0u), Msg(0xE0, 0x7F, 0x7F));
 }
 
+TEST(StreamEvents, ProgramChangeAndChannelPressureCarryOneDataByte) {
+  // The byte after their one data byte is no part of them, whatever it holds: their message is
+  // two bytes long, and the third is cleared.
+  for (const std::uint32_t unused : {0x00u, 0x64u, 0xFFu}) {
+    SCOPED_TRACE(unused);
+    const std::uint32_t high = unused << 16;
+    EXPECT_EQ(DecodeShortMessage(high | 0x05C3u), (MidiMessage{{0xC3, 5, 0}, 2}));
+    EXPECT_EQ(DecodeShortMessage(high | 0x40D3u), (MidiMessage{{0xD3, 0x40, 0}, 2}));
+  }
+  // The other kinds carry two, each checked.
+  EXPECT_EQ(DecodeShortMessage(0x00402AA3u), (MidiMessage{{0xA3, 0x2A, 0x40}, 3}));
+  EXPECT_EQ(DecodeShortMessage(0x00FF2AA3u), std::nullopt) << "poly pressure of 255";
+  EXPECT_EQ(DecodeShortMessage(0x00FF07B3u), std::nullopt) << "controller value of 255";
+}
+
 TEST(StreamEvents, BufferMustHoldWholeRecords) {
   std::vector<std::uint8_t> bytes = StreamBuffer({{1, 0x99, 36, 100}, {0xFFFFFFFFu, 0x99, 0, 0}});
   const auto events = DecodeStreamEvents(bytes);

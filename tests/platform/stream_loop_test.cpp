@@ -28,7 +28,7 @@ class LoopTest : public RecordedStreamTest {
   /// Queues `buffer` as a looping buffer under `target`.
   MidiResult QueueLoop(const std::vector<std::uint8_t>& buffer, TMidiHeader& target) {
     target = {buffer.data(), static_cast<std::uint32_t>(buffer.size()),
-              static_cast<std::uint32_t>(buffer.size()), 0, kHeaderLoop};
+              static_cast<std::uint32_t>(buffer.size()), kHeaderLoop};
     const MidiResult prepared = service->PrepareHeader(handle, &target);
     return prepared != kMidiNoError ? prepared : service->StreamOut(handle, &target);
   }

@@ -114,7 +114,7 @@ class RecordedStreamTest : public ::testing::Test {
   /// Prepares and queues `buffer` under `target`; the result of the queueing.
   MidiResult Queue(const std::vector<std::uint8_t>& buffer, TMidiHeader& target) {
     target = {buffer.data(), static_cast<std::uint32_t>(buffer.size()),
-              static_cast<std::uint32_t>(buffer.size()), 0, 0};
+              static_cast<std::uint32_t>(buffer.size()), 0};
     const MidiResult prepared = service->PrepareHeader(handle, &target);
     return prepared != kMidiNoError ? prepared : service->StreamOut(handle, &target);
   }

@@ -28,7 +28,6 @@ TEST_F(PlaySection, PlaysToItsEndWithOneHostWaitPerPass) {
   EXPECT_EQ(header.dwBufferLength, SectionBuffer(kMainSlot, kVar1).size());
   EXPECT_EQ(header.dwBytesRecorded, header.dwBufferLength);
   EXPECT_EQ(header.dwFlags & platform::kHeaderPrepared, 0u);
-  EXPECT_EQ(header.dwUser, 0u);
   EXPECT_THAT(host.Messages(), IsEmpty());
 }
 

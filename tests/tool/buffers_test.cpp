@@ -64,7 +64,7 @@ TEST_P(ToolBuffers, ResaveWritesTheSaveImageOfTheMainFile) {
   TRhythmDocuments docs;
   CommitLoadedRhythm(docs, kMainSlot, test::LoadRhythm(GetParam()));
   const TSaveImage image = BuildSaveImage(docs);
-  ASSERT_TRUE(image.refusal.empty());
+  ASSERT_FALSE(image.refusal);
   const std::string out = dir_.File("resaved.ckf");
   const auto run = RunTool({"resave", GetParam(), "-o", out});
   ASSERT_EQ(run.status, 0) << run.err;

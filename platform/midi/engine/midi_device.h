@@ -45,6 +45,9 @@ class IMidiDevice {
   virtual std::string Name() const = 0;
   /// Connects to the output; 0 on success, else a result code with a text of its own.
   virtual MidiResult Open() = 0;
+  /// Why the last Open failed in the device's own words (a library's status, a server's name),
+  /// for the text of the result it returned; empty when it has nothing to add to that text.
+  virtual std::string FailureReason() const { return {}; }
   /// True between a successful Open and Close.
   virtual bool IsOpen() const = 0;
   /// Sends one message that is due at `due` on Clock(); called at (or just after) that time.

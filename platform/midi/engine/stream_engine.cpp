@@ -3,14 +3,13 @@
 #include <algorithm>
 
 #include "platform/midi/engine/stream_events.h"
+#include "platform/midi_messages.h"
 
 namespace brondel::platform {
 namespace {
 
 // Longer than any device's output latency: the history a position may look back into.
 constexpr MidiMicros kPositionHistory = std::chrono::seconds(1);
-
-constexpr std::uint8_t kAllNotesOff = 123;
 
 MidiMicros SaturatingAdd(MidiMicros a, MidiMicros b) {
   return b > MidiMicros::max() - a ? MidiMicros::max() : a + b;
@@ -22,19 +21,19 @@ NoteSet NotesEndedBy(const std::vector<StreamEvent>& events) {
   NoteSet ended;
   for (const StreamEvent& event : events) {
     if (event.message && EndsANote(*event.message)) {
-      ended[event.message->bytes[0] & 0x0F].set(event.message->bytes[1]);
+      ended[midi::ChannelOf(event.message->bytes[0])].set(event.message->bytes[1]);
     }
   }
   return ended;
 }
 
 void SoundingNotes::Track(const MidiMessage& message) {
-  const std::size_t channel = message.bytes[0] & 0x0F;
+  const std::size_t channel = midi::ChannelOf(message.bytes[0]);
   const std::uint8_t key = message.bytes[1];
   channels_.set(channel);
   if (EndsANote(message)) {
     notes_[channel].reset(key);
-  } else if ((message.bytes[0] & 0xF0) == 0x90) {
+  } else if (midi::IsNoteOn(message.bytes[0], message.bytes[2])) {
     notes_[channel].set(key);
   }
 }
@@ -45,8 +44,9 @@ std::vector<MidiMessage> SoundingNotes::TakeNoteOffsBut(const NoteSet& ended) {
     const std::bitset<128> cut = notes_[channel] & ~ended[channel];
     for (std::size_t key = 0; key < cut.size(); ++key) {
       if (cut[key]) {
-        noteOffs.push_back(
-            {{static_cast<std::uint8_t>(0x80 | channel), static_cast<std::uint8_t>(key), 0}, 3});
+        noteOffs.push_back({{midi::ChannelStatus(midi::kNoteOff, static_cast<int>(channel)),
+                             static_cast<std::uint8_t>(key), 0},
+                            3});
       }
     }
     notes_[channel] &= ended[channel];
@@ -58,7 +58,9 @@ std::vector<MidiMessage> SoundingNotes::TakeEndings() {
   std::vector<MidiMessage> endings = TakeNoteOffsBut({});
   for (std::size_t channel = 0; channel < channels_.size(); ++channel) {
     if (channels_[channel]) {
-      endings.push_back({{static_cast<std::uint8_t>(0xB0 | channel), kAllNotesOff, 0}, 3});
+      endings.push_back({{midi::ChannelStatus(midi::kControlChange, static_cast<int>(channel)),
+                          midi::kAllNotesOff, 0},
+                         3});
     }
   }
   channels_.reset();

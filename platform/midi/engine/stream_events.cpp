@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "platform/midi_messages.h"
+
 namespace brondel::platform {
 namespace {
 
@@ -14,23 +16,17 @@ std::uint32_t ReadU32(std::span<const std::uint8_t> bytes, std::size_t at) {
          static_cast<std::uint32_t>(bytes[at + 3]) << 24;
 }
 
-// Data bytes of a channel message: program change and channel pressure carry one, the rest two.
-std::uint8_t ChannelMessageSize(std::uint8_t status) {
-  const int kind = status & 0xF0;
-  return kind == 0xC0 || kind == 0xD0 ? 2 : 3;
-}
-
 }  // namespace
 
 std::optional<MidiMessage> DecodeShortMessage(std::uint32_t event) {
   const auto status = static_cast<std::uint8_t>(event & 0xFF);
-  if (event >> 24 != 0 || status < 0x80 || status >= 0xF0) return std::nullopt;
+  if (event >> 24 != 0 || !midi::IsChannelStatus(status)) return std::nullopt;
   MidiMessage message{{status, static_cast<std::uint8_t>(event >> 8 & 0xFF),
                        static_cast<std::uint8_t>(event >> 16 & 0xFF)},
-                      ChannelMessageSize(status)};
+                      static_cast<std::uint8_t>(1 + midi::DataByteCount(status))};
   // A data byte with its top bit set would be read on the wire as a status byte.
   for (std::size_t i = 1; i < message.size; ++i) {
-    if (message.bytes[i] > 0x7F) return std::nullopt;
+    if (!midi::IsDataByte(message.bytes[i])) return std::nullopt;
   }
   if (message.size < 3) message.bytes[2] = 0;
   return message;
@@ -49,8 +45,7 @@ std::optional<std::vector<StreamEvent>> DecodeStreamEvents(std::span<const std::
 }
 
 bool EndsANote(const MidiMessage& message) {
-  const int kind = message.bytes[0] & 0xF0;
-  return kind == 0x80 || (kind == 0x90 && message.bytes[2] == 0);
+  return midi::EndsANote(message.bytes[0], message.bytes[2]);
 }
 
 MidiMicros TicksToMicros(std::uint64_t ticks, std::uint32_t division) {

@@ -29,7 +29,13 @@ MidiResult TMidiService::StreamOpen(MidiStreamHandle* handle, std::uint32_t devi
   const std::shared_ptr<IMidiDevice>& device = devices_[index];
   if (const MidiResult refusal = device->Admit(MidiCall::kOpen)) return refusal;
   if (device->IsOpen()) return kMidiAllocated;
-  if (const MidiResult result = device->Open()) return result;
+  if (const MidiResult result = device->Open()) {
+    failedOpen_ = result;
+    failedOpenReason_ = device->FailureReason();
+    return result;
+  }
+  failedOpen_ = kMidiNoError;
+  failedOpenReason_.clear();
   *handle = nextHandle_++;
   streams_[*handle] = std::make_unique<MidiStream>(device, [this] { NotifyBufferDone(); });
   return kMidiNoError;
@@ -120,7 +126,13 @@ MidiResult TMidiService::StreamPosition(MidiStreamHandle handle, TStreamPosition
 }
 
 std::string TMidiService::ErrorText(MidiResult code) {
-  return MidiErrorText(code);
+  std::string text = MidiErrorText(code);
+  std::lock_guard guard(mutex_);
+  if (code == failedOpen_ && !failedOpenReason_.empty()) {
+    if (!text.empty() && text.back() == '.') text.pop_back();
+    text += ": " + failedOpenReason_ + ".";
+  }
+  return text;
 }
 
 void TMidiService::SetBufferDoneNotifier(std::function<void()> notifier) {

@@ -45,6 +45,8 @@ class TMidiService final : public IMidiService {
   MidiResult StreamRestart(MidiStreamHandle handle) override;
   MidiResult UnprepareHeader(MidiStreamHandle handle, TMidiHeader* header) override;
   MidiResult StreamPosition(MidiStreamHandle handle, TStreamPosition* position) override;
+  /// The code's text; for the code of the last failed open, with the device's reason for it
+  /// ("...the output device: JACK server "default" is not running (status 0x11).").
   std::string ErrorText(MidiResult code) override;
   void SetBufferDoneNotifier(std::function<void()> notifier) override;
 
@@ -68,6 +70,10 @@ class TMidiService final : public IMidiService {
   MidiDeviceList devices_;
   StreamMap streams_;
   MidiStreamHandle nextHandle_ = 1;
+  // The last failed open's code and its device's reason (none once an open succeeds), under
+  // mutex_.
+  MidiResult failedOpen_ = kMidiNoError;
+  std::string failedOpenReason_;
   // Guards notifier_ and is held while it runs, so that a notifier replaced is no longer running.
   std::mutex notifierMutex_;
   std::function<void()> notifier_;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -183,14 +184,22 @@ struct JackMidiDevice::Client {
     return 0;
   }
 
-  MidiResult Start(const std::string& target) {
+  // Starts the client and connects its port to `target`; a failure says why in `failure`.
+  MidiResult Start(const std::string& target, std::string& failure) {
     // libjack explains a missing server at length; our own result says it in one line.
     const LibraryMessagesExpected expected;
-    client = jack_client_open(options.clientName.c_str(), JackNoStartServer, nullptr);
-    if (client == nullptr) return kMidiNotEnabled;
+    jack_status_t status{};
+    client = jack_client_open(options.clientName.c_str(), JackNoStartServer, &status);
+    if (client == nullptr) {
+      failure = JackOpenFailure(static_cast<unsigned>(status));
+      return kMidiNotEnabled;
+    }
     port = jack_port_register(client, options.portName.c_str(), JACK_DEFAULT_MIDI_TYPE,
                               JackPortIsOutput, 0);
-    if (port == nullptr) return kMidiNotEnabled;
+    if (port == nullptr) {
+      failure = "JACK refused the port " + options.portName;
+      return kMidiNotEnabled;
+    }
     jack_set_process_callback(
         client,
         [](jack_nframes_t frames, void* self) {
@@ -204,8 +213,12 @@ struct JackMidiDevice::Client {
           static_cast<Client*>(self)->clock.ServerGone();
         },
         this);
-    if (jack_activate(client) != 0 ||
-        jack_connect(client, jack_port_name(port), target.c_str()) != 0) {
+    if (jack_activate(client) != 0) {
+      failure = "JACK could not activate the client";
+      return kMidiNotEnabled;
+    }
+    if (jack_connect(client, jack_port_name(port), target.c_str()) != 0) {
+      failure = "JACK could not connect to " + target;
       return kMidiNotEnabled;
     }
     const auto rate = static_cast<std::int64_t>(jack_get_sample_rate(client));
@@ -216,6 +229,30 @@ struct JackMidiDevice::Client {
     return kMidiNoError;
   }
 };
+
+std::string JackOpenFailure(unsigned status) {
+  const char* server = std::getenv("JACK_DEFAULT_SERVER");
+  const std::string name = "JACK server \"" + std::string(server ? server : "default") + "\"";
+  std::string what;
+  if (status & JackVersionError) {
+    what = name + " speaks another protocol version";
+  } else if (status & JackServerFailed) {
+    what = name + " is not running";
+  } else if (status & JackServerError) {
+    what = name + " refused the client";
+  } else if (status & JackNameNotUnique) {
+    what = name + " has a client of this name";
+  } else if (status & JackShmFailure) {
+    what = name + ": shared memory failed";
+  } else {
+    what = name + " could not open a client";
+  }
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned rest = status; rest != 0 || hex.empty(); rest >>= 4)
+    hex.insert(hex.begin(), kDigits[rest & 0xF]);
+  return what + " (status 0x" + hex + ")";
+}
 
 std::vector<std::string> JackMidiInputPorts() {
   std::vector<std::string> names;
@@ -238,7 +275,8 @@ JackMidiDevice::~JackMidiDevice() = default;
 
 MidiResult JackMidiDevice::Open() {
   auto client = std::make_unique<Client>(options_);
-  if (const MidiResult result = client->Start(target_)) return result;
+  failure_.clear();
+  if (const MidiResult result = client->Start(target_, failure_)) return result;
   client_ = std::move(client);
   return kMidiNoError;
 }

@@ -63,8 +63,10 @@ class JackMidiDevice final : public IMidiDevice {
   JackMidiDevice& operator=(const JackMidiDevice&) = delete;
 
   std::string Name() const override { return target_; }
-  /// Starts the client and connects its port; kMidiNotEnabled when the server or port is gone.
+  /// Starts the client and connects its port; kMidiNotEnabled when the server or port is gone,
+  /// with libjack's status and the server's name as the failure's reason.
   MidiResult Open() override;
+  std::string FailureReason() const override { return failure_; }
   bool IsOpen() const override { return client_ != nullptr; }
   /// Queues the message for the frame of `due` plus the output latency.
   void Send(const MidiMessage& message, MidiMicros due) override;
@@ -85,6 +87,11 @@ class JackMidiDevice final : public IMidiDevice {
   const std::string target_;
   const JackDeviceOptions options_;
   std::unique_ptr<Client> client_;
+  std::string failure_;
 };
+
+/// What a failed jack_client_open's status says, with the server it tried (JACK_DEFAULT_SERVER,
+/// else "default"): `JACK server "default" is not running (status 0x11)`.
+std::string JackOpenFailure(unsigned status);
 
 }  // namespace brondel::platform

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/midi_messages.h"
 #include "platform/offline_synth.h"
 
 namespace brondel::platform {
@@ -11,7 +12,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kDrumChannel = 9;  // channel 10, counted from 0
 constexpr const char* kSoundfontVariable = "BRONDEL_SOUNDFONT";
 
 // Adds the file `path` leads to (through links), if there is one not yet among them.
@@ -113,7 +113,7 @@ std::string FluidSynth::Load(const std::string& soundfont) {
   }
   // FluidSynth makes channel 10 a drum channel as it creates the synthesizer; saying so here keeps
   // both paths to it whatever the settings.
-  fluid_synth_set_channel_type(synth_, kDrumChannel, CHANNEL_TYPE_DRUM);
+  fluid_synth_set_channel_type(synth_, midi::kDrumChannel, CHANNEL_TYPE_DRUM);
   return {};
 }
 
@@ -124,29 +124,29 @@ double FluidSynth::SampleRate() const {
 }
 
 void FluidSynth::Play(const MidiMessage& message) const {
-  const int channel = message.bytes[0] & 0x0F;
+  const int channel = midi::ChannelOf(message.bytes[0]);
   const int data1 = message.bytes[1];
   const int data2 = message.bytes[2];
-  switch (message.bytes[0] & 0xF0) {
-    case 0x80:
+  switch (midi::StatusKind(message.bytes[0])) {
+    case midi::kNoteOff:
       fluid_synth_noteoff(synth_, channel, data1);
       break;
-    case 0x90:
+    case midi::kNoteOn:
       fluid_synth_noteon(synth_, channel, data1, data2);
       break;
-    case 0xA0:
+    case midi::kPolyPressure:
       fluid_synth_key_pressure(synth_, channel, data1, data2);
       break;
-    case 0xB0:
+    case midi::kControlChange:
       fluid_synth_cc(synth_, channel, data1, data2);
       break;
-    case 0xC0:
+    case midi::kProgramChange:
       fluid_synth_program_change(synth_, channel, data1);
       break;
-    case 0xD0:
+    case midi::kChannelPressure:
       fluid_synth_channel_pressure(synth_, channel, data1);
       break;
-    default:
+    default:  // midi::kPitchBend
       fluid_synth_pitch_bend(synth_, channel, data1 | data2 << 7);
   }
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "platform/midi_messages.h"
+
 namespace brondel::platform {
 namespace {
 
@@ -11,8 +13,6 @@ constexpr int kMaxBuffers = 16;
 
 // The time of a message that goes at the start of the next buffer: long past on any clock.
 constexpr double kAtOnce = 0;
-// The controller that cuts every voice of a channel at once, release and effects included.
-constexpr std::uint8_t kAllSoundOff = 120;
 
 // FluidSynth's callback: the buffer starts now on the clock that due times refer to.
 int RenderNow(void* self, int len, int nfx, float* fx[], int nout, float* out[]) {
@@ -54,8 +54,9 @@ void LiveSynth::Silence(std::span<const MidiMessage> endings) {
   // Queued behind what Render may be applying this moment: a note it took off the queue just
   // before it was marked still gets its note-off, and the cut comes after every note.
   for (const MidiMessage& message : endings) Enqueue(message, kAtOnce);
-  for (std::uint8_t channel = 0; channel < 16; ++channel) {
-    Enqueue({{static_cast<std::uint8_t>(0xB0 | channel), kAllSoundOff, 0}, 3}, kAtOnce);
+  for (int channel = 0; channel < midi::kChannelCount; ++channel) {
+    Enqueue({{midi::ChannelStatus(midi::kControlChange, channel), midi::kAllSoundOff, 0}, 3},
+            kAtOnce);
   }
 }
 

@@ -70,7 +70,7 @@ std::vector<std::uint8_t> LoopRhythm() {
 bool PlayTwice(IMidiService& service, MidiStreamHandle handle,
                const brondel::TEventBuffer& buffer) {
   TMidiHeader loop{buffer.data(), static_cast<std::uint32_t>(buffer.size()),
-                   static_cast<std::uint32_t>(buffer.size()), 0, brondel::platform::kHeaderLoop};
+                   static_cast<std::uint32_t>(buffer.size()), brondel::platform::kHeaderLoop};
   TMidiHeader end{};
   if (service.PrepareHeader(handle, &loop) != kMidiNoError ||
       service.StreamOut(handle, &loop) != kMidiNoError ||
