@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
   const auto midi = brondel::platform::MakeSystemMidiService();
   int result = 0;
   {
-    TForm1 form(*midi);
+    brondel::app::TForm1 form(*midi);
     form.show();
     result = QApplication::exec();
   }

@@ -17,6 +17,7 @@
 using brondel::kPartCount;
 using brondel::pattern::TPatternLayout;
 
+namespace brondel::app {
 namespace {
 
 constexpr double kZoomStep = 1.25;  // one wheel notch, or Zoom in
@@ -266,3 +267,5 @@ bool TPatternView::ShowToolTip(const QHelpEvent& help) {
                      layout_->NoteRect(*note).toAlignedRect());
   return true;
 }
+
+}  // namespace brondel::app

@@ -16,6 +16,8 @@
 class QHelpEvent;
 class QToolButton;
 
+namespace brondel::app {
+
 /// What a note's tool tip says: its key's name and number, velocity, bar:beat:tick and length.
 QString DescribeNote(const brondel::TSectionPattern& pattern, const brondel::TPatternNote& note);
 
@@ -87,3 +89,5 @@ class TPatternView : public QAbstractScrollArea {
   std::array<QToolButton*, brondel::kPartCount> muteButtons_{};
   std::array<QToolButton*, brondel::kPartCount> soloButtons_{};
 };
+
+}  // namespace brondel::app

@@ -11,6 +11,7 @@
 #include "pattern/pattern_model.h"
 #include "platform/qt_text.h"
 
+namespace brondel::app {
 namespace {
 
 constexpr int kInitialWidth = 960;
@@ -142,3 +143,5 @@ void TPatternWindow::Refresh() {
           .arg(slot->header.Tempo()));
   view_->SetPattern(brondel::BuildSectionPattern(*slot, section_), section);
 }
+
+}  // namespace brondel::app

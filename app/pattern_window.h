@@ -24,6 +24,9 @@
 class QAction;
 class QLabel;
 class QToolBar;
+
+namespace brondel::app {
+
 class TPatternView;
 
 class TPatternWindow : public QWidget {
@@ -93,3 +96,5 @@ class TPatternWindow : public QWidget {
   bool playing_ = false;  // a play command is on the call stack
   QTimer lineTimer_;
 };
+
+}  // namespace brondel::app

@@ -48,7 +48,7 @@ void TPlayback::ShowMidiError(std::string_view prefix, platform::MidiResult code
   host_.ShowMessage(std::string(prefix) + text);
 }
 
-void TPlayback::ComboBox1Change(int selectedIndex) {
+void TPlayback::ChangeOutputDevice(int selectedIndex) {
   CloseMidiStream();
   SelectDevice(static_cast<std::uint32_t>(selectedIndex));  // no selection (-1): the mapper
   OpenMidiStream();

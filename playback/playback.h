@@ -47,9 +47,9 @@ class TPlayback {
   void SetTimeDivision(int slot);
   /// Shows prefix + the service's text for `code`.
   void ShowMidiError(std::string_view prefix, platform::MidiResult code);
-  /// A device was picked: close, take the entry's index as the device id (-1 gives the mapper
-  /// id 0xFFFFFFFF), open.
-  void ComboBox1Change(int selectedIndex);
+  /// Another device was picked from the device list: close the stream, take the entry's index
+  /// as the device id (-1, no entry, gives the mapper id 0xFFFFFFFF), open it there.
+  void ChangeOutputDevice(int selectedIndex);
   /// Stops the stream, returning the service's result (for callers that report it themselves).
   platform::MidiResult StopStream();
 

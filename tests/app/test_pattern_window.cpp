@@ -18,6 +18,9 @@
 
 using brondel::TPartBuilder;
 using brondel::TPatternNote;
+using brondel::app::DescribeNote;
+using brondel::app::TPatternView;
+using brondel::app::TPatternWindow;
 using brondel::pattern::NoteColour;
 using brondel::pattern::RowColour;
 using brondel::platform::ManualMidiClock;
@@ -94,10 +97,10 @@ std::vector<MidiMicros> Every(MidiMicros step, MidiMicros from, MidiMicros to) {
 /// in the pattern window.
 struct TProbePlay {
   TProbePlay() {
-    window = rig.form->PatternWindow1;
+    window = rig.form->PatternWindow();
     rig.form->Pattern1Click();
     rig.Open(0, rig.Write("probe.ckf", ProbeRhythm().CkfFile()));
-    ClickRow(rig.form->ListBox2, kVar1);
+    ClickRow(rig.form->Controls().mainFile.sectionList, kVar1);
   }
 
   brondel::platform::RecordingMidiDevice& Device() { return *rig.devices[0]; }
@@ -123,10 +126,11 @@ class TestPatternWindow : public QObject {
     QStringList titles;
     for (QAction* action : rig.form->menuBar()->actions()) titles << action->text();
     QCOMPARE(titles, QStringList({"File", "View", "About"}));
-    QCOMPARE(rig.form->About1->menu(), static_cast<QMenu*>(nullptr));  // still an item
-    TPatternWindow* window = rig.form->PatternWindow1;
+    QCOMPARE(rig.form->Controls().aboutAction->menu(),
+             static_cast<QMenu*>(nullptr));  // still an item
+    TPatternWindow* window = rig.form->PatternWindow();
     QVERIFY(!window->isVisible());
-    rig.form->Pattern1->trigger();
+    rig.form->Controls().patternAction->trigger();
     QVERIFY(window->isVisible());
     QCOMPARE(window->windowTitle(), QString("Pattern"));
     QCOMPARE(window->View()->Pattern(), static_cast<const brondel::TSectionPattern*>(nullptr));
@@ -136,24 +140,24 @@ class TestPatternWindow : public QObject {
   void FollowsTheSectionsSelectedInBothSlots() {
     TWindowRig rig(1);
     rig.form->Pattern1Click();
-    TPatternWindow* window = rig.form->PatternWindow1;
+    TPatternWindow* window = rig.form->PatternWindow();
     rig.Open(0, rig.Write("main.ckf", SmallRhythm().CkfFile()));
     QCOMPARE(window->windowTitle(), Title("main.ckf", "Intro1"));
     rig.Open(1, rig.Write("import.ckf", ProbeRhythm().CkfFile()));
     QCOMPARE(window->windowTitle(), Title("import.ckf", "Intro1"));  // the slot just opened
     QCOMPARE(window->Slot(), 1);
 
-    ClickRow(rig.form->ListBox2, 3);
+    ClickRow(rig.form->Controls().mainFile.sectionList, 3);
     QCOMPARE(window->windowTitle(), Title("main.ckf", "Var2"));
     const auto& main = rig.form->Documents().slots[0];
     QCOMPARE(window->View()->Pattern()->notes, brondel::BuildSectionPattern(main, 3).notes);
-    ClickRow(rig.form->ListBox3, kVar1);
+    ClickRow(rig.form->Controls().importFile.sectionList, kVar1);
     QCOMPARE(window->windowTitle(), Title("import.ckf", "Var1"));
     QCOMPARE(window->View()->Pattern()->notes.size(), std::size_t{5});  // four kicks, a bass note
 
     // The keyboard moves a selection as well.
-    rig.form->ListBox2->setFocus();
-    QTest::keyClick(rig.form->ListBox2, Qt::Key_Down);
+    rig.form->Controls().mainFile.sectionList->setFocus();
+    QTest::keyClick(rig.form->Controls().mainFile.sectionList, Qt::Key_Down);
     QCOMPARE(window->windowTitle(), Title("main.ckf", "Fill1"));
     QCOMPARE(window->Slot(), 0);
     QCOMPARE(window->Section(), 4);
@@ -166,7 +170,7 @@ class TestPatternWindow : public QObject {
     rig.Open(0, rig.Write("small.ckf", SmallRhythm().CkfFile()));
     TClockDriver driver(clock, 10ms);
     QStringList titles;
-    QObject::connect(rig.form->PatternWindow1, &QWidget::windowTitleChanged,
+    QObject::connect(rig.form->PatternWindow(), &QWidget::windowTitleChanged,
                      [&](const QString& title) { titles << title; });
     rig.form->Button5Click();
     QStringList walk;
@@ -180,20 +184,20 @@ class TestPatternWindow : public QObject {
   void FollowsEditsOfTheDocumentItShows() {
     TWindowRig rig(1);
     rig.form->Pattern1Click();
-    TPatternWindow* window = rig.form->PatternWindow1;
+    TPatternWindow* window = rig.form->PatternWindow();
     auto main = ProbeRhythm();
     main.Part(kVar1, kBass, TPartBuilder().End(0));
     rig.Open(0, rig.Write("main.ckf", main.CkfFile()));
     rig.Open(1, rig.Write("import.ckf", ProbeRhythm().CkfFile()));
-    ClickRow(rig.form->ListBox2, kVar1);
+    ClickRow(rig.form->Controls().mainFile.sectionList, kVar1);
     QCOMPARE(window->View()->Pattern()->LaneNotes(kBass).size(), std::size_t{0});
 
     // Copy the import file's Var1 bass into the main file's Var1.
-    ClickRow(rig.form->ListBox3, kVar1);
-    rig.form->ListBox4->setCurrentRow(kBass);
-    rig.form->ListBox1->setCurrentRow(kBass);
-    ClickRow(rig.form->ListBox2, kVar1);
-    rig.form->ListBox1->setCurrentRow(kBass);
+    ClickRow(rig.form->Controls().importFile.sectionList, kVar1);
+    rig.form->Controls().importFile.partList->setCurrentRow(kBass);
+    rig.form->Controls().mainFile.partList->setCurrentRow(kBass);
+    ClickRow(rig.form->Controls().mainFile.sectionList, kVar1);
+    rig.form->Controls().mainFile.partList->setCurrentRow(kBass);
     rig.form->Button11Click();
     QVERIFY(rig.dialogs.shown.empty());
     QCOMPARE(window->View()->Pattern()->LaneNotes(kBass).size(), std::size_t{1});
@@ -202,7 +206,7 @@ class TestPatternWindow : public QObject {
     // "Update parameters": the window's summary shows the new tempo.
     auto* summary = window->findChild<QLabel*>("PatternSummary");
     QCOMPARE(summary->text(), QString("Main file   1 bar of 4/4   Tempo 96"));
-    rig.form->LabeledEdit2->setText("120");
+    rig.form->Controls().mainFile.tempoEdit->setText("120");
     rig.form->Button4Click();
     QVERIFY(summary->text().endsWith("Tempo 120"));
 
@@ -217,11 +221,11 @@ class TestPatternWindow : public QObject {
 
   void ProbesFindTheNotesWhereTheLayoutPutsThem() {
     TWindowRig rig(1);
-    TPatternWindow* window = rig.form->PatternWindow1;
+    TPatternWindow* window = rig.form->PatternWindow();
     window->resize(900, 520);
     rig.form->Pattern1Click();
     rig.Open(0, rig.Write("probe.ckf", ProbeRhythm().CkfFile()));
-    ClickRow(rig.form->ListBox2, kVar1);
+    ClickRow(rig.form->Controls().mainFile.sectionList, kVar1);
     TPatternView* view = window->View();
     QVERIFY(QTest::qWaitForWindowExposed(window));
     const auto* layout = view->Layout();
@@ -277,10 +281,10 @@ class TestPatternWindow : public QObject {
 
   void ToolTipsNameTheNoteUnderTheMouse() {
     TWindowRig rig(1);
-    TPatternWindow* window = rig.form->PatternWindow1;
+    TPatternWindow* window = rig.form->PatternWindow();
     rig.form->Pattern1Click();
     rig.Open(0, rig.Write("probe.ckf", ProbeRhythm().CkfFile()));
-    ClickRow(rig.form->ListBox2, kVar1);
+    ClickRow(rig.form->Controls().mainFile.sectionList, kVar1);
     QVERIFY(QTest::qWaitForWindowExposed(window));
     TPatternView* view = window->View();
     const TPatternNote& bass = view->Pattern()->LaneNotes(kBass)[0];
@@ -309,7 +313,7 @@ class TestPatternWindow : public QObject {
 
   void OddRhythmsAreDrawnAsTheyPlay() {
     TWindowRig rig(1);
-    TPatternWindow* window = rig.form->PatternWindow1;
+    TPatternWindow* window = rig.form->PatternWindow();
     rig.form->Pattern1Click();
     brondel::TRhythmBuilder odd(96, 0x00);                     // 0/1
     odd.Part(0, 0, TPartBuilder().Wait(300).Wait(300).End());  // waits only
@@ -379,7 +383,7 @@ class TestPatternWindow : public QObject {
     // The main window's double-click plays all five parts, whatever the lanes' switches say.
     play.Device().ClearRecording();
     const MidiMicros again = play.clock.Now();
-    DoubleClickRow(play.rig.form->ListBox2, kVar1);
+    DoubleClickRow(play.rig.form->Controls().mainFile.sectionList, kVar1);
     QCOMPARE(DueTimes(play.Device(), again, 0x9A, 40, 64).size(), std::size_t{1});
   }
 
@@ -404,7 +408,7 @@ class TestPatternWindow : public QObject {
                                    play.window->FollowingPlay()});
                 });
     }
-    DoubleClickRow(play.rig.form->ListBox2, kVar1);
+    DoubleClickRow(play.rig.form->Controls().mainFile.sectionList, kVar1);
     QCOMPARE(looks.size(), std::size_t{3});
     for (const TLook& look : looks) {
       QVERIFY(look.timer);
@@ -443,7 +447,7 @@ class TestPatternWindow : public QObject {
     TClockDriver driver(play.clock, 10ms);
     const MidiMicros start = play.clock.Now();
     driver.At([&] { return play.clock.Now() >= start + kBar + 700ms; },
-              [&] { play.rig.form->Exit1->trigger(); });
+              [&] { play.rig.form->Controls().exitAction->trigger(); });
     play.window->PlayAction()->trigger();
     QVERIFY(play.clock.Now() - start < kBar + 900ms);
     QCOMPARE(Kicks(play.Device(), start), Every(500ms, 0ms, kBar + 600ms));

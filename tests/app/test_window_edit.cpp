@@ -41,16 +41,16 @@ class TestWindowEdit : public QObject {
     rig.Open(0, rig.Write("main.ckf", SmallRhythm(100).CkfFile()));
     const auto& header = rig.form->Documents().slots[0].header;
     for (const char* accepted : {"11", "249"}) {
-      rig.form->LabeledEdit2->setText(accepted);
+      rig.form->Controls().mainFile.tempoEdit->setText(accepted);
       rig.form->Button4Click();
       QCOMPARE(QString::number(header.Tempo()), QString(accepted));
-      QCOMPARE(rig.form->LabeledEdit2->text(), QString(accepted));
+      QCOMPARE(rig.form->Controls().mainFile.tempoEdit->text(), QString(accepted));
     }
     for (const char* refused : {"10", "250", "300", "-5"}) {
-      rig.form->LabeledEdit2->setText(refused);
+      rig.form->Controls().mainFile.tempoEdit->setText(refused);
       rig.form->Button4Click();
       QCOMPARE(header.Tempo(), std::uint8_t{249});
-      QCOMPARE(rig.form->LabeledEdit2->text(), QString("249"));
+      QCOMPARE(rig.form->Controls().mainFile.tempoEdit->text(), QString("249"));
     }
     QVERIFY(rig.dialogs.shown.empty());
   }
@@ -60,8 +60,8 @@ class TestWindowEdit : public QObject {
     rig.Open(0, rig.Write("main.ckf", SmallRhythm(100).CkfFile()));
     // A division that is set would be reported; the command must end before it.
     rig.devices[0]->FailCall(MidiCall::kTimeDivision, brondel::platform::kMidiNotReady);
-    rig.form->LabeledEdit2->setText("abc");
-    rig.form->StringGrid1->item(1, 1)->setText("99");
+    rig.form->Controls().mainFile.tempoEdit->setText("abc");
+    rig.form->Controls().settingsGrid->item(1, 1)->setText("99");
     rig.form->Button4Click();
     QCOMPARE(rig.dialogs.shown.size(), std::size_t{1});
     QCOMPARE(rig.dialogs.shown[0].kind, TShownBox::Kind::kError);
@@ -72,11 +72,11 @@ class TestWindowEdit : public QObject {
   void CellsBelow128AreStoredAndOthersReset() {
     TWindowRig rig(1);
     rig.Open(0, rig.Write("main.ckf", SmallRhythm().CkfFile()));
-    rig.form->CheckBox1->setChecked(false);
-    ClickRow(rig.form->ListBox2, 3);                    // Var2
-    rig.form->StringGrid1->item(2, 3)->setText("127");  // Bass volume
-    rig.form->StringGrid1->item(3, 4)->setText("128");  // Chord1 pan
-    rig.form->StringGrid1->item(4, 5)->setText("-1");   // Chord2 reverb
+    rig.form->Controls().changeInAllSectionsBox->setChecked(false);
+    ClickRow(rig.form->Controls().mainFile.sectionList, 3);         // Var2
+    rig.form->Controls().settingsGrid->item(2, 3)->setText("127");  // Bass volume
+    rig.form->Controls().settingsGrid->item(3, 4)->setText("128");  // Chord1 pan
+    rig.form->Controls().settingsGrid->item(4, 5)->setText("-1");   // Chord2 reverb
     rig.form->Button4Click();
     const auto& header = rig.form->Documents().slots[0].header;
     QCOMPARE(header.SettingByte(3, 1, 2), std::uint8_t{127});
@@ -93,10 +93,10 @@ class TestWindowEdit : public QObject {
     TWindowRig rig(1);
     auto rhythm = SmallRhythm();
     rig.Open(0, rig.Write("main.ckf", rhythm.CkfFile()));
-    ClickRow(rig.form->ListBox2, 5);                    // the grid shows Fill2
-    rig.form->StringGrid1->item(1, 1)->setText("200");  // Drums tone: refused
-    rig.form->StringGrid1->item(5, 6)->setText("7");    // Chord3 chorus
-    QVERIFY(rig.form->CheckBox1->isChecked());
+    ClickRow(rig.form->Controls().mainFile.sectionList, 5);         // the grid shows Fill2
+    rig.form->Controls().settingsGrid->item(1, 1)->setText("200");  // Drums tone: refused
+    rig.form->Controls().settingsGrid->item(5, 6)->setText("7");    // Chord3 chorus
+    QVERIFY(rig.form->Controls().changeInAllSectionsBox->isChecked());
     rig.form->Button4Click();
     const auto& header = rig.form->Documents().slots[0].header;
     QCOMPARE(rig.Cell(1, 1), std::string("0"));  // Intro1's drums tone
@@ -110,10 +110,10 @@ class TestWindowEdit : public QObject {
   void AfterAnImportOpenTheGridGoesIntoIntro1() {
     TWindowRig rig(1);
     rig.Open(0, rig.Write("main.ckf", SmallRhythm().CkfFile()));
-    rig.form->CheckBox1->setChecked(false);
-    ClickRow(rig.form->ListBox2, 6);  // the grid shows Fill3 (tones 60..64)
+    rig.form->Controls().changeInAllSectionsBox->setChecked(false);
+    ClickRow(rig.form->Controls().mainFile.sectionList, 6);  // the grid shows Fill3 (tones 60..64)
     rig.Open(1, rig.Write("import.ckf", SmallRhythm().CkfFile()));
-    QCOMPARE(rig.form->ListBox2->currentRow(), 0);
+    QCOMPARE(rig.form->Controls().mainFile.sectionList->currentRow(), 0);
     rig.form->Button4Click();
     const auto& header = rig.form->Documents().slots[0].header;
     QCOMPARE(header.SettingByte(0, 3, 0), std::uint8_t{63});  // Fill3's values went into Intro1
@@ -135,11 +135,11 @@ class TestWindowEdit : public QObject {
     source.Header().bytes[brondel::TRhythmHeader::SettingOffset(4, 0, 6)] = 0xAB;
     rig.Open(0, rig.Write("main.ckf", SmallRhythm().CkfFile()));
     rig.Open(1, rig.Write("import.ckf", source.CkfFile()));
-    ClickRow(rig.form->ListBox3, 4);  // import Fill1 (3 bars)
-    rig.form->ListBox4->setCurrentRow(0);
-    ClickRow(rig.form->ListBox2, 7);  // main Fill4 (3 bars)
-    rig.form->ListBox1->setCurrentRow(2);
-    rig.form->CheckBox2->setChecked(true);
+    ClickRow(rig.form->Controls().importFile.sectionList, 4);  // import Fill1 (3 bars)
+    rig.form->Controls().importFile.partList->setCurrentRow(0);
+    ClickRow(rig.form->Controls().mainFile.sectionList, 7);  // main Fill4 (3 bars)
+    rig.form->Controls().mainFile.partList->setCurrentRow(2);
+    rig.form->Controls().includeToneParamsBox->setChecked(true);
     rig.form->Button11Click();
     QVERIFY(rig.dialogs.shown.empty());
     const auto& main = rig.form->Documents().slots[0];
@@ -157,7 +157,8 @@ class TestWindowEdit : public QObject {
     const auto before = rig.form->Documents().slots[0].streams;
     rig.form->Button11Click();
     rig.Open(1, rig.Write("import.ckf", SmallRhythm().CkfFile()));
-    rig.form->ListBox3->setCurrentRow(2);  // Var1: 4 bars; main Intro1: 2 bars
+    rig.form->Controls().importFile.sectionList->setCurrentRow(
+        2);  // Var1: 4 bars; main Intro1: 2 bars
     rig.form->Button11Click();
     QCOMPARE(rig.dialogs.Texts(), (std::vector<std::string>{brondel::kBarsDifferMessage,
                                                             brondel::kMesuresDifferMessage}));
@@ -172,7 +173,7 @@ class TestWindowEdit : public QObject {
     rig.form->Button10Click();  // Play all leaves the import part list without a selection
     rig.dialogs.shown.clear();
     const auto before = rig.form->Documents().slots[0].streams;
-    QCOMPARE(rig.form->ListBox4->currentRow(), -1);
+    QCOMPARE(rig.form->Controls().importFile.partList->currentRow(), -1);
     rig.form->Button11Click();
     QCOMPARE(rig.dialogs.Texts(), std::vector<std::string>{brondel::kSelectSourceMessage});
     QVERIFY(rig.form->Documents().slots[0].streams == before);

@@ -29,9 +29,9 @@ struct TJackWindow {
   bool PickMonitor() {
     form.show();
     if (!QTest::qWaitForWindowExposed(&form)) return false;
-    const int port = form.ComboBox1->findText("midi-monitor:input");
+    const int port = form.Controls().outputDeviceBox->findText("midi-monitor:input");
     if (port <= 0) return false;  // it comes after the built-in synthesizer
-    form.ComboBox1->setCurrentIndex(port);
+    form.Controls().outputDeviceBox->setCurrentIndex(port);
     form.ComboBox1Change();
     dialogs.shown.clear();  // the built-in synthesizer may have no audio output here
     return true;
@@ -39,7 +39,7 @@ struct TJackWindow {
 
   std::unique_ptr<brondel::platform::IMidiService> midi;
   TFakeDialogs dialogs;
-  TForm1 form;
+  brondel::app::TForm1 form;
 };
 
 /// A message as the script prints what arrived: "99 24 64", a program change "C9 02".
@@ -66,13 +66,13 @@ class TestWindowJack : public QObject {
     TJackWindow window;
     QVERIFY2(window.PickMonitor(),
              "the monitor's port is not listed after the built-in synthesizer");
-    TForm1& form = window.form;
+    brondel::app::TForm1& form = window.form;
     TFakeDialogs& dialogs = window.dialogs;
 
     dialogs.openAnswers.push_back(BRONDEL_SOURCE_DIR "/examples/pop_beat.ckf");
     form.Open1Click();
     QVERIFY(dialogs.shown.empty());
-    DoubleClickRow(form.ListBox2, 4);  // Fill1: one bar
+    DoubleClickRow(form.Controls().mainFile.sectionList, 4);  // Fill1: one bar
     QVERIFY(dialogs.shown.empty());
 
     std::ofstream expected(expectedPath.toStdString());
@@ -98,12 +98,12 @@ class TestWindowJack : public QObject {
     TJackWindow window;
     QVERIFY2(window.PickMonitor(),
              "the monitor's port is not listed after the built-in synthesizer");
-    TForm1& form = window.form;
+    brondel::app::TForm1& form = window.form;
     window.dialogs.openAnswers.push_back(BRONDEL_SOURCE_DIR "/examples/pop_beat.ckf");
     form.Open1Click();
-    ClickRow(form.ListBox2, kFill1);
+    ClickRow(form.Controls().mainFile.sectionList, kFill1);
     form.Pattern1Click();
-    TPatternWindow* pattern = form.PatternWindow1;
+    brondel::app::TPatternWindow* pattern = form.PatternWindow();
     QCOMPARE(pattern->Section(), kFill1);
     pattern->LoopAction()->setChecked(true);
 

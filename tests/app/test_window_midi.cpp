@@ -52,7 +52,7 @@ std::vector<std::uint8_t> SequencerFile() {
   return SmfFile(0, 480, {track.End(0)});
 }
 
-std::vector<std::string> FileMenu(const TForm1& form) {
+std::vector<std::string> FileMenu(const brondel::app::TForm1& form) {
   std::vector<std::string> items;
   for (const QAction* action : form.menuBar()->actions().front()->menu()->actions()) {
     items.push_back(action->isSeparator() ? "--" : action->text().toStdString());
@@ -77,8 +77,8 @@ class TestWindowMidi : public QObject {
     ManualMidiClock clock;
     TMidiRig rig(1, clock);
     rig.Open(0, kExamples + "pop_beat.ckf");
-    ClickRow(rig.form->ListBox2, kVar1);
-    ClickRow(rig.form->ListBox1, kBass);
+    ClickRow(rig.form->Controls().mainFile.sectionList, kVar1);
+    ClickRow(rig.form->Controls().mainFile.partList, kBass);
     const std::string midi = rig.Write("take.mid", SequencerFile());
     rig.midiDialogs.fileAnswers.push_back(midi);
     rig.midiDialogs.sourceAnswer = TMidiSourceChoice{1, true};  // channel 2, with its sounds
@@ -100,7 +100,7 @@ class TestWindowMidi : public QObject {
 
     // A section double-click plays the bass line on channel 11, a beat of 96 ticks apart.
     TClockDriver driver(clock, 20ms);
-    DoubleClickRow(rig.form->ListBox2, kVar1);
+    DoubleClickRow(rig.form->Controls().mainFile.sectionList, kVar1);
     std::vector<int> bass;
     for (const auto& played : rig.devices[0]->Messages()) {
       if (played.message.bytes[0] == 0x9A && played.message.bytes[2] > 0) {
@@ -121,8 +121,8 @@ class TestWindowMidi : public QObject {
   void WhatWasLeftOutIsShownInOneMessage() {
     TMidiRig rig;
     rig.Open(0, kExamples + "waltz.z00");
-    ClickRow(rig.form->ListBox2, 4);  // Fill1: one bar of 3/4, 288 ticks
-    ClickRow(rig.form->ListBox1, kBass);
+    ClickRow(rig.form->Controls().mainFile.sectionList, 4);  // Fill1: one bar of 3/4, 288 ticks
+    ClickRow(rig.form->Controls().mainFile.partList, kBass);
     rig.midiDialogs.fileAnswers.push_back(rig.Write("take.mid", SequencerFile()));
     rig.midiDialogs.sourceAnswer = TMidiSourceChoice{1, false};
     rig.form->ImportMidiPart1Click();
@@ -220,9 +220,10 @@ class TestWindowMidi : public QObject {
     QVERIFY(rig.dialogs.shown.empty());
     const std::string proposed = rig.dir.filePath("ballad-2.ckf").toStdString();
     QCOMPARE(rig.form->windowTitle().toStdString(), "Brondel 2     " + proposed);
-    QCOMPARE(rig.form->LabeledEdit1->text(), QString("12/8"));
-    QCOMPARE(rig.form->LabeledEdit2->text(), QString("88"));
-    QCOMPARE(Items(rig.form->ListBox2).at(kVar1), QString("Var1,mesures: 4"));
+    QCOMPARE(rig.form->Controls().mainFile.timeSignatureEdit->text(), QString("12/8"));
+    QCOMPARE(rig.form->Controls().mainFile.tempoEdit->text(), QString("88"));
+    QCOMPARE(Items(rig.form->Controls().mainFile.sectionList).at(kVar1),
+             QString("Var1,mesures: 4"));
     QCOMPARE(rig.Cell(3, 1), std::string("100"));  // Intro1 Drums volume
     const auto& made = rig.form->Documents().slots[0];
     for (int section = 0; section < brondel::kSectionCount; ++section) {

@@ -79,8 +79,8 @@ class TestWindowPlay : public QObject {
     QVERIFY(rig.dialogs.shown.empty());
     const std::uint32_t tempo = rig.form->Documents().slots[0].header.Tempo();
     TClockDriver driver(clock, 20ms);
-    ClickRow(rig.form->ListBox2, section);
-    DoubleClickRow(rig.form->ListBox2, section);
+    ClickRow(rig.form->Controls().mainFile.sectionList, section);
+    DoubleClickRow(rig.form->Controls().mainFile.sectionList, section);
 
     const auto expected = SentMessagesOf(rig.form->Playback().RenderEvents(0));
     const auto played = PlayedMessages(*rig.devices[0]);
@@ -108,7 +108,7 @@ class TestWindowPlay : public QObject {
     TClockDriver driver(clock, 10ms);
     const auto start = clock.Now();
     driver.At([&] { return clock.Now() - start > 300ms; }, [&] { rig.form->Button3Click(); });
-    rig.form->ListBox2->setCurrentRow(2);
+    rig.form->Controls().mainFile.sectionList->setCurrentRow(2);
     rig.form->ListBox2DblClick();
     QCOMPARE(driver.Fired(), 1);
     QVERIFY(rig.form->Playback().StopFlag());
@@ -136,11 +136,11 @@ class TestWindowPlay : public QObject {
     bool innerReturned = false;
     driver.At([&] { return PlayedSections(*rig.devices[0]).size() == 1; },
               [&] {
-                rig.form->ListBox2->setCurrentRow(7);
+                rig.form->Controls().mainFile.sectionList->setCurrentRow(7);
                 rig.form->ListBox2DblClick();
                 innerReturned = true;
               });
-    rig.form->ListBox2->setCurrentRow(3);
+    rig.form->Controls().mainFile.sectionList->setCurrentRow(3);
     rig.form->ListBox2DblClick();
     QVERIFY(innerReturned);
     // Var2 started, then Fill4 played to its end and Var2 never resumed.
@@ -159,14 +159,15 @@ class TestWindowPlay : public QObject {
     rig.Open(0, SmallRhythmPath(rig));
     TClockDriver driver(clock, 10ms);
     std::vector<int> shown;  // each move of the section list's selection
-    QObject::connect(rig.form->ListBox2->selectionModel(), &QItemSelectionModel::currentChanged,
+    QObject::connect(rig.form->Controls().mainFile.sectionList->selectionModel(),
+                     &QItemSelectionModel::currentChanged,
                      [&](const QModelIndex& index) { shown.push_back(index.row()); });
     rig.form->Button5Click();
     QCOMPARE(PlayedSections(*rig.devices[0]), (std::vector<int>{0, 2, 4, 2, 5, 3, 6, 3, 7, 2, 8}));
     QCOMPARE(shown, (std::vector<int>{2, 4, 2, 5, 3, 6, 3, 7, 2, 8}));  // Intro1 was selected
-    QCOMPARE(rig.form->ListBox2->currentRow(), 8);
-    QCOMPARE(Items(rig.form->ListBox1).first(), QString("End1:Drums"));
-    QCOMPARE(rig.form->ListBox1->currentRow(), -1);
+    QCOMPARE(rig.form->Controls().mainFile.sectionList->currentRow(), 8);
+    QCOMPARE(Items(rig.form->Controls().mainFile.partList).first(), QString("End1:Drums"));
+    QCOMPARE(rig.form->Controls().mainFile.partList->currentRow(), -1);
     QCOMPARE(rig.Cell(0, 0), std::string("End1"));
     QVERIFY(!rig.form->Playback().StopFlag());
   }
@@ -181,10 +182,10 @@ class TestWindowPlay : public QObject {
               [&] { rig.form->Button3Click(); });
     rig.form->Button10Click();  // the import file's Play all
     QCOMPARE(PlayedSections(*rig.devices[0]), (std::vector<int>{0, 2, 4}));
-    QCOMPARE(rig.form->ListBox3->currentRow(), 8);
-    QCOMPARE(Items(rig.form->ListBox4),
+    QCOMPARE(rig.form->Controls().importFile.sectionList->currentRow(), 8);
+    QCOMPARE(Items(rig.form->Controls().importFile.partList),
              QStringList({"End1:Drums", "End1:Bass", "End1:Chord1", "End1:Chord2", "End1:Chord3"}));
-    QCOMPARE(rig.form->ListBox4->currentRow(), -1);
+    QCOMPARE(rig.form->Controls().importFile.partList->currentRow(), -1);
     QCOMPARE(rig.Cell(0, 0), std::string("Intro1"));  // the import file leaves the grid alone
     QVERIFY(rig.dialogs.shown.empty());
   }
@@ -211,14 +212,14 @@ class TestWindowPlay : public QObject {
     rhythm.Part(2, 3, brondel::TPartBuilder().End());  // Var1:Chord2 holds nothing
     rig.Open(0, rig.Write("parts.ckf", rhythm.CkfFile()));
     TClockDriver driver(clock, 10ms);
-    rig.form->ListBox2->setCurrentRow(2);
-    rig.form->ListBox1->setCurrentRow(1);
+    rig.form->Controls().mainFile.sectionList->setCurrentRow(2);
+    rig.form->Controls().mainFile.partList->setCurrentRow(1);
     rig.form->ListBox1DblClick();
     const auto played = PlayedMessages(*rig.devices[0]);
     QCOMPARE(played.size(), std::size_t{8});  // six set-up messages and two notes
     for (const auto& m : played) QCOMPARE(m.message.bytes[0] & 0x0F, 10);  // the bass channel
     QCOMPARE(played[0].message.bytes[1], std::uint8_t{21});                // Var1 bass tone
-    rig.form->ListBox1->setCurrentRow(3);
+    rig.form->Controls().mainFile.partList->setCurrentRow(3);
     rig.form->ListBox1DblClick();
     QCOMPARE(rig.dialogs.Texts(), std::vector<std::string>{"This part is empty!"});
     QCOMPARE(PlayedMessages(*rig.devices[0]).size(), std::size_t{8});
@@ -231,7 +232,7 @@ class TestWindowPlay : public QObject {
     rig.form->Button5Click();  // leaves ListBox1 without a selection
     rig.dialogs.shown.clear();
     rig.devices[0]->FailCall(MidiCall::kPrepare, 0);
-    QCOMPARE(rig.form->ListBox1->currentRow(), -1);
+    QCOMPARE(rig.form->Controls().mainFile.partList->currentRow(), -1);
     rig.form->ListBox1DblClick();
     QVERIFY(rig.dialogs.shown.empty());
     QVERIFY(rig.devices[0]->Messages().empty());

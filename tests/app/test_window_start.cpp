@@ -50,10 +50,12 @@ class TestWindowStart : public QObject {
       QCOMPARE(button->toolTip(), QString(b.hint));
       QCOMPARE(button->geometry(), b.geometry);
     }
-    QVERIFY(rig.form->Button3->font().bold());
-    QCOMPARE(rig.form->Button3->font().pointSize(), 10);
-    QCOMPARE(rig.form->Button11->parentWidget(), rig.form->GroupBox1);
-    QCOMPARE(rig.form->Button10->parentWidget(), rig.form->GroupBox1);
+    QVERIFY(rig.form->Controls().stopButton->font().bold());
+    QCOMPARE(rig.form->Controls().stopButton->font().pointSize(), 10);
+    QCOMPARE(rig.form->Controls().copyPartButton->parentWidget(),
+             rig.form->Controls().importFile.fileBox);
+    QCOMPARE(rig.form->Controls().importFile.playAllButton->parentWidget(),
+             rig.form->Controls().importFile.fileBox);
 
     const Expected lists[] = {
         {"ListBox2", {16, 240, 121, 145}, "", "Doubleclick to play"},
@@ -69,42 +71,88 @@ class TestWindowStart : public QObject {
       QCOMPARE(list->count(), 0);
     }
     QCOMPARE(rig.form->findChild<QCheckBox*>("CheckBox1")->text(), QString("Change param in all"));
-    QCOMPARE(rig.form->CheckBox1->toolTip(), QString("Apply changes in all sections"));
-    QVERIFY(rig.form->CheckBox1->isChecked());
+    QCOMPARE(rig.form->Controls().changeInAllSectionsBox->toolTip(),
+             QString("Apply changes in all sections"));
+    QVERIFY(rig.form->Controls().changeInAllSectionsBox->isChecked());
     QCOMPARE(rig.form->findChild<QCheckBox*>("CheckBox2")->text(), QString("Include tone param"));
-    QVERIFY(!rig.form->CheckBox2->isChecked());
+    QVERIFY(!rig.form->Controls().includeToneParamsBox->isChecked());
     QCOMPARE(rig.form->findChild<QComboBox*>("ComboBox1")->toolTip(),
              QString("Select output device"));
-    QVERIFY(rig.form->ComboBox1->isEditable());
-    QCOMPARE(rig.form->LabeledEdit2->toolTip(), QString("Tempo (10-250)"));
-    QVERIFY(rig.form->LabeledEdit1->isReadOnly());
-    QVERIFY(rig.form->Edit3->isReadOnly() && rig.form->Edit4->isReadOnly());
+    QVERIFY(rig.form->Controls().outputDeviceBox->isEditable());
+    QCOMPARE(rig.form->Controls().mainFile.tempoEdit->toolTip(), QString("Tempo (10-250)"));
+    QVERIFY(rig.form->Controls().mainFile.timeSignatureEdit->isReadOnly());
+    QVERIFY(rig.form->Controls().importFile.timeSignatureEdit->isReadOnly() &&
+            rig.form->Controls().importFile.tempoEdit->isReadOnly());
     QCOMPARE(rig.form->findChild<QLabel*>("Label7")->text(), QString("Brondel v2.1"));
     QCOMPARE(rig.form->findChild<QLabel*>("Label1")->text(), QString("Output Device"));
-    QCOMPARE(rig.form->GroupBox2->title(), QString("Nofile"));
-    QCOMPARE(rig.form->GroupBox1->title(), QString("Nofile"));
-    QCOMPARE(rig.form->GroupBox2->palette().color(QPalette::Window), QColor(0xC0, 0xDC, 0xC0));
+    QCOMPARE(rig.form->Controls().mainFile.fileBox->title(), QString("Nofile"));
+    QCOMPARE(rig.form->Controls().importFile.fileBox->title(), QString("Nofile"));
+    QCOMPARE(rig.form->Controls().mainFile.fileBox->palette().color(QPalette::Window),
+             QColor(0xC0, 0xDC, 0xC0));
     QCOMPARE(rig.form->windowTitle(), QString("Brondel 2"));
     QCOMPARE(rig.form->size(), QSize(739, 452));
-    QCOMPARE(rig.form->StringGrid1->columnCount(), 7);
-    QCOMPARE(rig.form->StringGrid1->rowCount(), 6);
-    QCOMPARE(rig.form->StringGrid1->columnWidth(0), 70);
-    QCOMPARE(rig.form->StringGrid1->columnWidth(1), 40);
-    QCOMPARE(rig.form->StringGrid1->rowHeight(1), 16);
+    QCOMPARE(rig.form->Controls().settingsGrid->columnCount(), 7);
+    QCOMPARE(rig.form->Controls().settingsGrid->rowCount(), 6);
+    QCOMPARE(rig.form->Controls().settingsGrid->columnWidth(0), 70);
+    QCOMPARE(rig.form->Controls().settingsGrid->columnWidth(1), 40);
+    QCOMPARE(rig.form->Controls().settingsGrid->rowHeight(1), 16);
     // Headings are fixed; value cells are editable.
-    QVERIFY(!(rig.form->StringGrid1->item(0, 3)->flags() & Qt::ItemIsEditable));
-    QVERIFY(!(rig.form->StringGrid1->item(2, 0)->flags() & Qt::ItemIsEditable));
-    QVERIFY(rig.form->StringGrid1->item(2, 3)->flags() & Qt::ItemIsEditable);
+    QVERIFY(!(rig.form->Controls().settingsGrid->item(0, 3)->flags() & Qt::ItemIsEditable));
+    QVERIFY(!(rig.form->Controls().settingsGrid->item(2, 0)->flags() & Qt::ItemIsEditable));
+    QVERIFY(rig.form->Controls().settingsGrid->item(2, 3)->flags() & Qt::ItemIsEditable);
     QVERIFY(rig.dialogs.shown.empty());
+  }
+
+  // The names the code reads are the controls of their object names, each area's its own.
+  void EachControlTheCodeReadsIsTheControlOfItsName() {
+    TWindowRig rig;
+    const brondel::app::TMainWindowControls& c = rig.form->Controls();
+    const std::pair<const QObject*, const char*> named[] = {
+        {c.outputDeviceBox, "ComboBox1"},
+        {c.stopButton, "Button3"},
+        {c.updateParametersButton, "Button4"},
+        {c.changeInAllSectionsBox, "CheckBox1"},
+        {c.settingsGrid, "StringGrid1"},
+        {c.openImportButton, "Button9"},
+        {c.includeToneParamsBox, "CheckBox2"},
+        {c.copyPartButton, "Button11"},
+        {c.mainFile.fileBox, "GroupBox2"},
+        {c.mainFile.tempoEdit, "LabeledEdit2"},
+        {c.mainFile.timeSignatureEdit, "LabeledEdit1"},
+        {c.mainFile.sectionList, "ListBox2"},
+        {c.mainFile.partList, "ListBox1"},
+        {c.mainFile.playAllButton, "Button5"},
+        {c.importFile.fileBox, "GroupBox1"},
+        {c.importFile.tempoEdit, "Edit4"},
+        {c.importFile.timeSignatureEdit, "Edit3"},
+        {c.importFile.sectionList, "ListBox3"},
+        {c.importFile.partList, "ListBox4"},
+        {c.importFile.playAllButton, "Button10"},
+        {c.openAction, "Open1"},
+        {c.saveAsAction, "Saveas1"},
+        {c.newFromMidiAction, "NewFromMidi1"},
+        {c.importMidiPartAction, "ImportMidiPart1"},
+        {c.exitAction, "Exit1"},
+        {c.viewMenu, "View1"},
+        {c.patternAction, "Pattern1"},
+        {c.aboutAction, "About1"},
+    };
+    for (const auto& [control, name] : named) {
+      QVERIFY2(control != nullptr, name);
+      QCOMPARE(control->objectName(), QString(name));
+      QCOMPARE(rig.form->findChild<QObject*>(name), control);
+    }
+    QCOMPARE(&c.Slot(0), &c.mainFile);
+    QCOMPARE(&c.Slot(1), &c.importFile);
   }
 
   void MenuHasFileAndAbout() {
     TWindowRig rig;
-    QCOMPARE(rig.form->Open1->text(), QString("Open"));
-    QCOMPARE(rig.form->Saveas1->text(), QString("Save as"));
-    QCOMPARE(rig.form->Exit1->text(), QString("Exit"));
-    QCOMPARE(rig.form->About1->text(), QString("About"));
-    rig.form->About1->trigger();
+    QCOMPARE(rig.form->Controls().openAction->text(), QString("Open"));
+    QCOMPARE(rig.form->Controls().saveAsAction->text(), QString("Save as"));
+    QCOMPARE(rig.form->Controls().exitAction->text(), QString("Exit"));
+    QCOMPARE(rig.form->Controls().aboutAction->text(), QString("About"));
+    rig.form->Controls().aboutAction->trigger();
     QCOMPARE(rig.dialogs.shown.size(), std::size_t{1});
     QVERIFY(
         rig.dialogs.shown[0].text.starts_with("Brondel v2.1\r\nFor Casio ctk/wk keyboards\r\n"));
@@ -113,9 +161,10 @@ class TestWindowStart : public QObject {
 
   void MenuCommandsRunFromTheirShortcuts() {
     TWindowRig rig(1);
-    QCOMPARE(rig.form->Open1->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
-    QCOMPARE(rig.form->Saveas1->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+S")));
-    QCOMPARE(rig.form->Exit1->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
+    QCOMPARE(rig.form->Controls().openAction->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+    QCOMPARE(rig.form->Controls().saveAsAction->shortcut(),
+             QKeySequence(QStringLiteral("Ctrl+Shift+S")));
+    QCOMPARE(rig.form->Controls().exitAction->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
     rig.form->show();
     QApplication::setActiveWindow(rig.form.get());
     QVERIFY(QTest::qWaitForWindowActive(rig.form.get()));
@@ -159,10 +208,10 @@ class TestWindowStart : public QObject {
 
   void TwoDevicesAreListedAndTheFirstIsOpened() {
     TWindowRig rig(2);
-    QCOMPARE(rig.form->ComboBox1->count(), 2);
-    QCOMPARE(rig.form->ComboBox1->itemText(0), QString("Recorder A"));
-    QCOMPARE(rig.form->ComboBox1->itemText(1), QString("Recorder B"));
-    QCOMPARE(rig.form->ComboBox1->currentIndex(), 0);
+    QCOMPARE(rig.form->Controls().outputDeviceBox->count(), 2);
+    QCOMPARE(rig.form->Controls().outputDeviceBox->itemText(0), QString("Recorder A"));
+    QCOMPARE(rig.form->Controls().outputDeviceBox->itemText(1), QString("Recorder B"));
+    QCOMPARE(rig.form->Controls().outputDeviceBox->currentIndex(), 0);
     QVERIFY(rig.devices[0]->IsOpen());
     QVERIFY(!rig.devices[1]->IsOpen());
     QVERIFY(rig.dialogs.shown.empty());
@@ -170,8 +219,8 @@ class TestWindowStart : public QObject {
 
   void NoDeviceLeavesTheListEmptyAndReportsTheOpenOnce() {
     TWindowRig rig(0);
-    QCOMPARE(rig.form->ComboBox1->count(), 0);
-    QCOMPARE(rig.form->ComboBox1->currentIndex(), -1);
+    QCOMPARE(rig.form->Controls().outputDeviceBox->count(), 0);
+    QCOMPARE(rig.form->Controls().outputDeviceBox->currentIndex(), -1);
     QCOMPARE(
         rig.dialogs.Texts(),
         std::vector<std::string>{"OPEN " + MidiErrorText(brondel::platform::kMidiBadDeviceId)});
@@ -184,7 +233,7 @@ class TestWindowStart : public QObject {
 
   void ChangingTheDeviceClosesAndReopens() {
     TWindowRig rig(2);
-    rig.form->ComboBox1->setCurrentIndex(1);
+    rig.form->Controls().outputDeviceBox->setCurrentIndex(1);
     rig.form->ComboBox1Change();
     QVERIFY(!rig.devices[0]->IsOpen());
     QVERIFY(rig.devices[1]->IsOpen());
@@ -195,7 +244,7 @@ class TestWindowStart : public QObject {
   void AFailingOpenOnTheNewDeviceIsReported() {
     TWindowRig rig(2);
     rig.devices[1]->FailCall(MidiCall::kOpen, kMidiNotReady);
-    rig.form->ComboBox1->setCurrentIndex(1);
+    rig.form->Controls().outputDeviceBox->setCurrentIndex(1);
     rig.form->ComboBox1Change();
     QCOMPARE(rig.dialogs.Texts(), std::vector<std::string>{"OPEN " + MidiErrorText(kMidiNotReady)});
   }
@@ -232,20 +281,22 @@ class TestWindowStart : public QObject {
     rig.Open(0, path);
     QVERIFY(rig.dialogs.shown.empty());
     QCOMPARE(rig.form->windowTitle(), QString::fromStdString("Brondel 2     " + path));
-    QCOMPARE(rig.form->GroupBox2->title(), QString::fromStdString(path));
-    QCOMPARE(rig.form->GroupBox1->title(), QString("Nofile"));
-    QCOMPARE(rig.form->LabeledEdit2->text(), QString("120"));
-    QCOMPARE(rig.form->LabeledEdit1->text(), QString("4/4"));
-    const QStringList sections = Items(rig.form->ListBox2);
+    QCOMPARE(rig.form->Controls().mainFile.fileBox->title(), QString::fromStdString(path));
+    QCOMPARE(rig.form->Controls().importFile.fileBox->title(), QString("Nofile"));
+    QCOMPARE(rig.form->Controls().mainFile.tempoEdit->text(), QString("120"));
+    QCOMPARE(rig.form->Controls().mainFile.timeSignatureEdit->text(), QString("4/4"));
+    const QStringList sections = Items(rig.form->Controls().mainFile.sectionList);
     QCOMPARE(sections.size(), 10);
     QCOMPARE(sections[0], QString("Intro1,mesures: 2"));
     QCOMPARE(sections[2], QString("Var1,mesures: 4"));
     QCOMPARE(sections[9], QString("End2,mesures: 2"));
-    QCOMPARE(Items(rig.form->ListBox1), QStringList({"Intro1:Drums", "Intro1:Bass", "Intro1:Chord1",
-                                                     "Intro1:Chord2", "Intro1:Chord3"}));
-    QCOMPARE(rig.form->ListBox2->currentRow(), 0);
-    QCOMPARE(rig.form->ListBox1->currentRow(), 0);
-    QCOMPARE(rig.form->ListBox3->currentRow(), -1);  // empty lists stay without selection
+    QCOMPARE(Items(rig.form->Controls().mainFile.partList),
+             QStringList({"Intro1:Drums", "Intro1:Bass", "Intro1:Chord1", "Intro1:Chord2",
+                          "Intro1:Chord3"}));
+    QCOMPARE(rig.form->Controls().mainFile.sectionList->currentRow(), 0);
+    QCOMPARE(rig.form->Controls().mainFile.partList->currentRow(), 0);
+    QCOMPARE(rig.form->Controls().importFile.sectionList->currentRow(),
+             -1);  // empty lists stay without selection
     QCOMPARE(rig.Cell(0, 0), std::string("Intro1"));
     QCOMPARE(rig.Cell(1, 0), std::string("Tone"));
     QCOMPARE(rig.Cell(4, 0), std::string("Pane"));
@@ -260,24 +311,25 @@ class TestWindowStart : public QObject {
     TWindowRig rig;
     const std::string mainPath = rig.Write("main.ckf", SmallRhythm(100).CkfFile());
     rig.Open(0, mainPath);
-    ClickRow(rig.form->ListBox2, 5);                   // the grid now shows Fill2
-    rig.form->StringGrid1->item(1, 1)->setText("77");  // typed, not applied
+    ClickRow(rig.form->Controls().mainFile.sectionList, 5);        // the grid now shows Fill2
+    rig.form->Controls().settingsGrid->item(1, 1)->setText("77");  // typed, not applied
     const std::string importPath = rig.Write("import.z00", SmallRhythm(90, 0x1A).Z00File());
     rig.Open(1, importPath);
     QVERIFY(rig.dialogs.shown.empty());
     QCOMPARE(rig.form->windowTitle(), QString::fromStdString("Brondel 2     " + mainPath));
-    QCOMPARE(rig.form->GroupBox1->title(), QString::fromStdString(importPath));
-    QCOMPARE(rig.form->Edit4->text(), QString("90"));
-    QCOMPARE(rig.form->Edit3->text(), QString("3/4"));
+    QCOMPARE(rig.form->Controls().importFile.fileBox->title(), QString::fromStdString(importPath));
+    QCOMPARE(rig.form->Controls().importFile.tempoEdit->text(), QString("90"));
+    QCOMPARE(rig.form->Controls().importFile.timeSignatureEdit->text(), QString("3/4"));
     QCOMPARE(rig.Cell(0, 0), std::string("Fill2"));
     QCOMPARE(rig.Cell(1, 1), std::string("77"));
     // Item 0 is selected in all four lists; the main part list is not refilled.
     for (QListWidget* list :
-         {rig.form->ListBox1, rig.form->ListBox2, rig.form->ListBox3, rig.form->ListBox4}) {
+         {rig.form->Controls().mainFile.partList, rig.form->Controls().mainFile.sectionList,
+          rig.form->Controls().importFile.sectionList, rig.form->Controls().importFile.partList}) {
       QCOMPARE(list->currentRow(), 0);
     }
-    QCOMPARE(rig.form->ListBox1->item(0)->text(), QString("Fill2:Drums"));
-    QCOMPARE(rig.form->ListBox4->item(0)->text(), QString("Intro1:Drums"));
+    QCOMPARE(rig.form->Controls().mainFile.partList->item(0)->text(), QString("Fill2:Drums"));
+    QCOMPARE(rig.form->Controls().importFile.partList->item(0)->text(), QString("Intro1:Drums"));
   }
 
   void SelectingASectionRefillsItsPartList() {
@@ -286,23 +338,24 @@ class TestWindowStart : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(rig.form.get()));
     rig.Open(0, rig.Write("main.ckf", SmallRhythm().CkfFile()));
     rig.Open(1, rig.Write("import.ckf", SmallRhythm().CkfFile()));
-    ClickRow(rig.form->ListBox2, 5);
-    QCOMPARE(Items(rig.form->ListBox1), QStringList({"Fill2:Drums", "Fill2:Bass", "Fill2:Chord1",
-                                                     "Fill2:Chord2", "Fill2:Chord3"}));
-    QCOMPARE(rig.form->ListBox1->currentRow(), 0);
+    ClickRow(rig.form->Controls().mainFile.sectionList, 5);
+    QCOMPARE(
+        Items(rig.form->Controls().mainFile.partList),
+        QStringList({"Fill2:Drums", "Fill2:Bass", "Fill2:Chord1", "Fill2:Chord2", "Fill2:Chord3"}));
+    QCOMPARE(rig.form->Controls().mainFile.partList->currentRow(), 0);
     QCOMPARE(rig.Cell(0, 0), std::string("Fill2"));
     QCOMPARE(rig.Cell(1, 3), std::string("52"));  // Fill2 Chord1 tone: 10 * 5 + 2
 
-    ClickRow(rig.form->ListBox3, 8);
-    QCOMPARE(rig.form->ListBox4->item(4)->text(), QString("End1:Chord3"));
-    QCOMPARE(rig.form->ListBox4->currentRow(), 0);
+    ClickRow(rig.form->Controls().importFile.sectionList, 8);
+    QCOMPARE(rig.form->Controls().importFile.partList->item(4)->text(), QString("End1:Chord3"));
+    QCOMPARE(rig.form->Controls().importFile.partList->currentRow(), 0);
     QCOMPARE(rig.Cell(0, 0), std::string("Fill2"));  // the grid belongs to the main file
 
     // The keyboard selects too.
-    rig.form->ListBox2->setFocus();
-    QTest::keyClick(rig.form->ListBox2, Qt::Key_Down);
+    rig.form->Controls().mainFile.sectionList->setFocus();
+    QTest::keyClick(rig.form->Controls().mainFile.sectionList, Qt::Key_Down);
     QCOMPARE(rig.Cell(0, 0), std::string("Fill3"));
-    QCOMPARE(rig.form->ListBox1->item(0)->text(), QString("Fill3:Drums"));
+    QCOMPARE(rig.form->Controls().mainFile.partList->item(0)->text(), QString("Fill3:Drums"));
   }
 
   void AFailingStreamStopEndsTheOpenBeforeAnyDialog() {
@@ -324,7 +377,7 @@ class TestWindowStart : public QObject {
     QCOMPARE(rig.dialogs.openDialogs, 2);
     QVERIFY(rig.dialogs.shown.empty());
     QCOMPARE(rig.form->Documents().slots[0].fileName, path);
-    QCOMPARE(rig.form->ListBox2->count(), 10);
+    QCOMPARE(rig.form->Controls().mainFile.sectionList->count(), 10);
   }
 
   void ARefusedFileKeepsThePreviousDocument() {
@@ -336,7 +389,7 @@ class TestWindowStart : public QObject {
     rig.Open(0, rig.Write("bad.ckf", bytes));
     QCOMPARE(rig.dialogs.Texts(), std::vector<std::string>{brondel::kNotRhythmMessage});
     QCOMPARE(rig.form->Documents().slots[0].fileName, good);
-    QCOMPARE(rig.form->LabeledEdit2->text(), QString("100"));
+    QCOMPARE(rig.form->Controls().mainFile.tempoEdit->text(), QString("100"));
     QCOMPARE(rig.form->windowTitle(), QString::fromStdString("Brondel 2     " + good));
 
     rig.Open(0, (rig.dir.path() + "/missing.ckf").toStdString());

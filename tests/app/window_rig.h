@@ -27,7 +27,7 @@ struct TWindowRig {
       list.push_back(devices.back());
     }
     midi = brondel::platform::MakeMidiService(std::move(list));
-    form = std::make_unique<TForm1>(*midi, &dialogs);
+    form = std::make_unique<brondel::app::TForm1>(*midi, &dialogs);
   }
   ~TWindowRig() { form.reset(); }
 
@@ -50,14 +50,14 @@ struct TWindowRig {
   }
 
   std::string Cell(int column, int row) const {
-    return form->StringGrid1->item(row, column)->text().toStdString();
+    return form->Controls().settingsGrid->item(row, column)->text().toStdString();
   }
 
   QTemporaryDir dir;
   std::vector<std::shared_ptr<brondel::platform::RecordingMidiDevice>> devices;
   std::unique_ptr<brondel::platform::IMidiService> midi;
   TFakeDialogs dialogs;
-  std::unique_ptr<TForm1> form;
+  std::unique_ptr<brondel::app::TForm1> form;
 };
 
 /// The texts of a list's items.

@@ -37,14 +37,14 @@ TEST_F(MidiStream, ASelectedDeviceIsWhereTheNextOpenGoes) {
 }
 
 TEST_F(MidiStream, DeviceChangeClosesThenOpensOnTheEntryIndex) {
-  playback.ComboBox1Change(2);
+  playback.ChangeOutputDevice(2);
   EXPECT_THAT(log, ElementsAre("close", "open 2"));
   EXPECT_EQ(playback.DeviceId(), 2u);
   EXPECT_THAT(host.Messages(), IsEmpty());
 }
 
 TEST_F(MidiStream, DeviceChangeWithoutSelectionPicksTheMapper) {
-  playback.ComboBox1Change(-1);
+  playback.ChangeOutputDevice(-1);
   EXPECT_EQ(playback.DeviceId(), 0xFFFFFFFFu);
   EXPECT_THAT(log, ElementsAre("close", "open 4294967295"));
 }
@@ -52,7 +52,7 @@ TEST_F(MidiStream, DeviceChangeWithoutSelectionPicksTheMapper) {
 TEST_F(MidiStream, DeviceChangeOpensEvenWhenTheCloseFails) {
   const auto oldHandle = playback.Handle();
   midi.Refuse(Call::Close, platform::kMidiError);
-  playback.ComboBox1Change(1);
+  playback.ChangeOutputDevice(1);
   EXPECT_THAT(log, ElementsAre("close refused 1", "message: CLOSE error 1", "open 1"));
   EXPECT_NE(playback.Handle(), oldHandle);
 }

@@ -128,7 +128,7 @@ TEST_F(PlaySection, StreamClosedUnderAWaitingPlayEndsIt) {
 }
 
 TEST_F(PlaySection, DeviceChangeUnderAWaitingPlayEndsIt) {
-  host.OnWait([&] { playback.ComboBox1Change(1); });
+  host.OnWait([&] { playback.ChangeOutputDevice(1); });
   playback.PlaySection(kMainSlot, kVar1);
   EXPECT_THAT(std::vector<std::string>(log.end() - 4, log.end()),
               ElementsAre("close", "handed back: stream closed", "open 1", "unprepare -> 0"));

@@ -38,7 +38,7 @@ class TQtEnvironment : public ::testing::Environment {
 class ToolMatchesWindow : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
-    form_ = std::make_unique<TForm1>(midi_, &dialogs_);
+    form_ = std::make_unique<brondel::app::TForm1>(midi_, &dialogs_);
     dialogs_.openAnswers.push_back(GetParam());
     form_->Open1Click();
     ASSERT_TRUE(dialogs_.shown.empty());
@@ -56,12 +56,12 @@ class ToolMatchesWindow : public ::testing::TestWithParam<std::string> {
   // The window's device keeps every buffer queued and hands it back as soon as it is started.
   tool::TQueueCapture midi_;
   TFakeDialogs dialogs_;
-  std::unique_ptr<TForm1> form_;
+  std::unique_ptr<brondel::app::TForm1> form_;
 };
 
 TEST_P(ToolMatchesWindow, RenderIsWhatASectionDoubleClickQueues) {
   for (int s = 0; s < kSectionCount; ++s) {
-    form_->ListBox2->setCurrentRow(s);
+    form_->Controls().mainFile.sectionList->setCurrentRow(s);
     const auto queued = QueuedBy([&] { form_->ListBox2DblClick(); });
     ASSERT_EQ(queued.size(), 1u);
     const std::string out = dir_.File("render.bin");
@@ -73,8 +73,8 @@ TEST_P(ToolMatchesWindow, RenderIsWhatASectionDoubleClickQueues) {
 TEST_P(ToolMatchesWindow, PreviewIsWhatAPartDoubleClickQueues) {
   for (int s = 0; s < kSectionCount; ++s) {
     for (int p = 0; p < kPartCount; ++p) {
-      form_->ListBox2->setCurrentRow(s);
-      form_->ListBox1->setCurrentRow(p);
+      form_->Controls().mainFile.sectionList->setCurrentRow(s);
+      form_->Controls().mainFile.partList->setCurrentRow(p);
       dialogs_.shown.clear();
       const auto queued = QueuedBy([&] { form_->ListBox1DblClick(); });
       const std::string out = dir_.File("preview.bin");
