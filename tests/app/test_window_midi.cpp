@@ -134,8 +134,8 @@ class TestWindowMidi : public QObject {
   void APartOfAnotherTimeSignatureIsImportedWithTheToolsMessage() {
     TMidiRig rig;
     rig.Open(0, kExamples + "pop_beat.ckf");
-    ClickRow(rig.form->ListBox2, kVar1);
-    ClickRow(rig.form->ListBox1, kBass);
+    ClickRow(rig.form->Controls().mainFile.sectionList, kVar1);
+    ClickRow(rig.form->Controls().mainFile.partList, kBass);
     TSmfTrackWriter waltz;
     waltz.TimeSignature(0, 3, 2).Event(0, {0x91, 40, 100}).Event(288, {0x81, 40, 0}).End(0);
     rig.midiDialogs.fileAnswers.push_back(rig.Write("waltz.mid", SmfFile(0, 96, {waltz})));
