@@ -36,17 +36,44 @@ std::string Reason(int error) {
   return std::strerror(error);
 }
 
+// A path of the program's (its bytes) as the file system takes it. POSIX names are bytes, taken
+// as they are. Windows names are UTF-16 and the program's text is UTF-8: converted here, so that
+// every name is reached through the wide calls, not the ANSI code page's. A name that is no UTF-8
+// cannot exist there; its conversion throws fs::filesystem_error.
+fs::path NativePath(const std::string& path) {
+#ifdef _WIN32
+  return fs::path(std::u8string(path.begin(), path.end()));
+#else
+  return fs::path(path);
+#endif
+}
+
+// The reverse of NativePath.
+std::string ProgramPath(const fs::path& path) {
+#ifdef _WIN32
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+#else
+  return path.string();
+#endif
+}
+
+void RemoveFile(const std::string& path) {
+  std::error_code ignored;
+  fs::remove(NativePath(path), ignored);
+}
+
 // "<folder>/.<name>." and a random suffix: a hidden name beside the target, on its file system,
 // so that the rename that replaces the target cannot fail for crossing file systems.
 std::string TemporaryNameBeside(const std::string& target) {
   thread_local std::mt19937_64 random{std::random_device{}()};
-  const fs::path path(target);
+  const fs::path path = NativePath(target);
   // Built piece by piece: GCC 12 at -O3 misreads "." + std::string&& (-Wrestrict).
   std::string hidden = ".";
-  hidden += path.filename().string();
+  hidden += ProgramPath(path.filename());
   hidden += ".";
   hidden += std::to_string(random() >> 16);
-  return (path.parent_path() / hidden).string();
+  return ProgramPath(path.parent_path() / NativePath(hidden));
 }
 
 /// A temporary file beside its target, written completely and closed, waiting to replace it.
@@ -56,7 +83,7 @@ struct TPreparedFile {
 };
 
 void Discard(std::span<const TPreparedFile> files) {
-  for (const TPreparedFile& file : files) std::remove(file.temporary.c_str());
+  for (const TPreparedFile& file : files) RemoveFile(file.temporary);
 }
 
 #ifndef _WIN32
@@ -189,7 +216,7 @@ class TPendingFile {
   void Discard() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
-    if (!prepared_.temporary.empty()) std::remove(prepared_.temporary.c_str());
+    if (!prepared_.temporary.empty()) RemoveFile(prepared_.temporary);
   }
 
   const TPreparedFile& Prepared() const { return prepared_; }
@@ -206,16 +233,14 @@ std::string Replace(const TPreparedFile& file) {
   return {};
 }
 
-#else  // Windows: the same steps through the standard library.
-
-void IgnoreFileSizeSignal() {}
+#else  // Windows: the same steps through the standard library, every name through NativePath.
 
 int CreateNewFile(const std::string& base, std::string& created, std::string& error) {
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     const std::string name = TemporaryNameBeside(base);
     std::error_code ignored;
-    if (fs::exists(name, ignored)) continue;
-    std::ofstream file(name, std::ios::binary);
+    if (fs::exists(NativePath(name), ignored)) continue;
+    std::ofstream file(NativePath(name), std::ios::binary);
     if (!file) break;
     created = name;
     return 0;
@@ -226,16 +251,22 @@ int CreateNewFile(const std::string& base, std::string& created, std::string& er
 
 class TPendingFile {
  public:
-  std::string Start(const std::string& path) {
+  std::string Start(const std::string& path) try {
     std::error_code status;
-    const fs::file_status kind = fs::status(path, status);
+    const fs::file_status kind = fs::status(NativePath(path), status);
     if (fs::exists(kind) && !fs::is_regular_file(kind)) return kNotRegularFileReason;
+    std::string target = path;
+    if (fs::exists(kind)) {
+      target = ProgramPath(fs::canonical(NativePath(path), status));
+      if (status) return status.message();
+    }
     std::string error;
-    const std::string target = fs::exists(kind) ? fs::canonical(path, status).string() : path;
     if (CreateNewFile(target, prepared_.temporary, error) < 0) return error;
     prepared_.target = target;
-    file_.open(prepared_.temporary, std::ios::binary | std::ios::trunc);
+    file_.open(NativePath(prepared_.temporary), std::ios::binary | std::ios::trunc);
     return file_ ? std::string() : Reason(errno);
+  } catch (const fs::filesystem_error& failure) {
+    return failure.code().message();  // a name that is no UTF-8
   }
 
   std::string Write(std::span<const std::uint8_t> bytes) {
@@ -252,7 +283,7 @@ class TPendingFile {
 
   void Discard() {
     if (file_.is_open()) file_.close();
-    if (!prepared_.temporary.empty()) std::remove(prepared_.temporary.c_str());
+    if (!prepared_.temporary.empty()) RemoveFile(prepared_.temporary);
   }
 
   const TPreparedFile& Prepared() const { return prepared_; }
@@ -264,7 +295,7 @@ class TPendingFile {
 
 std::string Replace(const TPreparedFile& file) {
   std::error_code error;
-  fs::rename(file.temporary, file.target, error);
+  fs::rename(NativePath(file.temporary), NativePath(file.target), error);
   return error ? error.message() : std::string();
 }
 
@@ -351,12 +382,19 @@ TReadResult ReadWholeFile(const std::string& path, std::size_t limit) {
   }
   ::close(fd);
 #else
+  fs::path name;
+  try {
+    name = NativePath(path);
+  } catch (const fs::filesystem_error& failure) {
+    result.error = failure.code().message();  // a name that is no UTF-8
+    return result;
+  }
   std::error_code status;
-  if (fs::exists(path, status) && !fs::is_regular_file(path, status)) {
+  if (fs::exists(name, status) && !fs::is_regular_file(name, status)) {
     result.error = kNotRegularFileReason;
     return result;
   }
-  std::ifstream file(path, std::ios::binary);
+  std::ifstream file(name, std::ios::binary);
   if (!file) {
     result.error = Reason(errno);
     return result;
