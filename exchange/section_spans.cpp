@@ -149,7 +149,8 @@ std::string SectionFileName(const std::string& path, int section) {
 
 std::string RhythmNameFromMidi(const std::string& firstPath) {
   const std::string name = midi_in::SplitSectionName(firstPath).rhythm + ".ckf";
-  return (std::filesystem::path(firstPath).parent_path() / name).string();
+  // Beside the first file, with the separator it was named with ("/" on Windows too).
+  return std::filesystem::path(firstPath).replace_filename(name).string();
 }
 
 }  // namespace brondel

@@ -15,7 +15,9 @@ packages=(cmake ninja-build g++ pkg-config clang-format qt6-base-dev qt6-base-de
   libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev xvfb xdotool sox
   imagemagick
   # Building and checking the Debian package: dpkg-shlibdeps, and the desktop's validators.
-  dpkg-dev desktop-file-utils appstream libxml2-utils shared-mime-info man-db)
+  dpkg-dev desktop-file-utils appstream libxml2-utils shared-mime-info man-db
+  # The core cross-built for Windows and tested under wine (64-bit only: no i386 packages).
+  g++-mingw-w64-x86-64-posix wine wine64)
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 

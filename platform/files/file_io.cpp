@@ -37,6 +37,33 @@ std::string Reason(int error) {
   return std::strerror(error);
 }
 
+// A path of the program's (its bytes) as the file system takes it. POSIX names are bytes, taken
+// as they are. Windows names are UTF-16 and the program's text is UTF-8: converted here, so that
+// every name is reached through the wide calls, not the ANSI code page's. A name that is no UTF-8
+// cannot exist there; its conversion throws fs::filesystem_error.
+fs::path NativePath(const std::string& path) {
+#ifdef _WIN32
+  return fs::path(std::u8string(path.begin(), path.end()));
+#else
+  return fs::path(path);
+#endif
+}
+
+// The reverse of NativePath.
+std::string ProgramPath(const fs::path& path) {
+#ifdef _WIN32
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+#else
+  return path.string();
+#endif
+}
+
+void RemoveFile(const std::string& path) {
+  std::error_code ignored;
+  fs::remove(NativePath(path), ignored);
+}
+
 // The temporary file's name: hidden, beside the target (on its file system, so that the rename
 // that replaces the target cannot fail for crossing file systems), recognisably the target's,
 // and short whatever the target's length: ".", the start of the target's name, "~" and random
@@ -49,8 +76,8 @@ std::string TemporaryNameBeside(const std::string& target) {
   static constexpr std::string_view kLetters =
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
   thread_local std::mt19937_64 random{std::random_device{}()};
-  const fs::path path(target);
-  const std::string name = path.filename().string();
+  const fs::path path = NativePath(target);
+  const std::string name = ProgramPath(path.filename());
   std::size_t kept = std::min(name.size(), kTemporaryNameStart);
   while (kept > 0 && kept < name.size() &&
          (static_cast<unsigned char>(name[kept]) & 0xC0) == 0x80) {
@@ -61,7 +88,7 @@ std::string TemporaryNameBeside(const std::string& target) {
   hidden += '~';
   std::uniform_int_distribution<std::size_t> letter(0, kLetters.size() - 1);
   for (std::size_t i = 0; i < kTemporaryNameLetters; ++i) hidden += kLetters[letter(random)];
-  return (path.parent_path() / hidden).string();
+  return ProgramPath(path.parent_path() / NativePath(hidden));
 }
 
 /// A temporary file beside its target, written completely and closed, waiting to replace it.
@@ -71,7 +98,7 @@ struct TPreparedFile {
 };
 
 void Discard(std::span<const TPreparedFile> files) {
-  for (const TPreparedFile& file : files) std::remove(file.temporary.c_str());
+  for (const TPreparedFile& file : files) RemoveFile(file.temporary);
 }
 
 #ifndef _WIN32
@@ -224,7 +251,7 @@ class TPendingFile {
   void Discard() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
-    if (!prepared_.temporary.empty()) std::remove(prepared_.temporary.c_str());
+    if (!prepared_.temporary.empty()) RemoveFile(prepared_.temporary);
   }
 
   const TPreparedFile& Prepared() const { return prepared_; }
@@ -240,17 +267,15 @@ std::string Replace(const TPreparedFile& file) {
   return {};
 }
 
-#else  // Windows: the same steps through the standard library.
-
-void IgnoreFileSizeSignal() {}
+#else  // Windows: the same steps through the standard library, every name through NativePath.
 
 // The mode is POSIX's; a new file here has the folder's permissions.
 int CreateNewFile(const std::string& base, int /*mode*/, std::string& created, std::string& error) {
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     const std::string name = TemporaryNameBeside(base);
     std::error_code ignored;
-    if (fs::exists(name, ignored)) continue;
-    std::ofstream file(name, std::ios::binary);
+    if (fs::exists(NativePath(name), ignored)) continue;
+    std::ofstream file(NativePath(name), std::ios::binary);
     if (!file) break;
     created = name;
     return 0;
@@ -261,21 +286,27 @@ int CreateNewFile(const std::string& base, int /*mode*/, std::string& created, s
 
 class TPendingFile {
  public:
-  std::string Start(const std::string& path) {
+  std::string Start(const std::string& path) try {
     std::error_code status;
-    const fs::file_status kind = fs::status(path, status);
+    const fs::file_status kind = fs::status(NativePath(path), status);
     if (fs::exists(kind) && !fs::is_regular_file(kind)) return kNotRegularFileReason;
     // A read-only file (its attribute, which the permissions show as no write bit) is refused
     // as a plain write to it would be.
     if (fs::exists(kind) && (kind.permissions() & fs::perms::owner_write) == fs::perms::none) {
       return Reason(EACCES);
     }
+    std::string target = path;
+    if (fs::exists(kind)) {
+      target = ProgramPath(fs::canonical(NativePath(path), status));
+      if (status) return status.message();
+    }
     std::string error;
-    const std::string target = fs::exists(kind) ? fs::canonical(path, status).string() : path;
     if (CreateNewFile(target, 0666, prepared_.temporary, error) < 0) return error;
     prepared_.target = target;
-    file_.open(prepared_.temporary, std::ios::binary | std::ios::trunc);
+    file_.open(NativePath(prepared_.temporary), std::ios::binary | std::ios::trunc);
     return file_ ? std::string() : Reason(errno);
+  } catch (const fs::filesystem_error& failure) {
+    return failure.code().message();  // a name that is no UTF-8
   }
 
   std::string Write(std::span<const std::uint8_t> bytes) {
@@ -292,7 +323,7 @@ class TPendingFile {
 
   void Discard() {
     if (file_.is_open()) file_.close();
-    if (!prepared_.temporary.empty()) std::remove(prepared_.temporary.c_str());
+    if (!prepared_.temporary.empty()) RemoveFile(prepared_.temporary);
   }
 
   const TPreparedFile& Prepared() const { return prepared_; }
@@ -304,7 +335,7 @@ class TPendingFile {
 
 std::string Replace(const TPreparedFile& file) {
   std::error_code error;
-  fs::rename(file.temporary, file.target, error);
+  fs::rename(NativePath(file.temporary), NativePath(file.target), error);
   return error ? error.message() : std::string();
 }
 
@@ -391,12 +422,19 @@ TReadResult ReadWholeFile(const std::string& path, std::size_t limit) {
   }
   ::close(fd);
 #else
+  fs::path name;
+  try {
+    name = NativePath(path);
+  } catch (const fs::filesystem_error& failure) {
+    result.error = failure.code().message();  // a name that is no UTF-8
+    return result;
+  }
   std::error_code status;
-  if (fs::exists(path, status) && !fs::is_regular_file(path, status)) {
+  if (fs::exists(name, status) && !fs::is_regular_file(name, status)) {
     result.error = kNotRegularFileReason;
     return result;
   }
-  std::ifstream file(path, std::ios::binary);
+  std::ifstream file(name, std::ios::binary);
   if (!file) {
     result.error = Reason(errno);
     return result;
