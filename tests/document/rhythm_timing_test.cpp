@@ -141,7 +141,8 @@ TEST(TicksPerQuarterNote, NoVoteGivesTheDefault) {
 TEST(QuarterNoteMicroseconds, IsQTicksOf500000OverTUsRoundedHalfUp) {
   EXPECT_EQ(QuarterNoteMicroseconds(96, 96), 500000u);
   EXPECT_EQ(QuarterNoteMicroseconds(96, 104), 461538u);  // 461,538.46
-  EXPECT_EQ(QuarterNoteMicroseconds(96, 88), 545455u);   // 545,454.5 rounds up
+  EXPECT_EQ(QuarterNoteMicroseconds(96, 88), 545455u);   // 545,454.55
+  EXPECT_EQ(QuarterNoteMicroseconds(1, 64), 7813u);      // 7,812.5: a half rounds up
   EXPECT_EQ(QuarterNoteMicroseconds(480, 11), 21818182u);
   EXPECT_EQ(QuarterNoteMicroseconds(1, 255), 1961u);
 }
@@ -153,6 +154,21 @@ TEST(TempoByteFor, IsQTicksOf500000OverMicrosRoundedHalfUp) {
   EXPECT_EQ(TempoByteFor(96, 631579), 76u);    // 75.99999 rounds to 76
   EXPECT_EQ(TempoByteFor(96, 4000000), 12u);   // 12 exactly
   EXPECT_EQ(TempoByteFor(2, 4000000), 0u);     // 0.25 rounds down
+  EXPECT_EQ(TempoByteFor(1, 200000), 3u);      // 2.5: a half rounds up
+  EXPECT_EQ(TempoByteFor(96, 640000), 75u);    // 75 exactly
+}
+
+TEST(RoundedQuotient, RoundsHalvesUpAndTheRestToTheNearest) {
+  EXPECT_EQ(RoundedQuotient(5, 2), 3u);
+  EXPECT_EQ(RoundedQuotient(1, 2), 1u);
+  EXPECT_EQ(RoundedQuotient(7, 2), 4u);
+  EXPECT_EQ(RoundedQuotient(14, 4), 4u);
+  EXPECT_EQ(RoundedQuotient(13, 4), 3u);
+  EXPECT_EQ(RoundedQuotient(15, 4), 4u);
+  EXPECT_EQ(RoundedQuotient(12, 4), 3u);
+  EXPECT_EQ(RoundedQuotient(0, 7), 0u);
+  EXPECT_EQ(RoundedQuotient(3, 7), 0u);
+  EXPECT_EQ(RoundedQuotient(4, 7), 1u);
 }
 
 TEST(TempoByteFor, GivesBackEveryTempoByteAfterQuarterNoteMicroseconds) {

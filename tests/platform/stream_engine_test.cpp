@@ -351,6 +351,22 @@ TEST(StreamEvents, OnlyCompleteChannelMessagesAreDecoded) {
   EXPECT_EQ(DecodeShortMessage(0x007F7FE0u), Msg(0xE0, 0x7F, 0x7F));
 }
 
+TEST(StreamEvents, ProgramChangeAndChannelPressureCarryOneDataByte) {
+  // The record's third byte is no part of a one-byte message: whatever it holds, even a value
+  // a data byte may not have, the message is its status and first data byte alone.
+  const auto events = DecodeStreamEvents(StreamBuffer(
+      {{0, 0xC9, 5, 0x7F}, {0, 0xD3, 100, 0x90}, {0, 0xD3, 0, 0}, {0, 0xE3, 0, 0x40}}));
+  ASSERT_TRUE(events.has_value());
+  ASSERT_EQ(events->size(), 4u);
+  EXPECT_EQ((*events)[0].message, Msg(0xC9, 5));
+  EXPECT_EQ((*events)[1].message, Msg(0xD3, 100));
+  ASSERT_TRUE((*events)[2].message.has_value());
+  EXPECT_EQ((*events)[2].message->size, 2u);
+  // Pitch bend, like the note and controller messages, has two.
+  ASSERT_TRUE((*events)[3].message.has_value());
+  EXPECT_EQ((*events)[3].message->size, 3u);
+}
+
 TEST(StreamEvents, BufferMustHoldWholeRecords) {
   std::vector<std::uint8_t> bytes = StreamBuffer({{1, 0x99, 36, 100}, {0xFFFFFFFFu, 0x99, 0, 0}});
   const auto events = DecodeStreamEvents(bytes);
