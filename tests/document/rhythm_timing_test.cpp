@@ -101,6 +101,10 @@ TEST(SectionTicksPerQuarterNote, NothingFromEmptyOrUnmeasuredSections) {
   // 1/128: one bar of 1,024 ticks would be 32,768 to the quarter, more than a MIDI file holds.
   EXPECT_FALSE(SectionTicksPerQuarterNote(Rhythm(0x0F, {1}, {1024}), 0).has_value());
   EXPECT_EQ(SectionTicksPerQuarterNote(Rhythm(0x0F, {1}, {1020}), 0), 32640);
+  // The largest a MIDI file holds, 32,767: a bar of 1/4 that long is taken.
+  EXPECT_EQ(SectionTicksPerQuarterNote(Rhythm(TimeSignatureByte(1, 2), {1}, {32767}), 0), 32767);
+  EXPECT_FALSE(
+      SectionTicksPerQuarterNote(Rhythm(TimeSignatureByte(1, 2), {1}, {32768}), 0).has_value());
 }
 
 TEST(TicksPerQuarterNote, OurExamplesGive96) {

@@ -377,6 +377,15 @@ TEST(StreamEvents, BufferMustHoldWholeRecords) {
   EXPECT_EQ(DecodeStreamEvents(bytes), std::nullopt);
 }
 
+TEST(StreamEvents, TickTimesAreTheNearestMicrosecond) {
+  // 96 ticks a quarter note: 5,208.33 us a tick.
+  EXPECT_EQ(TicksToMicros(1, 96), 5'208us);
+  EXPECT_EQ(TicksToMicros(2, 96), 10'417us);
+  EXPECT_EQ(TicksToMicros(97, 96), 505'208us);
+  EXPECT_EQ(TicksToMicros(98, 96), 510'417us);
+  EXPECT_EQ(TicksToMicros(1, 3), 166'667us);
+}
+
 TEST(StreamEvents, TickTimesOfHugeBuffersDoNotOverflow) {
   EXPECT_EQ(TicksToMicros(96, 96), 500'000us);
   EXPECT_EQ(MicrosToTicks(500'000us, 96), 96u);
