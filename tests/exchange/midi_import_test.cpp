@@ -479,6 +479,19 @@ TEST(RhythmFromMidi, TakesEveryTimeSignatureARhythmHoldsFrom1Over1To31Over128) {
   }
 }
 
+TEST(RhythmFromMidi, TakesEveryTempoARhythmHoldsFrom11To249) {
+  // At 96 ticks a quarter note the tempo byte is 48,000,000 / us: 249 at 192,771 us (249.0001),
+  // 11 at 4,363,636 us (11.000001); 250 and 10 are refused.
+  const auto tempoByte = [](std::uint32_t micros) {
+    const TMidiRhythm made = RhythmFromMidi({Named("a-Var1.mid", SectionFile(96, micros, 4))});
+    return made.rhythm ? made.rhythm->slot.header.Tempo() : 0;
+  };
+  EXPECT_EQ(tempoByte(192771), 249);
+  EXPECT_EQ(tempoByte(4363636), 11);
+  EXPECT_EQ(tempoByte(192000), 0);
+  EXPECT_EQ(tempoByte(4800000), 0);
+}
+
 TEST(RhythmFromMidi, RefusesNamingTheFileAndTheSection) {
   const TMidiFile beat = SectionFile(96, 500000, 4);
   const auto refusal = [](const std::vector<TNamedMidiFile>& files) {
