@@ -101,6 +101,10 @@ TEST(SectionTicksPerQuarterNote, NothingFromEmptyOrUnmeasuredSections) {
   // 1/128: one bar of 1,024 ticks would be 32,768 to the quarter, more than a MIDI file holds.
   EXPECT_FALSE(SectionTicksPerQuarterNote(Rhythm(0x0F, {1}, {1024}), 0).has_value());
   EXPECT_EQ(SectionTicksPerQuarterNote(Rhythm(0x0F, {1}, {1020}), 0), 32640);
+  // The largest a MIDI file holds, 32,767: a bar of 1/4 that long is taken.
+  EXPECT_EQ(SectionTicksPerQuarterNote(Rhythm(TimeSignatureByte(1, 2), {1}, {32767}), 0), 32767);
+  EXPECT_FALSE(
+      SectionTicksPerQuarterNote(Rhythm(TimeSignatureByte(1, 2), {1}, {32768}), 0).has_value());
 }
 
 TEST(TicksPerQuarterNote, OurExamplesGive96) {
@@ -141,7 +145,8 @@ TEST(TicksPerQuarterNote, NoVoteGivesTheDefault) {
 TEST(QuarterNoteMicroseconds, IsQTicksOf500000OverTUsRoundedHalfUp) {
   EXPECT_EQ(QuarterNoteMicroseconds(96, 96), 500000u);
   EXPECT_EQ(QuarterNoteMicroseconds(96, 104), 461538u);  // 461,538.46
-  EXPECT_EQ(QuarterNoteMicroseconds(96, 88), 545455u);   // 545,454.5 rounds up
+  EXPECT_EQ(QuarterNoteMicroseconds(96, 88), 545455u);   // 545,454.55
+  EXPECT_EQ(QuarterNoteMicroseconds(1, 64), 7813u);      // 7,812.5: a half rounds up
   EXPECT_EQ(QuarterNoteMicroseconds(480, 11), 21818182u);
   EXPECT_EQ(QuarterNoteMicroseconds(1, 255), 1961u);
 }
@@ -153,6 +158,21 @@ TEST(TempoByteFor, IsQTicksOf500000OverMicrosRoundedHalfUp) {
   EXPECT_EQ(TempoByteFor(96, 631579), 76u);    // 75.99999 rounds to 76
   EXPECT_EQ(TempoByteFor(96, 4000000), 12u);   // 12 exactly
   EXPECT_EQ(TempoByteFor(2, 4000000), 0u);     // 0.25 rounds down
+  EXPECT_EQ(TempoByteFor(1, 200000), 3u);      // 2.5: a half rounds up
+  EXPECT_EQ(TempoByteFor(96, 640000), 75u);    // 75 exactly
+}
+
+TEST(RoundedQuotient, RoundsHalvesUpAndTheRestToTheNearest) {
+  EXPECT_EQ(RoundedQuotient(5, 2), 3u);
+  EXPECT_EQ(RoundedQuotient(1, 2), 1u);
+  EXPECT_EQ(RoundedQuotient(7, 2), 4u);
+  EXPECT_EQ(RoundedQuotient(14, 4), 4u);
+  EXPECT_EQ(RoundedQuotient(13, 4), 3u);
+  EXPECT_EQ(RoundedQuotient(15, 4), 4u);
+  EXPECT_EQ(RoundedQuotient(12, 4), 3u);
+  EXPECT_EQ(RoundedQuotient(0, 7), 0u);
+  EXPECT_EQ(RoundedQuotient(3, 7), 0u);
+  EXPECT_EQ(RoundedQuotient(4, 7), 1u);
 }
 
 TEST(TempoByteFor, GivesBackEveryTempoByteAfterQuarterNoteMicroseconds) {

@@ -358,9 +358,11 @@ TNamedMidiFile Named(const std::string& path, const TMidiFile& file) {
   return {path, file};
 }
 
-/// A section file as a sequencer writes it: a conductor track with tempo and time signature,
-/// and a Bass track holding one note per beat for `beats` beats of `division` ticks.
-TMidiFile SectionFile(int division, std::uint32_t micros, int beats, std::uint8_t numerator = 4) {
+/// A section file as a sequencer writes it: a conductor track with tempo and time signature
+/// (`numerator` beats of 1/2^`power`), and a Bass track holding one note per quarter note for
+/// `beats` quarter notes of `division` ticks.
+TMidiFile SectionFile(int division, std::uint32_t micros, int beats, std::uint8_t numerator = 4,
+                      std::uint8_t power = 2) {
   TSmfTrackWriter bass;
   bass.Name("Bass").Event(0, {0xC1, 33}).Event(0, {0xB1, 7, 110});
   const auto d = static_cast<std::uint32_t>(division);
@@ -372,7 +374,7 @@ TMidiFile SectionFile(int division, std::uint32_t micros, int beats, std::uint8_
   return Smf(1, division,
              {TSmfTrackWriter()
                   .Tempo(0, micros)
-                  .TimeSignature(0, numerator, 2)
+                  .TimeSignature(0, numerator, power)
                   .Tempo(d, 300000)  // a tempo change: the first tempo counts
                   .End(d * static_cast<std::uint32_t>(beats) - d),
               bass.End(0)});
@@ -482,6 +484,31 @@ TEST(RhythmFromMidi, TakesSectionsFromMarkersAndPartsFromChannels) {
                                      "section's end (tick 384) cut there"});
 }
 
+TEST(RhythmFromMidi, TakesEveryTimeSignatureARhythmHoldsFrom1Over1To31Over128) {
+  // The extremes of the byte: a numerator of 1 or 31, a denominator of 2^0 or 2^7.
+  for (const auto& [numerator, power] :
+       {std::pair<std::uint8_t, std::uint8_t>{1, 7}, {31, 7}, {1, 0}, {31, 0}}) {
+    const TMidiRhythm made =
+        RhythmFromMidi({Named("a-Var1.mid", SectionFile(96, 500000, 4, numerator, power))});
+    ASSERT_TRUE(made.rhythm) << made.outcome.refusal->Text();
+    EXPECT_EQ(made.rhythm->slot.header.TimeSignature(), TimeSignatureByte(numerator, power))
+        << TimeSignatureText(TimeSignatureByte(numerator, power));
+  }
+}
+
+TEST(RhythmFromMidi, TakesEveryTempoARhythmHoldsFrom11To249) {
+  // At 96 ticks a quarter note the tempo byte is 48,000,000 / us: 249 at 192,771 us (249.0001),
+  // 11 at 4,363,636 us (11.000001); 250 and 10 are refused.
+  const auto tempoByte = [](std::uint32_t micros) {
+    const TMidiRhythm made = RhythmFromMidi({Named("a-Var1.mid", SectionFile(96, micros, 4))});
+    return made.rhythm ? made.rhythm->slot.header.Tempo() : 0;
+  };
+  EXPECT_EQ(tempoByte(192771), 249);
+  EXPECT_EQ(tempoByte(4363636), 11);
+  EXPECT_EQ(tempoByte(192000), 0);
+  EXPECT_EQ(tempoByte(4800000), 0);
+}
+
 TEST(RhythmFromMidi, RefusesNamingTheFileAndTheSection) {
   const TMidiFile beat = SectionFile(96, 500000, 4);
   const auto refusal = [](const std::vector<TNamedMidiFile>& files) {
@@ -503,6 +530,12 @@ TEST(RhythmFromMidi, RefusesNamingTheFileAndTheSection) {
       "time signature");
   EXPECT_EQ(refusal({Named("a-Var1.mid", SectionFile(96, 500000, 4, 32))}),
             "a-Var1.mid: its time signature 32/4 does not fit a rhythm (1 to 31 beats of 1/1 to "
+            "1/128)");
+  EXPECT_EQ(refusal({Named("a-Var1.mid", SectionFile(96, 500000, 4, 1, 8))}),
+            "a-Var1.mid: its time signature 1/2^8 does not fit a rhythm (1 to 31 beats of 1/1 "
+            "to 1/128)");
+  EXPECT_EQ(refusal({Named("a-Var1.mid", SectionFile(96, 500000, 4, 0))}),
+            "a-Var1.mid: its time signature 0/4 does not fit a rhythm (1 to 31 beats of 1/1 to "
             "1/128)");
   EXPECT_EQ(refusal({Named("a-Var1.mid", SectionFile(96, 6000000, 4))}),
             "a-Var1.mid: its tempo of 6000000 us a quarter note gives the tempo byte 8 at 96 ticks "
@@ -767,6 +800,9 @@ TEST(FreeRhythmName, IsTheProposedNameElseTheFirstNumberedOneNoFileHas) {
   const std::set<std::string> files = {"/m/a.ckf", "/m/a-2.ckf"};
   const auto taken = [&](const std::string& name) { return files.count(name) > 0; };
   EXPECT_EQ(FreeRhythmName("/m/a.ckf", taken), "/m/a-3.ckf");
+  // The count starts at 2: the first numbered name is NAME-2.ckf.
+  EXPECT_EQ(FreeRhythmName("/m/c.ckf", [](const std::string& name) { return name == "/m/c.ckf"; }),
+            "/m/c-2.ckf");
   EXPECT_EQ(FreeRhythmName("/m/b.ckf", taken), "/m/b.ckf");
 }
 

@@ -271,6 +271,12 @@ TEST(PatternGrid, AMeterWithoutBarsOrBeatsDividesByNothing) {
   EXPECT_THAT(BarTicks(GridLines(barsOnly, 0, 4)), ElementsAre(0, 1, 3));
   EXPECT_EQ(barsOnly.PositionOf(2), (TMusicalPosition{2, 1, 1}));
   EXPECT_FALSE((TPatternMeter{4, 4, 0}.HasBeats())) << "no ticks per quarter note";
+  // Beats of exactly one tick are drawn, every tick a line.
+  const TPatternMeter tickBeats{3, 128, 32};
+  EXPECT_TRUE(tickBeats.HasBeats());
+  EXPECT_THAT(AllTicks(GridLines(tickBeats, 0, 4)), ElementsAre(0, 1, 2, 3, 4));
+  EXPECT_THAT(BarTicks(GridLines(tickBeats, 0, 7)), ElementsAre(0, 3, 6));
+  EXPECT_EQ(tickBeats.PositionOf(4), (TMusicalPosition{2, 2, 0}));
 }
 
 TEST(PatternGrid, TheTimelineShowsTheLongerOfTheBarsAndTheData) {

@@ -104,6 +104,26 @@ TEST(MidiFileReader, ReadsOneDataByteForProgramChangeAndChannelPressure) {
   EXPECT_EQ(file.tracks[0].endTick, 33u);
 }
 
+TEST(MidiFileReader, ReadsOneDataByteAfterProgramChangeAndChannelPressure) {
+  // Program change and channel pressure carry one data byte, by status and by running status;
+  // the byte after it is the next event's delta time. Polyphonic pressure and pitch bend have
+  // two.
+  const TSmfTrackWriter track = TSmfTrackWriter()
+                                    .Event(0, {0xD2, 100})
+                                    .Event(5, {80})
+                                    .Event(5, {0xC2, 7})
+                                    .Event(1, {0xA2, 60, 70})
+                                    .Event(1, {0xD2, 0})
+                                    .Event(2, {0xE2, 0, 64})
+                                    .End(0);
+  const TMidiFile file = Read(SmfFile(0, 96, {track}));
+  ASSERT_EQ(file.tracks.size(), 1u);
+  EXPECT_EQ(
+      Describe(file.tracks[0]),
+      (std::vector<std::string>{"tick 0: 210 100", "tick 5: 210 80", "tick 10: 194 7",
+                                "tick 11: 162 60 70", "tick 12: 210 0", "tick 14: 226 0 64"}));
+}
+
 TEST(MidiFileReader, KeepsMetaAndSystemExclusiveEventsWithTheirData) {
   const TSmfTrackWriter track =
       TSmfTrackWriter()

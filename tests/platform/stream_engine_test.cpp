@@ -364,6 +364,19 @@ TEST(StreamEvents, ProgramChangeAndChannelPressureCarryOneDataByte) {
   EXPECT_EQ(DecodeShortMessage(0x00402AA3u), (MidiMessage{{0xA3, 0x2A, 0x40}, 3}));
   EXPECT_EQ(DecodeShortMessage(0x00FF2AA3u), std::nullopt) << "poly pressure of 255";
   EXPECT_EQ(DecodeShortMessage(0x00FF07B3u), std::nullopt) << "controller value of 255";
+  // The record's third byte is no part of a one-byte message: whatever it holds, even a value
+  // a data byte may not have, the message is its status and first data byte alone.
+  const auto events = DecodeStreamEvents(StreamBuffer(
+      {{0, 0xC9, 5, 0x7F}, {0, 0xD3, 100, 0x90}, {0, 0xD3, 0, 0}, {0, 0xE3, 0, 0x40}}));
+  ASSERT_TRUE(events.has_value());
+  ASSERT_EQ(events->size(), 4u);
+  EXPECT_EQ((*events)[0].message, Msg(0xC9, 5));
+  EXPECT_EQ((*events)[1].message, Msg(0xD3, 100));
+  ASSERT_TRUE((*events)[2].message.has_value());
+  EXPECT_EQ((*events)[2].message->size, 2u);
+  // Pitch bend, like the note and controller messages, has two.
+  ASSERT_TRUE((*events)[3].message.has_value());
+  EXPECT_EQ((*events)[3].message->size, 3u);
 }
 
 TEST(StreamEvents, BufferMustHoldWholeRecords) {
@@ -374,6 +387,15 @@ TEST(StreamEvents, BufferMustHoldWholeRecords) {
   EXPECT_EQ((*events)[1].tick, 0x100000000u);
   bytes.pop_back();
   EXPECT_EQ(DecodeStreamEvents(bytes), std::nullopt);
+}
+
+TEST(StreamEvents, TickTimesAreTheNearestMicrosecond) {
+  // 96 ticks a quarter note: 5,208.33 us a tick.
+  EXPECT_EQ(TicksToMicros(1, 96), 5'208us);
+  EXPECT_EQ(TicksToMicros(2, 96), 10'417us);
+  EXPECT_EQ(TicksToMicros(97, 96), 505'208us);
+  EXPECT_EQ(TicksToMicros(98, 96), 510'417us);
+  EXPECT_EQ(TicksToMicros(1, 3), 166'667us);
 }
 
 TEST(StreamEvents, TickTimesOfHugeBuffersDoNotOverflow) {

@@ -141,6 +141,21 @@ TEST_F(LoopTest, ANoteTheNextRenderingNeverEndsIsEndedAtTheSeam) {
   EXPECT_EQ(recorded[1].due, 2 * kBarLength);
 }
 
+TEST_F(LoopTest, ANoteHeldOverTheSeamIsStillKnownToSoundUntilTheNextRepetitionEndsIt) {
+  // A hi-hat from tick 50 that the next repetition ends at its tick 20: the seam sends nothing
+  // for it, yet it still sounds, so a Stop before tick 20 ends it with its own note-off.
+  StartLoop(StreamBuffer({{0, 0x99, 36, 100},
+                          {10, 0x89, 36, 0},
+                          {10, 0x89, 42, 0},
+                          {30, 0x99, 42, 90},
+                          {50, 0x99, 0xFC, 0}}));
+  AdvanceTo(kBarLength + 60ms);  // tick 12 of the second repetition
+  EXPECT_THAT(DueTimesOf(Msg(0x89, 42, 0)), ElementsAre(100ms)) << "nothing cut at the seam";
+  recorder->ClearRecording();
+  EXPECT_EQ(service->StreamStop(handle), kMidiNoError);
+  EXPECT_THAT(SentMessages(), ElementsAre(Msg(0x89, 42, 0), Msg(0xB9, 123, 0)));
+}
+
 TEST_F(LoopTest, StopEndsALoopAtOnceEndsItsNotesAndHandsEveryBufferBack) {
   StartLoop(kBar);
   TMidiHeader second;
@@ -201,6 +216,18 @@ TEST_F(LoopTest, PositionIsTheSoundOfTheDeviceItsLatencyTakenOff) {
   EXPECT_EQ(Position().ticks, 98u);
   AdvanceTo(520ms);
   EXPECT_EQ(Position().header, nullptr);
+}
+
+TEST_F(LoopTest, PositionLooksBackAsFarAsALongLatencyOverSeveralSeams) {
+  // A device that sounds 300 ms late (a long audio buffer) under a loop of 100 ms: what it
+  // sounds now was played three seams ago, and the position still knows it.
+  recorder->SetOutputLatency(300ms);
+  StartLoop(StreamBuffer({{0, 0x99, 36, 100}, {10, 0x89, 36, 0}, {10, 0x99, 0xFC, 0}}));
+  AdvanceTo(450ms);
+  const TStreamPosition position = Position();
+  EXPECT_EQ(position.header, &header);
+  EXPECT_EQ(position.repetitions, 1u);
+  EXPECT_EQ(position.ticks, 10u);
 }
 
 TEST_F(LoopTest, PositionFollowsATimeDivisionSetWhilePlaying) {

@@ -20,7 +20,8 @@ std::optional<MidiMessage> DecodeShortMessage(std::uint32_t event);
 /// device never drops one, so that no note is left sounding.
 bool EndsANote(const MidiMessage& message);
 
-/// The length of `ticks` ticks at `division` ticks per quarter note: 500,000 / division us each.
+/// The length of `ticks` ticks at `division` ticks per quarter note: 500,000 / division us each,
+/// to the nearest microsecond.
 MidiMicros TicksToMicros(std::uint64_t ticks, std::uint32_t division);
 /// The whole ticks that fit in `micros` at `division` ticks per quarter note.
 std::uint64_t MicrosToTicks(MidiMicros micros, std::uint32_t division);
