@@ -112,7 +112,10 @@ std::optional<TChordSymbol> ParseChordSymbol(std::string_view text) {
   const std::optional<int> type = TypeSpelled(text);
   if (!type) return std::nullopt;
   TChord chord{root->pitch, *type, std::nullopt, root->flat};
-  if (bass) chord.bass = bass->pitch;
+  if (bass) {
+    chord.bass = bass->pitch;
+    chord.flats = chord.flats || bass->flat;
+  }
   return TChordSymbol{chord};
 }
 

@@ -39,7 +39,7 @@ const std::vector<TChordType>& ChordTypes();
 std::optional<int> ChordTypeNamed(std::string_view name);
 
 /// A chord: root, type (an index of ChordTypes()) and the bass a slash names (C/E: E), if any.
-/// A root written with a flat prints with flats (Bb, not A#).
+/// A chord whose root or bass was written with a flat prints with flats (Bb, not A#).
 struct TChord {
   TPitchClass root = 0;
   int type = 0;
