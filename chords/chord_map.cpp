@@ -1,6 +1,8 @@
 #include "chords/chord_map.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <limits>
 
 namespace brondel::chords {
 
@@ -26,6 +28,50 @@ int SlashOffset(const TChord& chord) {
   return up > kPitchClasses / 2 ? up - kPitchClasses : up;
 }
 
+// The shortest move from one pitch class to another: -6 to 5 semitones.
+int NearestMove(TPitchClass from, TPitchClass to) {
+  const int up = ((to - from) % kPitchClasses + kPitchClasses) % kPitchClasses;
+  return up >= kPitchClasses / 2 ? up - kPitchClasses : up;
+}
+
+// The recorded chord's voices: C, E and G. They take the tones the table gives them (root,
+// third, fifth, or what a type has instead), in whichever order moves them least.
+constexpr std::array<TPitchClass, 3> kVoices = {0, 4, 7};
+
+// The tone each voice takes for the nearest inversion: the assignment that moves the voices
+// least in all; a tie goes to the first found, C on the root, E on the third, G on the fifth
+// first. By pitch class only, so one answer for every octave.
+std::array<TPitchClass, 3> NearestInversion(const TChord& chord) {
+  std::array<TPitchClass, 3> tones{};
+  for (std::size_t v = 0; v < kVoices.size(); ++v) tones[v] = MappedPitchClass(chord, kVoices[v]);
+  std::array<std::size_t, 3> order = {0, 1, 2};
+  std::array<std::size_t, 3> best = order;
+  int leastMoved = std::numeric_limits<int>::max();
+  do {
+    int moved = 0;
+    for (std::size_t v = 0; v < kVoices.size(); ++v) {
+      moved += std::abs(NearestMove(kVoices[v], tones[order[v]]));
+    }
+    if (moved < leastMoved) {
+      leastMoved = moved;
+      best = order;
+    }
+  } while (std::next_permutation(order.begin(), order.end()));
+  return {tones[best[0]], tones[best[1]], tones[best[2]]};
+}
+
+// A chord part's note with invert on: a voice to its tone of the nearest inversion, any other
+// note to its table's pitch class, each the shortest way.
+int InvertedKey(const TChord& chord, std::uint8_t key) {
+  const TPitchClass source = key % kPitchClasses;
+  const auto voice = std::find(kVoices.begin(), kVoices.end(), source);
+  const TPitchClass target =
+      voice == kVoices.end()
+          ? MappedPitchClass(chord, source)
+          : NearestInversion(chord)[static_cast<std::size_t>(voice - kVoices.begin())];
+  return key + NearestMove(source, target);
+}
+
 }  // namespace
 
 TPlaySettings DefaultPlaySettings() {
@@ -42,12 +88,7 @@ std::optional<std::uint8_t> MapNote(const TPartPlaySettings& settings, int part,
   const int source = key % kPitchClasses;
   const int interval =
       ChordTypes()[static_cast<std::size_t>(chord->type)].map[static_cast<std::size_t>(source)];
-  if (part != kBassPart && settings.invert) {
-    // The chord tone in the recorded octave; the octave entry (B on a triad) stays above.
-    const int octaveStart = key - source;
-    const int tone = (chord->root + interval) % kPitchClasses;
-    return IntoKeyRange(octaveStart + tone + (interval >= kPitchClasses ? kPitchClasses : 0));
-  }
+  if (part != kBassPart && settings.invert) return IntoKeyRange(InvertedKey(*chord, key));
   int moved = key + BreakPointShift(chord->root, settings.breakPoint) + interval - source;
   if (part == kBassPart && chord->bass && interval % kPitchClasses == 0)
     moved += SlashOffset(*chord);

@@ -19,9 +19,10 @@ struct TPartPlaySettings {
   /// Bass, and chord parts with invert off, move down to the chord's root from this pitch class
   /// on (C = 0): with F# (6), F plays a fourth up and F# a tritone down.
   TPitchClass breakPoint = 6;
-  /// Chord parts only. On: each note takes its chord tone in the octave (C to B) it was
-  /// recorded in, so the chord becomes whichever inversion falls there (C-E-G on F: C-F-A).
-  /// Off: the recorded voicing moves in parallel by the break-point rule (C-E-G on F: F-A-C).
+  /// Chord parts only. On: the nearest inversion. The recorded chord's voices C, E and G move to
+  /// the tones their table gives (root, third, fifth), the shortest way in all (C-E-G on F:
+  /// C-F-A); every other note to its table's pitch class at its nearest (Bb on F7: Eb). Off:
+  /// the recorded voicing moves in parallel by the break-point rule (C-E-G on F: F-A-C).
   bool invert = true;
   /// On: a note held across a chord change goes on at its new pitch from the change. Off: it
   /// is cut at the change.

@@ -56,17 +56,29 @@ TEST(MapNote, InvertOffMovesTheVoicingInParallel) {
 TEST(MapNote, InvertOnTakesTheNearestInversion) {
   const TPartPlaySettings on = DefaultPlaySettings()[kChord1];
   ASSERT_TRUE(on.invert);
-  EXPECT_EQ(Mapped(on, kChord1, {C4, E4, G4}, "F"), (std::vector<int>{65, 69, 60}));  // C F A
+  EXPECT_EQ(Mapped(on, kChord1, {C4, E4, G4}, "F"), (std::vector<int>{60, 65, 69}));  // C F A
   EXPECT_EQ(Mapped(on, kChord1, {C4, E4, G4}, "C"), (std::vector<int>{60, 64, 67}));
-  EXPECT_EQ(Mapped(on, kChord1, {C4, E4, G4}, "G"), (std::vector<int>{67, 71, 62}));   // D G B
-  EXPECT_EQ(Mapped(on, kChord1, {C4, E4, G4}, "Am"), (std::vector<int>{69, 60, 64}));  // C E A
-  EXPECT_EQ(Mapped(on, kChord1, {C4, E4, G4, Bb4}, "F7"), (std::vector<int>{65, 69, 60, 63}));
-  // B on a triad is its octave: it stays above the root.
-  EXPECT_EQ(Mapped(on, kChord1, {C4, 71}, "F"), (std::vector<int>{65, 77}));
+  EXPECT_EQ(Mapped(on, kChord1, {C4, E4, G4}, "G"), (std::vector<int>{59, 62, 67}));   // B D G
+  EXPECT_EQ(Mapped(on, kChord1, {C4, E4, G4}, "Am"), (std::vector<int>{60, 64, 69}));  // C E A
+  EXPECT_EQ(Mapped(on, kChord1, {C4, E4, G4}, "Dm"), (std::vector<int>{62, 65, 69}));  // D F A
+  // The same voices wherever they were recorded, in any order and octave.
+  EXPECT_EQ(Mapped(on, kChord1, {G3, C4, E4}, "F"), (std::vector<int>{57, 60, 65}));  // A C F
+  EXPECT_EQ(Mapped(on, kChord1, {E3, G4, C4 + 12}, "G"), (std::vector<int>{50, 67, 71}));
+  // The seventh is no voice: it takes its table's tone at its nearest.
+  EXPECT_EQ(Mapped(on, kChord1, {C4, E4, G4, Bb4}, "F7"), (std::vector<int>{60, 65, 69, 75}));
+  EXPECT_EQ(Mapped(on, kChord1, {C4, E4, G4, 71}, "Dm7"), (std::vector<int>{62, 65, 69, 72}));
+  // A triad keeps its third on a seventh chord.
+  EXPECT_EQ(Mapped(on, kChord1, {E4, G4, C4 + 12}, "G7"), (std::vector<int>{62, 67, 71}));
+  // A tie goes to the first assignment in the order C, E, G on root, third, fifth: on F# the
+  // inversions a semitone and more up and down both move six semitones in all.
+  EXPECT_EQ(Mapped(on, kChord1, {C4, E4, G4}, "F#"), (std::vector<int>{58, 61, 66}));
+  // A note that is no voice takes its table's pitch class at its nearest: D, the ninth, on F is
+  // G a fourth up; B on a triad is the root.
+  EXPECT_EQ(Mapped(on, kChord1, {62, 71}, "F"), (std::vector<int>{67, 65}));
   // The break point has no say.
   TPartPlaySettings low = on;
   low.breakPoint = 0;
-  EXPECT_EQ(Mapped(low, kChord1, {C4, E4, G4}, "F"), (std::vector<int>{65, 69, 60}));
+  EXPECT_EQ(Mapped(low, kChord1, {C4, E4, G4}, "F"), (std::vector<int>{60, 65, 69}));
 }
 
 TEST(MapNote, ASlashBassReplacesTheRootInTheBassOnly) {
@@ -107,32 +119,33 @@ std::vector<TTimedNote> Follow(const std::vector<TTimedNote>& notes,
 }
 
 TEST(FollowChords, RetriggerRepitchesHeldNotesAtTheChange) {
+  // G, the fifth of C, is the A of Am's nearest inversion.
   const std::vector<TChordChange> changes = {{0, Chord("C")}, {200, Chord("Am")}};
-  EXPECT_EQ(Follow({Chord1Note(E4, 0, 400)}, changes, true),
-            (std::vector<TTimedNote>{Chord1Note(E4, 0, 200), Chord1Note(C4, 200, 400)}));
-  EXPECT_EQ(Follow({Chord1Note(E4, 0, 400)}, changes, false),
-            (std::vector<TTimedNote>{Chord1Note(E4, 0, 200)}));
+  EXPECT_EQ(Follow({Chord1Note(G4, 0, 400)}, changes, true),
+            (std::vector<TTimedNote>{Chord1Note(G4, 0, 200), Chord1Note(69, 200, 400)}));
+  EXPECT_EQ(Follow({Chord1Note(G4, 0, 400)}, changes, false),
+            (std::vector<TTimedNote>{Chord1Note(G4, 0, 200)}));
   // A note that ends at the change, or starts there, is not held across it.
-  EXPECT_EQ(Follow({Chord1Note(E4, 0, 200), Chord1Note(E4, 200, 300)}, changes, false),
-            (std::vector<TTimedNote>{Chord1Note(E4, 0, 200), Chord1Note(C4, 200, 300)}));
+  EXPECT_EQ(Follow({Chord1Note(G4, 0, 200), Chord1Note(G4, 200, 300)}, changes, false),
+            (std::vector<TTimedNote>{Chord1Note(G4, 0, 200), Chord1Note(69, 200, 300)}));
 }
 
 TEST(FollowChords, AKeyTheNewChordKeepsSoundsOn) {
-  // G is the fifth of C and C/E alike: one note, not cut.
+  // G stays G on C/E and on Em: one note until F takes it to A.
   const std::vector<TChordChange> changes = {
-      {0, Chord("C")}, {100, Chord("C/E")}, {200, Chord("Em")}};
+      {0, Chord("C")}, {100, Chord("C/E")}, {200, Chord("Em")}, {300, Chord("F")}};
   EXPECT_EQ(Follow({Chord1Note(G4, 50, 400)}, changes, true),
-            (std::vector<TTimedNote>{Chord1Note(G4, 50, 200), Chord1Note(71, 200, 400)}));
+            (std::vector<TTimedNote>{Chord1Note(G4, 50, 300), Chord1Note(69, 300, 400)}));
 }
 
 TEST(FollowChords, NoChordSilencesAndTheNextChordBringsBack) {
   const std::vector<TChordChange> changes = {
       {0, Chord("C")}, {100, Chord("N.C.")}, {200, Chord("F")}};
-  EXPECT_EQ(Follow({Chord1Note(C4, 0, 400)}, changes, true),
-            (std::vector<TTimedNote>{Chord1Note(C4, 0, 100), Chord1Note(65, 200, 400)}));
-  EXPECT_EQ(Follow({Chord1Note(C4, 0, 400)}, changes, false),
-            (std::vector<TTimedNote>{Chord1Note(C4, 0, 100)}));
-  EXPECT_EQ(Follow({Chord1Note(C4, 120, 150)}, changes, true), std::vector<TTimedNote>{});
+  EXPECT_EQ(Follow({Chord1Note(E4, 0, 400)}, changes, true),
+            (std::vector<TTimedNote>{Chord1Note(E4, 0, 100), Chord1Note(65, 200, 400)}));
+  EXPECT_EQ(Follow({Chord1Note(E4, 0, 400)}, changes, false),
+            (std::vector<TTimedNote>{Chord1Note(E4, 0, 100)}));
+  EXPECT_EQ(Follow({Chord1Note(E4, 120, 150)}, changes, true), std::vector<TTimedNote>{});
 }
 
 TEST(FollowChords, DrumsAndNotesBeforeTheFirstChangeAreAsRecorded) {
