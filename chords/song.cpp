@@ -269,6 +269,9 @@ TSongResult ArrangeSong(const TRhythmSlot& slot, const TChart& chart,
                 " has no beats to make bars of"};
   }
   if (chart.bars.empty()) return {{}, "the chart has no bars"};
+  if (chart.bars.size() * static_cast<std::uint64_t>(std::max(options.repeat, 1)) > kMaxSongBars) {
+    return {{}, "the chart plays more than " + std::to_string(kMaxSongBars) + " bars"};
+  }
   TFlow flow(slot, song.barTicks, options);
   const TChordSymbol& firstChord = chart.bars.front().chords.front().chord;
   bool made = true;

@@ -76,11 +76,17 @@ struct TSongResult {
   std::string refusal;  // non-empty: no song
 };
 
+/// The most bars a song may have (the chart's bars times the repeats): hours of music. A bar
+/// is never longer than a section's 16-bit timeline, so the song's ticks fit 32 bits, as the
+/// waits of a stream-event buffer do.
+inline constexpr std::uint64_t kMaxSongBars = 10000;
+
 /// The rhythm's bar in ticks: its ticks per quarter note (rhythm_timing.h) times the quarter
 /// notes of its time signature's bar; 0 when the signature has no beats.
 std::uint32_t BarTicks(const TRhythmSlot& slot);
 
-/// The song of `chart` on the rhythm in `slot` (see docs/CHORDS.md for the flow).
+/// The song of `chart` on the rhythm in `slot` (see docs/CHORDS.md for the flow). A chart played
+/// over more than kMaxSongBars bars is refused.
 TSongResult ArrangeSong(const TRhythmSlot& slot, const TChart& chart,
                         const TArrangeOptions& options);
 

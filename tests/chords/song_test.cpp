@@ -366,6 +366,12 @@ TEST(ArrangeSong, RefusesWhatCannotPlay) {
   fills.fillEvery = 2;
   EXPECT_EQ(ArrangeSong(slot, ParseChart("C | C").chart, fills).refusal, "Fill1 has no bars");
   EXPECT_EQ(ArrangeSong(slot, ParseChart("C | C").chart, {}).refusal, "");
+  TArrangeOptions many;
+  many.repeat = 2501;
+  EXPECT_EQ(ArrangeSong(slot, ParseChart("C | F | G | C").chart, many).refusal,
+            "the chart plays more than 10000 bars");
+  many.repeat = 2500;
+  EXPECT_EQ(ArrangeSong(slot, ParseChart("C | F | G | C").chart, many).refusal, "");
   slot.header.SetTimeSignature(0);
   EXPECT_EQ(ArrangeSong(slot, ParseChart("C").chart, {}).refusal,
             "its time signature 0/1 has no beats to make bars of");
