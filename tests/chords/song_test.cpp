@@ -37,7 +37,8 @@ TRhythmSlot PopBeat() {
 std::vector<fs::path> ExampleRhythms() {
   std::vector<fs::path> paths;
   for (const auto& entry : fs::directory_iterator(fs::path(BRONDEL_SOURCE_DIR) / "examples")) {
-    if (entry.path().extension() == ".ckf") paths.push_back(entry.path());
+    const fs::path extension = entry.path().extension();
+    if (extension == ".ckf" || extension == ".z00") paths.push_back(entry.path());
   }
   std::sort(paths.begin(), paths.end());
   return paths;
@@ -258,7 +259,7 @@ void CheckSong(const TRhythmSlot& slot, const std::string& chartText,
 
 TEST(ArrangeSong, EveryExampleUnderRandomCharts) {
   const std::vector<fs::path> examples = ExampleRhythms();
-  ASSERT_GE(examples.size(), 2u);
+  ASSERT_GE(examples.size(), 3u);
   std::mt19937 random(19);
   for (const fs::path& path : examples) {
     const TRhythmSlot slot = LoadRhythm(path);
