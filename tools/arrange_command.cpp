@@ -1,5 +1,7 @@
 // arrange: a whole song from a rhythm and a chord chart (chords/song.h), written as a Standard
 // MIDI File with markers and chord names, or rendered to a WAV file like wav's.
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <optional>
 #include <utility>
@@ -67,9 +69,12 @@ chords::TArrangeOptions ArrangeOptions(const TCommandLine& line) {
   return options;
 }
 
+// ".wav" in any letter case.
 bool WantsWav(const std::string& out) {
-  const std::string extension = FileExtension(out);
-  return extension.size() == 4 && (extension == ".wav" || extension == ".WAV");
+  std::string extension = FileExtension(out);
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension == ".wav";
 }
 
 std::vector<TMidiText> SongTexts(const chords::TSong& song) {
