@@ -6,8 +6,8 @@
 
 #include "chords/song.h"
 #include "document/rhythm_loader.h"
-#include "platform/midifile/midi_file.h"
-#include "playback/midi_export.h"
+#include "exchange/midi_export.h"
+#include "platform/midi_file.h"
 
 namespace {
 

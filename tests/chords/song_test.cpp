@@ -12,9 +12,9 @@
 
 #include "chords/song.h"
 #include "document/rhythm_loader.h"
+#include "exchange/midi_export.h"
+#include "platform/midi_file.h"
 #include "platform/midi_service.h"
-#include "platform/midifile/midi_file.h"
-#include "playback/midi_export.h"
 
 namespace brondel::chords {
 namespace {

@@ -6,9 +6,9 @@
 #include <filesystem>
 
 #include "chords/song.h"
-#include "platform/midifile/midi_file.h"
+#include "exchange/midi_export.h"
+#include "platform/midi_file.h"
 #include "platform/offline_synth.h"
-#include "playback/midi_export.h"
 #include "tests/support/test_files.h"
 #include "tests/tool/tool_test_support.h"
 
