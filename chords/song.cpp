@@ -238,8 +238,8 @@ std::vector<TSongEvent> OrderedEvents(const std::vector<TSongEvent>& setup,
 std::vector<TSongLabel> TSong::Labels() const {
   std::vector<TSongLabel> labels;
   for (std::size_t b = 0; b < bars.size(); ++b) {
-    if (b == 0 || bars[b].section != bars[b - 1].section ||
-        bars[b].sectionBar != bars[b - 1].sectionBar + 1) {
+    // A variation looping on is no change of section.
+    if (b == 0 || bars[b].section != bars[b - 1].section) {
       labels.push_back({bars[b].start, true, std::string(SectionName(bars[b].section))});
     }
   }

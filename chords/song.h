@@ -65,8 +65,9 @@ struct TSong {
   std::vector<TSongEvent> events;
   std::uint64_t length = 0;  // bars x barTicks
 
-  /// Markers where each section starts and the chords' names where they change, in tick order
-  /// (at one tick the marker first).
+  /// A marker with the section's name at each bar where the section changes (not where a
+  /// variation loops), and the chords' names where they change, in tick order (at one tick the
+  /// marker first).
   std::vector<TSongLabel> Labels() const;
 };
 

@@ -239,8 +239,7 @@ void CheckSong(const TRhythmSlot& slot, const std::string& chartText,
   ASSERT_EQ(read.file.tracks.size(), 1u + kPartCount);
   std::vector<std::string> markers;
   for (std::size_t b = 0; b < song.bars.size(); ++b) {
-    if (b == 0 || song.bars[b].section != song.bars[b - 1].section ||
-        song.bars[b].sectionBar != song.bars[b - 1].sectionBar + 1) {
+    if (b == 0 || song.bars[b].section != song.bars[b - 1].section) {
       markers.emplace_back(kSectionNames[static_cast<std::size_t>(song.bars[b].section)]);
     }
   }
@@ -308,6 +307,18 @@ TEST(ArrangeSong, SectionsPlayToTheirEndAfterTheChart) {
   ending.ending = 2;
   EXPECT_EQ(Sections(Arrange(slot, "C | [Intro1] F", ending)),
             (std::vector<int>{kVar1, kIntro1, kIntro1, kEnd2}));
+}
+
+TEST(ArrangeSong, MarkersStandWhereTheSectionChanges) {
+  const TRhythmSlot slot = PopBeat();
+  // Var1 has four bars: its loop at bar 5 is no change; the fill and the return are.
+  const TSong song = Arrange(slot, "C | % | % | % | % | [Fill] G | C");
+  std::vector<std::pair<std::uint64_t, std::string>> markers;
+  for (const TSongLabel& label : song.Labels()) {
+    if (label.marker) markers.emplace_back(label.tick / song.barTicks, label.text);
+  }
+  EXPECT_EQ(markers, (std::vector<std::pair<std::uint64_t, std::string>>{
+                         {0, "Var1"}, {5, "Fill1"}, {6, "Var1"}}));
 }
 
 TEST(ArrangeSong, TheIntroPlaysUnderTheFirstChord) {
