@@ -1,5 +1,6 @@
 #include "exchange/midi_export.h"
 
+#include <algorithm>
 #include <string_view>
 #include <utility>
 
@@ -68,16 +69,24 @@ bool AppendPlayedBuffer(TMidiFile& file, std::uint64_t& endTick, const TEventBuf
 }  // namespace
 
 TMidiExport ExportMidiFile(const TRhythmSlot& slot, const std::string& title,
-                           const std::vector<TEventBuffer>& buffers) {
+                           const std::vector<TEventBuffer>& buffers,
+                           const std::vector<TMidiText>& texts) {
   // The stream cannot play at a division of 0, and no MIDI tempo says so.
   if (slot.header.Tempo() == 0) return {{}, "tempo 0 does not play, so it has no MIDI tempo"};
   TMidiFile file = EmptySong(slot, title);
+  for (const TMidiText& text : texts) {
+    file.tracks[0].events.push_back(
+        {text.tick, platform::MetaEventBytes(text.type, {text.text.begin(), text.text.end()})});
+  }
   std::uint64_t endTick = 0;
   for (const TEventBuffer& buffer : buffers) {
     if (!AppendPlayedBuffer(file, endTick, buffer)) {
       return {{}, "a buffer that is not made of whole stream events"};
     }
   }
+  // Messages of channels no part plays join the texts on the conductor track, in time order.
+  std::stable_sort(file.tracks[0].events.begin(), file.tracks[0].events.end(),
+                   [](const auto& a, const auto& b) { return a.tick < b.tick; });
   // The end records are not written (their 0xFC is no data byte), but the song lasts to them.
   for (TMidiFileTrack& track : file.tracks) track.endTick = endTick;
   platform::TMidiFileBytes written = platform::WriteMidiFile(file);

@@ -15,6 +15,7 @@ namespace brondel::platform {
 /// The status byte that starts a meta event.
 inline constexpr std::uint8_t kMetaStatus = 0xFF;
 /// Meta event types the program writes or reads.
+inline constexpr std::uint8_t kMetaText = 0x01;
 inline constexpr std::uint8_t kMetaTrackName = 0x03;
 inline constexpr std::uint8_t kMetaMarker = 0x06;
 inline constexpr std::uint8_t kMetaTempo = 0x51;

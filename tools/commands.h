@@ -3,6 +3,10 @@
 // that cannot be used throws TFileError, a bad command line TUsageError.
 #pragma once
 
+#include <cstdint>
+#include <string>
+
+#include "render/render.h"
 #include "tools/command_line.h"
 #include "tools/tool.h"
 
@@ -27,6 +31,14 @@ int RunImportMidi(const TCommandLine& line, TConsole& console);
 int RunFromMidi(const TCommandLine& line, TConsole& console);
 /// wav FILE SECTION -o OUT.wav: a section rendered offline with the built-in synthesizer.
 int RunWav(const TCommandLine& line, TConsole& console);
+/// The rendering behind wav: `buffer`, played at `division`, through the built-in synthesizer
+/// to the WAV file -o names, refused when longer than --max-minutes allows (`what` names it in
+/// the refusal, `path` the file it came from).
+int WriteWav(const TCommandLine& line, TConsole& console, const std::string& path,
+             const std::string& what, const TEventBuffer& buffer, std::uint32_t division);
+/// arrange RHYTHM --chords CHART | --chords-file FILE [--intro 1|2] [--variation 1|2]
+/// [--fill-every N] [--ending 1|2] [--repeat N] -o SONG.mid|SONG.wav: a whole song.
+int RunArrange(const TCommandLine& line, TConsole& console);
 /// draw FILE SECTION -o OUT.png|OUT.svg [--width N] [--format png|svg]: the pattern window's
 /// picture of a section.
 int RunDraw(const TCommandLine& line, TConsole& console);

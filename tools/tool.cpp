@@ -145,6 +145,34 @@ const std::vector<TCommand>& Commands() {
        2,
        2,
        RunWav},
+      {"arrange",
+       "arrange RHYTHM --chords CHART|--chords-file FILE [OPTIONS] -o SONG.mid|SONG.wav",
+       "a whole song: the rhythm under a chord chart",
+       "Plays RHYTHM as a keyboard does under the chords of a chart (--chords \"C | Am | F |\n"
+       "G7\", or the text of FILE): --intro 1|2 first (under the chart's first chord), then\n"
+       "the variation (--variation 1|2, default 1) looped bar by bar under the chart, a fill\n"
+       "in every N-th bar with --fill-every N (Fill1 on Var1, Fill3 on Var2), the chart\n"
+       "--repeat N times, then --ending 1|2 (under the last chord). The bass and chord parts\n"
+       "follow the chords, the drums play as recorded.\n"
+       "The chart: bars separated by '|', the chords of a bar sharing it evenly ('C . . G7'\n"
+       "by beats), '%' repeats the bar before, 'N.C.' silences bass and chords, and [Var1],\n"
+       "[Var2], [Fill], [Fill1] ... [Fill4], [Intro1], [Intro2], [End1], [End2] opening a bar\n"
+       "switch sections there. docs/CHORDS.md gives the rules. A .wav output is rendered with\n"
+       "the built-in synthesizer as wav does (--max-minutes N, default 60); anything else is\n"
+       "a Standard MIDI File like export-midi's with a marker at each section's start and a\n"
+       "text event with each chord's name where it starts.\n",
+       {kOutput,
+        {"--chords", "CHART", false},
+        {"--chords-file", "FILE", false},
+        {"--intro", "1|2", false},
+        {"--variation", "1|2", false},
+        {"--fill-every", "N", false},
+        {"--ending", "1|2", false},
+        {"--repeat", "N", false},
+        {"--max-minutes", "N", false}},
+       1,
+       1,
+       RunArrange},
       {"draw",
        "draw FILE SECTION -o OUT.png|OUT.svg [--width N] [--format png|svg]",
        "the pattern window's picture of a section",

@@ -32,10 +32,9 @@ std::uint64_t MaxMinutes(const TCommandLine& line) {
   return *minutes;
 }
 
-void CheckLength(const std::string& path, int section, std::uint64_t frames,
+void CheckLength(const std::string& path, const std::string& what, std::uint64_t frames,
                  std::uint64_t maxMinutes) {
-  const std::string lasts = std::string(kSectionNames[static_cast<std::size_t>(section)]) +
-                            " lasts " + AudioClock(frames / kSampleRate) + " of audio";
+  const std::string lasts = what + " lasts " + AudioClock(frames / kSampleRate) + " of audio";
   if (frames > maxMinutes * 60 * kSampleRate) {
     throw TFileError(path, lasts + ", more than the " + std::to_string(maxMinutes) +
                                " minutes allowed (--max-minutes allows more)");
@@ -51,15 +50,21 @@ void CheckLength(const std::string& path, int section, std::uint64_t frames,
 int RunWav(const TCommandLine& line, TConsole& console) {
   const std::string& path = line.positional[0];
   const int section = SectionOf(path, line.positional[1]);
-  const std::uint64_t maxMinutes = MaxMinutes(line);
   TRhythmDocuments docs = OpenAsMainFile(path, console.err);
   const TEventBuffer buffer = SectionBuffer(path, docs, section);
   // The window sets the stream's time division to the tempo byte before it plays.
-  const std::uint32_t division = StreamTimeDivision(docs.slots[kMainSlot]);
+  return WriteWav(line, console, path,
+                  std::string(kSectionNames[static_cast<std::size_t>(section)]), buffer,
+                  StreamTimeDivision(docs.slots[kMainSlot]));
+}
+
+int WriteWav(const TCommandLine& line, TConsole& console, const std::string& path,
+             const std::string& what, const TEventBuffer& buffer, std::uint32_t division) {
+  const std::uint64_t maxMinutes = MaxMinutes(line);
   const std::optional<std::uint64_t> frames =
       platform::OfflineFrameCount(buffer, division, kSampleRate);
   if (!frames) throw TFileError(path, "cannot render: a tempo byte of 0");
-  CheckLength(path, section, *frames, maxMinutes);
+  CheckLength(path, what, *frames, maxMinutes);
 
   const std::string out = line.Value("-o");
   const TInterruptCatcher catcher;  // Ctrl-C ends the render and leaves no file behind
