@@ -9,8 +9,6 @@ namespace brondel {
 
 namespace {
 
-using TNote = std::pair<std::uint8_t, std::uint8_t>;  // key and velocity of a note record
-
 // Marks an event with its position in generation order, in the three bytes the sort carries
 // along with the time.
 void Mark(TRenderEvent& event, std::size_t position) {
@@ -49,29 +47,47 @@ std::size_t FirstEventOf(const TRhythmSlot& slot, int section, int part, std::si
   return first;
 }
 
-// Puts the notes of a part's note records, whose events start at position `first`, in the
-// records that `order` sends one after the other.
-void ArrangePart(TPartStream& stream, const std::vector<std::size_t>& order, std::size_t first) {
-  // Where the note records before the end record stand; their notes, as they stand, are the
-  // order wanted.
+// Where the note records before the end record stand.
+std::vector<std::size_t> NoteRecordsOf(const TPartStream& stream) {
   std::vector<std::size_t> noteAt;
-  std::vector<TNote> wanted;
   for (std::size_t at = 0; at + kRecordSize <= stream.size(); at += kRecordSize) {
     const TRhythmRecord record = TRhythmRecord::FromBytes(&stream[at]);
     if (record.IsEnd()) break;
-    if (record.IsWait()) continue;
-    noteAt.push_back(at);
-    wanted.emplace_back(record.b1, record.b2);
+    if (!record.IsWait()) noteAt.push_back(at);
   }
-  // The note records in the order the render sends their events.
-  std::size_t next = 0;
+  return noteAt;
+}
+
+// The notes of a part's note records in the order they stand.
+TPartNoteOrder RecordedNotes(const TPartStream& stream) {
+  TPartNoteOrder notes;
+  for (const std::size_t at : NoteRecordsOf(stream))
+    notes.emplace_back(stream[at + 1], stream[at + 2]);
+  return notes;
+}
+
+// Visits the note records of a part, whose events start at position `first`, in the order that
+// `order` sends them: visit(offset of the record in the stream).
+template <typename Visit>
+void ForEachSentRecord(const TPartStream& stream, const std::vector<std::size_t>& order,
+                       std::size_t first, Visit visit) {
+  const std::vector<std::size_t> noteAt = NoteRecordsOf(stream);
   for (const std::size_t position : order) {
     if (position < first || position >= first + noteAt.size()) continue;
-    const std::size_t at = noteAt[position - first];
+    visit(noteAt[position - first]);
+  }
+}
+
+// Puts the notes `wanted` lists, one after the other, in the records that `order` sends one
+// after the other.
+void ArrangePart(TPartStream& stream, const std::vector<std::size_t>& order, std::size_t first,
+                 const TPartNoteOrder& wanted) {
+  std::size_t next = 0;
+  ForEachSentRecord(stream, order, first, [&](std::size_t at) {
     stream[at + 1] = wanted[next].first;
     stream[at + 2] = wanted[next].second;
     ++next;
-  }
+  });
 }
 
 TPartStream& PartStream(TRhythmSlot& slot, int section, int part) {
@@ -82,8 +98,9 @@ TPartStream& PartStream(TRhythmSlot& slot, int section, int part) {
 
 void ArrangeForSendOrder(TRhythmSlot& slot, int section, int part) {
   const std::vector<std::size_t> order = SendOrder(slot, section);
-  ArrangePart(PartStream(slot, section, part), order,
-              FirstEventOf(slot, section, part, order.size()));
+  TPartStream& stream = PartStream(slot, section, part);
+  ArrangePart(stream, order, FirstEventOf(slot, section, part, order.size()),
+              RecordedNotes(stream));
 }
 
 void ArrangeSectionForSendOrder(TRhythmSlot& slot, int section) {
@@ -91,8 +108,32 @@ void ArrangeSectionForSendOrder(TRhythmSlot& slot, int section) {
   // the section's positions in is the same for every part: one sort serves all five.
   const std::vector<std::size_t> order = SendOrder(slot, section);
   for (int part = 0; part < kPartCount; ++part) {
+    TPartStream& stream = PartStream(slot, section, part);
+    ArrangePart(stream, order, FirstEventOf(slot, section, part, order.size()),
+                RecordedNotes(stream));
+  }
+}
+
+TSectionNoteOrder SentNotes(const TRhythmSlot& slot, int section) {
+  const std::vector<std::size_t> order = SendOrder(slot, section);
+  TSectionNoteOrder sent;
+  for (int part = 0; part < kPartCount; ++part) {
+    const TPartStream& stream =
+        slot.streams[static_cast<std::size_t>(section)][static_cast<std::size_t>(part)];
+    ForEachSentRecord(
+        stream, order, FirstEventOf(slot, section, part, order.size()), [&](std::size_t at) {
+          sent[static_cast<std::size_t>(part)].emplace_back(stream[at + 1], stream[at + 2]);
+        });
+  }
+  return sent;
+}
+
+void ArrangeSectionToSend(TRhythmSlot& slot, int section, const TSectionNoteOrder& wanted) {
+  const std::vector<std::size_t> order = SendOrder(slot, section);
+  for (int part = 0; part < kPartCount; ++part) {
     ArrangePart(PartStream(slot, section, part), order,
-                FirstEventOf(slot, section, part, order.size()));
+                FirstEventOf(slot, section, part, order.size()),
+                wanted[static_cast<std::size_t>(part)]);
   }
 }
 
