@@ -58,7 +58,10 @@ class TEditHistory {
   /// True while the document differs from what was last opened or saved: the title's `*`.
   bool Modified() const { return saved_ != done_; }
 
+  /// The steps kept, done or taken back.
   std::size_t StepCount() const { return steps_.size(); }
+  /// The steps Undo can take back.
+  std::size_t UndoCount() const { return done_; }
   /// The bytes the steps take in memory, about.
   std::size_t MemoryBytes() const;
 
