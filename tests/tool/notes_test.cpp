@@ -40,8 +40,7 @@ TEST_P(NotesRoundTrip, EveryPartWrittenFromItsNotesRendersAsBefore) {
     const TEventBuffer before = Rendered(path, section);
     for (int part = 0; part < kPartCount; ++part) {
       SCOPED_TRACE(PartItemText(section, part));
-      const auto notes =
-          RunTool({"notes", path, std::to_string(section), std::to_string(part)});
+      const auto notes = RunTool({"notes", path, std::to_string(section), std::to_string(part)});
       ASSERT_EQ(notes.status, 0) << notes.err;
       const std::string text = dir.File("notes.tsv");
       WriteText(text, notes.out);
@@ -51,8 +50,8 @@ TEST_P(NotesRoundTrip, EveryPartWrittenFromItsNotesRendersAsBefore) {
                          "-o", cleared})
                     .status,
                 0);
-      const auto set = RunTool({"set-notes", cleared, std::to_string(section),
-                                std::to_string(part), text, "-o", written});
+      const auto set = RunTool({"set-notes", cleared, std::to_string(section), std::to_string(part),
+                                text, "-o", written});
       ASSERT_EQ(set.status, 0) << set.err;
       EXPECT_TRUE(test::SameStreamEvents(before, Rendered(written, section)));
       EXPECT_EQ(RunTool({"notes", written, std::to_string(section), std::to_string(part)}).out,
@@ -93,10 +92,11 @@ TEST(ToolNotes, WithoutASectionPrintsEverySection) {
 TEST(ToolSetNotes, WritesTheNotesGivenAndIgnoresOtherColumns) {
   test::TTempDir dir;
   const std::string text = dir.File("bass.tsv");
-  WriteText(text, "name\tlength\tkey\tvelocity\ttick\n"
-                  "x\t96\t40\t100\t0\n"
-                  "\n"
-                  "y\t24\t43\t90\t96\r\n");
+  WriteText(text,
+            "name\tlength\tkey\tvelocity\ttick\n"
+            "x\t96\t40\t100\t0\n"
+            "\n"
+            "y\t24\t43\t90\t96\r\n");
   const std::string out = dir.File("out.ckf");
   const auto run = RunTool({"set-notes", kPopBeat, "Var1", "Bass", text, "-o", out});
   ASSERT_EQ(run.status, 0) << run.err;
@@ -133,11 +133,13 @@ TEST(ToolSetNotes, NamesTheLineAndColumnOfABadValueAndWritesNothing) {
   EXPECT_EQ(refused("tick\tkey\tvelocity\tlength\n0\t36\t100\n"),
             text + ": line 2: no value in column 4 (length)\n");
   EXPECT_EQ(refused("tick\tkey\tlength\n0\t36\t24\n"),
-            text + ": line 1: no column named velocity (the header needs tick, key, velocity "
-                   "and length)\n");
+            text +
+                ": line 1: no column named velocity (the header needs tick, key, velocity "
+                "and length)\n");
   EXPECT_EQ(refused("tick\tkey\tvelocity\tlength\n0\t36\t100\t48\n24\t36\t100\t24\n"),
-            text + ": line 3: the note starts while the note of line 2 still sounds on the "
-                   "same key\n");
+            text +
+                ": line 3: the note starts while the note of line 2 still sounds on the "
+                "same key\n");
   EXPECT_EQ(refused("tick\tkey\tvelocity\tlength\n1500\t36\t100\t48\n"),
             text + ": line 2: the note ends at tick 1548, after the section's end (tick 1536)\n");
 }
