@@ -9,8 +9,6 @@ namespace brondel {
 
 namespace {
 
-using TNote = std::pair<std::uint8_t, std::uint8_t>;  // key and velocity of a note record
-
 // Marks an event with its position in generation order, in the three bytes the sort carries
 // along with the time.
 void Mark(TRenderEvent& event, std::size_t position) {
@@ -49,8 +47,8 @@ std::size_t FirstEventOf(const TRhythmSlot& slot, int section, int part, std::si
   return first;
 }
 
-// Where the note records of a part before its end record stand, in record order.
-std::vector<std::size_t> NoteRecords(const TPartStream& stream) {
+// Where the note records before the end record stand.
+std::vector<std::size_t> NoteRecordsOf(const TPartStream& stream) {
   std::vector<std::size_t> noteAt;
   for (std::size_t at = 0; at + kRecordSize <= stream.size(); at += kRecordSize) {
     const TRhythmRecord record = TRhythmRecord::FromBytes(&stream[at]);
@@ -60,49 +58,36 @@ std::vector<std::size_t> NoteRecords(const TPartStream& stream) {
   return noteAt;
 }
 
-// The note records of a part whose events start at position `first`, in the order `order`
-// sends their events.
-std::vector<std::size_t> RecordsAsSent(const TPartStream& stream,
-                                       const std::vector<std::size_t>& order, std::size_t first) {
-  const std::vector<std::size_t> noteAt = NoteRecords(stream);
-  std::vector<std::size_t> sent;
-  sent.reserve(noteAt.size());
-  for (const std::size_t position : order) {
-    if (position >= first && position < first + noteAt.size()) {
-      sent.push_back(noteAt[position - first]);
-    }
-  }
-  return sent;
+// The notes of a part's note records in the order they stand.
+TPartNoteOrder RecordedNotes(const TPartStream& stream) {
+  TPartNoteOrder notes;
+  for (const std::size_t at : NoteRecordsOf(stream))
+    notes.emplace_back(stream[at + 1], stream[at + 2]);
+  return notes;
 }
 
-// Puts the notes of a part's note records, whose events start at position `first`, in the
-// records that `order` sends one after the other.
-void ArrangePart(TPartStream& stream, const std::vector<std::size_t>& order, std::size_t first) {
-  // The notes, as the records stand, are the order wanted.
-  std::vector<TNote> wanted;
-  for (const std::size_t at : NoteRecords(stream))
-    wanted.emplace_back(stream[at + 1], stream[at + 2]);
+// Visits the note records of a part, whose events start at position `first`, in the order that
+// `order` sends them: visit(offset of the record in the stream).
+template <typename Visit>
+void ForEachSentRecord(const TPartStream& stream, const std::vector<std::size_t>& order,
+                       std::size_t first, Visit visit) {
+  const std::vector<std::size_t> noteAt = NoteRecordsOf(stream);
+  for (const std::size_t position : order) {
+    if (position < first || position >= first + noteAt.size()) continue;
+    visit(noteAt[position - first]);
+  }
+}
+
+// Puts the notes `wanted` lists, one after the other, in the records that `order` sends one
+// after the other.
+void ArrangePart(TPartStream& stream, const std::vector<std::size_t>& order, std::size_t first,
+                 const TPartNoteOrder& wanted) {
   std::size_t next = 0;
-  for (const std::size_t at : RecordsAsSent(stream, order, first)) {
+  ForEachSentRecord(stream, order, first, [&](std::size_t at) {
     stream[at + 1] = wanted[next].first;
     stream[at + 2] = wanted[next].second;
     ++next;
-  }
-}
-
-// The opposite of ArrangePart: writes the notes `order` sends into the part's note records in
-// record order, so that arranging the part lists them as they were sent.
-void ListPartAsSent(TPartStream& stream, const std::vector<std::size_t>& order, std::size_t first) {
-  std::vector<TNote> sent;
-  for (const std::size_t at : RecordsAsSent(stream, order, first)) {
-    sent.emplace_back(stream[at + 1], stream[at + 2]);
-  }
-  std::size_t next = 0;
-  for (const std::size_t at : NoteRecords(stream)) {
-    stream[at + 1] = sent[next].first;
-    stream[at + 2] = sent[next].second;
-    ++next;
-  }
+  });
 }
 
 TPartStream& PartStream(TRhythmSlot& slot, int section, int part) {
@@ -113,8 +98,9 @@ TPartStream& PartStream(TRhythmSlot& slot, int section, int part) {
 
 void ArrangeForSendOrder(TRhythmSlot& slot, int section, int part) {
   const std::vector<std::size_t> order = SendOrder(slot, section);
-  ArrangePart(PartStream(slot, section, part), order,
-              FirstEventOf(slot, section, part, order.size()));
+  TPartStream& stream = PartStream(slot, section, part);
+  ArrangePart(stream, order, FirstEventOf(slot, section, part, order.size()),
+              RecordedNotes(stream));
 }
 
 void ArrangeSectionForSendOrder(TRhythmSlot& slot, int section) {
@@ -122,20 +108,41 @@ void ArrangeSectionForSendOrder(TRhythmSlot& slot, int section) {
   // the section's positions in is the same for every part: one sort serves all five.
   const std::vector<std::size_t> order = SendOrder(slot, section);
   for (int part = 0; part < kPartCount; ++part) {
+    TPartStream& stream = PartStream(slot, section, part);
+    ArrangePart(stream, order, FirstEventOf(slot, section, part, order.size()),
+                RecordedNotes(stream));
+  }
+}
+
+TSectionNoteOrder SentNotes(const TRhythmSlot& slot, int section) {
+  const std::vector<std::size_t> order = SendOrder(slot, section);
+  TSectionNoteOrder sent;
+  for (int part = 0; part < kPartCount; ++part) {
+    const TPartStream& stream =
+        slot.streams[static_cast<std::size_t>(section)][static_cast<std::size_t>(part)];
+    ForEachSentRecord(
+        stream, order, FirstEventOf(slot, section, part, order.size()), [&](std::size_t at) {
+          sent[static_cast<std::size_t>(part)].emplace_back(stream[at + 1], stream[at + 2]);
+        });
+  }
+  return sent;
+}
+
+void ArrangeSectionToSend(TRhythmSlot& slot, int section, const TSectionNoteOrder& wanted) {
+  const std::vector<std::size_t> order = SendOrder(slot, section);
+  for (int part = 0; part < kPartCount; ++part) {
     ArrangePart(PartStream(slot, section, part), order,
-                FirstEventOf(slot, section, part, order.size()));
+                FirstEventOf(slot, section, part, order.size()),
+                wanted[static_cast<std::size_t>(part)]);
   }
 }
 
 void ReplacePartInSendOrder(TRhythmSlot& slot, int section, int part, TPartStream records) {
-  const std::vector<std::size_t> order = SendOrder(slot, section);
-  for (int other = 0; other < kPartCount; ++other) {
-    if (other == part) continue;
-    ListPartAsSent(PartStream(slot, section, other), order,
-                   FirstEventOf(slot, section, other, order.size()));
-  }
+  // The other parts' notes as they are sent now, the new part's as its records list them.
+  TSectionNoteOrder wanted = SentNotes(slot, section);
   ReplacePartStream(slot, section, part, std::move(records));
-  ArrangeSectionForSendOrder(slot, section);
+  wanted[static_cast<std::size_t>(part)] = RecordedNotes(PartStream(slot, section, part));
+  ArrangeSectionToSend(slot, section, wanted);
 }
 
 }  // namespace brondel

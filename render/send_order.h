@@ -6,9 +6,18 @@
 // part can be arranged to be sent in any order wanted among its notes of equal time.
 #pragma once
 
+#include <array>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
 #include "document/rhythm_slot.h"
 
 namespace brondel {
+
+/// The notes (key and velocity) of a part's note records before its end record, in some order.
+using TPartNoteOrder = std::vector<std::pair<std::uint8_t, std::uint8_t>>;
+using TSectionNoteOrder = std::array<TPartNoteOrder, kPartCount>;
 
 /// Rearranges the notes of equal time among the note records of one part so that the render of
 /// the section sends that part's notes in the order its records list them now. Every record
@@ -30,5 +39,16 @@ void ArrangeSectionForSendOrder(TRhythmSlot& slot, int section);
 /// time the other way round. The other parts keep their times; which of their note records of one
 /// time holds which note may change. The same limits as ArrangeForSendOrder apply.
 void ReplacePartInSendOrder(TRhythmSlot& slot, int section, int part, TPartStream records);
+
+/// The notes of each of the section's parts in the order the render sends them now: what each
+/// part plays, whatever order its records list them in.
+TSectionNoteOrder SentNotes(const TRhythmSlot& slot, int section);
+
+/// Puts each part's notes in its note records so that the render sends them in the order
+/// `wanted` gives: a part's list holds the notes of its note records before the end record,
+/// the notes of one time together and times in the records' order (SentNotes of the section
+/// before any part's times changed, or a part's notes in record order). Like
+/// ArrangeSectionForSendOrder, only keys and velocities move, among records of one time.
+void ArrangeSectionToSend(TRhythmSlot& slot, int section, const TSectionNoteOrder& wanted);
 
 }  // namespace brondel

@@ -42,6 +42,10 @@ int RunArrange(const TCommandLine& line, TConsole& console);
 /// draw FILE SECTION -o OUT.png|OUT.svg [--width N] [--format png|svg]: the pattern window's
 /// picture of a section.
 int RunDraw(const TCommandLine& line, TConsole& console);
+/// notes FILE [SECTION [PART]] [--json]: the notes a section plays, one a line.
+int RunNotes(const TCommandLine& line, TConsole& console);
+/// set-notes FILE SECTION PART NOTES -o OUT: a part written from the text notes prints.
+int RunSetNotes(const TCommandLine& line, TConsole& console);
 /// devices: the MIDI output devices, numbered as --device takes them.
 int RunDevices(const TCommandLine& line, TConsole& console);
 /// play FILE SECTION [--device N]: plays a section in time until its end or Ctrl-C.

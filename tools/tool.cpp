@@ -186,6 +186,33 @@ const std::vector<TCommand>& Commands() {
        2,
        2,
        RunDraw},
+      {"notes",
+       "notes FILE [SECTION [PART]] [--json]",
+       "the notes a section plays, one a line",
+       "Prints the notes that SECTION plays (every section when none is given) in PART (every\n"
+       "part when none is given), as the pattern window shows them, one a line, tab-separated\n"
+       "under the header: section part position tick key name velocity length. position is\n"
+       "bar:beat:tick as the window's tool tip shows it, tick counts from the section's start,\n"
+       "name is the note name (middle C = C4) or the drum's General MIDI name, length is in\n"
+       "ticks. --json prints one JSON object per note with the same fields, one per line.\n",
+       {{"--json", "", false}},
+       1,
+       3,
+       RunNotes},
+      {"set-notes",
+       "set-notes FILE SECTION PART NOTES -o OUT",
+       "write a part from the text notes prints",
+       "Writes FILE as \"Save as\" would with PART of SECTION playing exactly the notes of the\n"
+       "tab-separated text NOTES: a header line naming the columns, then a note a line. The\n"
+       "columns tick, key (0 to 127), velocity (1 to 127) and length (1 or more) are needed,\n"
+       "any others are ignored, so the output of notes can be edited and given back. A bad\n"
+       "value is named by its line and column; a note past the section's end, a note that\n"
+       "starts while another of its key still sounds, or a part that would make the section or\n"
+       "the file larger than it may be is refused. The other parts sound as before.\n",
+       {kOutput},
+       4,
+       4,
+       RunSetNotes},
       {"devices",
        "devices",
        "list the MIDI output devices",

@@ -1,0 +1,163 @@
+// The pattern editor's costs: one edit of a busy section, from the operation to the document
+// updated and the section's pattern built anew (what the window then paints), and its undo and
+// redo. The goal is a frame: under 16 ms. Two sections:
+//  - "20000 notes": four parts of 5,000 notes each ended by their key's next note-on (no
+//    note-offs: 60,000 bytes, the most notes a section holds), and a Bass part of 64 notes that
+//    the edit moves; every edit reads, sorts and arranges all of the section's events.
+//  - "10800 notes": the largest section the editor itself writes (every note with its
+//    note-off): 10,800 notes in Bass, whose three notes the edit moves, so the whole part is
+//    encoded and arranged anew.
+// HistoryMemory: 1,000 steps of "Move 3 notes" on a rhythm of 65,535 bytes, the most a file
+// holds, and the bytes the history keeps for them.
+#include <benchmark/benchmark.h>
+
+#include "document/rhythm_builder.h"
+#include "pattern/section_edit.h"
+#include "render/send_order.h"
+
+namespace {
+
+using namespace brondel;
+
+constexpr int kSection = 2;  // Var1
+
+// A part of `notes` note-ons every 12 ticks cycling through eight keys from `lowKey`, each
+// note lasting until its key sounds again.
+TPartStream NoteOnsOnly(int notes, std::uint8_t lowKey) {
+  TPartBuilder part;
+  for (int note = 0; note < notes; ++note) {
+    part.Note(note == 0 ? 0 : 12, static_cast<std::uint8_t>(lowKey + note % 8), 100);
+  }
+  return part.End(12);
+}
+
+TRhythmSlot TwentyThousandNotes() {
+  TRhythmBuilder builder(120, TimeSignatureByte(4, 2));
+  for (int section = 0; section < kSectionCount; ++section) {
+    for (int part = 0; part < kPartCount; ++part) builder.Part(section, part, {});
+  }
+  const std::uint32_t end = 5000 * 12;
+  builder.Bars(kSection, static_cast<std::uint16_t>(end / 384));
+  TTimedPart bass;
+  for (std::uint32_t note = 0; note < 64; ++note) bass.Add(note * 384, 36, 100, 96);
+  builder.Part(kSection, 0, NoteOnsOnly(5000, 35));
+  builder.Part(kSection, 1, bass.Build(end));
+  for (int part = 2; part < kPartCount; ++part) {
+    builder.Part(kSection, part, NoteOnsOnly(5000, static_cast<std::uint8_t>(40 + 12 * part)));
+  }
+  TRhythmSlot slot = builder.Slot();
+  slot.fileName = "busy.ckf";
+  ArrangeSectionForSendOrder(slot, kSection);
+  return slot;
+}
+
+TRhythmSlot LargestWrittenSection() {
+  TRhythmBuilder builder(120, TimeSignatureByte(4, 2));
+  for (int section = 0; section < kSectionCount; ++section) {
+    for (int part = 0; part < kPartCount; ++part) builder.Part(section, part, {});
+  }
+  TTimedPart bass;
+  constexpr std::uint32_t kNotes = 10800;
+  for (std::uint32_t note = 0; note < kNotes; ++note) {
+    bass.Add(note * 6, static_cast<std::uint8_t>(36 + note % 24), 100, 6);
+  }
+  builder.Bars(kSection, static_cast<std::uint16_t>(kNotes * 6 / 384 + 1));
+  builder.Part(kSection, 1, bass.Build((kNotes * 6 / 384 + 1) * 384));
+  TRhythmSlot slot = builder.Slot();
+  slot.fileName = "largest.ckf";
+  ArrangeSectionForSendOrder(slot, kSection);
+  return slot;
+}
+
+TRhythmSlot Busy(int which) {
+  return which == 0 ? TwentyThousandNotes() : LargestWrittenSection();
+}
+
+// Three Bass notes in the middle of the section.
+TSelection MiddleBassNotes(const TSectionNotes& notes) {
+  const TNoteList& bass = notes.parts[1];
+  TSelection selection;
+  for (std::size_t i = bass.size() / 2; i < bass.size() / 2 + 3; ++i) {
+    selection.push_back(IdOf(1, bass[i]));
+  }
+  return selection;
+}
+
+// One edit as the window makes it: the operation on the notes it shows, the document written
+// and recorded, the pattern built anew.
+void MoveThree(TRhythmSlot& slot, TEditHistory& history, std::int64_t ticks) {
+  const TSectionNotes notes = ReadSectionNotes(slot, kSection);
+  const TEditOutcome outcome =
+      ApplySectionEdit(slot, kSection, MoveNotes(notes, MiddleBassNotes(notes), ticks, 0), history);
+  if (outcome.refusal) throw std::runtime_error(*outcome.refusal);
+  benchmark::DoNotOptimize(BuildSectionPattern(slot, kSection));
+}
+
+void BM_Edit(benchmark::State& state) {
+  TRhythmSlot slot = Busy(static_cast<int>(state.range(0)));
+  TEditHistory history;
+  state.counters["notes"] = static_cast<double>(BuildSectionPattern(slot, kSection).notes.size());
+  for (auto _ : state) {
+    MoveThree(slot, history, 1);
+    state.PauseTiming();
+    history.Undo(slot);
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_Edit)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+void BM_UndoRedo(benchmark::State& state) {
+  TRhythmSlot slot = Busy(static_cast<int>(state.range(0)));
+  TEditHistory history;
+  MoveThree(slot, history, 1);
+  const bool undo = state.range(1) == 0;
+  for (auto _ : state) {
+    if (undo) {
+      history.Undo(slot);
+    } else {
+      history.Redo(slot);
+    }
+    benchmark::DoNotOptimize(BuildSectionPattern(slot, kSection));
+    state.PauseTiming();
+    if (undo) {
+      history.Redo(slot);
+    } else {
+      history.Undo(slot);
+    }
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_UndoRedo)
+    ->ArgNames({"section", "redo"})
+    ->Args({0, 0})
+    ->Args({0, 1})
+    ->Args({1, 0})
+    ->Args({1, 1})
+    ->Unit(benchmark::kMillisecond);
+
+// 1,000 steps on the largest rhythm a file holds: the section of 10,800 notes with the rest of
+// the 65,535 bytes in other sections.
+void BM_HistoryMemory(benchmark::State& state) {
+  TRhythmSlot start = LargestWrittenSection();
+  TPartBuilder filler;
+  while (TotalLength(start.streams) + filler.Records().size() + 2 * kRecordSize <=
+         kMaxTotalLength) {
+    filler.Wait(0);
+  }
+  start.streams[0][4] = filler.Records();
+  for (auto _ : state) {
+    TRhythmSlot slot = start;
+    TEditHistory history;
+    for (std::size_t step = 0; step < kMaxUndoSteps; ++step) {
+      MoveThree(slot, history, step % 2 == 0 ? 12 : -12);
+    }
+    state.counters["rhythm_bytes"] = static_cast<double>(TotalLength(slot.streams));
+    state.counters["steps"] = static_cast<double>(history.StepCount());
+    state.counters["history_bytes"] = static_cast<double>(history.MemoryBytes());
+  }
+}
+BENCHMARK(BM_HistoryMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
