@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "document/rhythm_timing.h"
+#include "platform/midi_messages.h"
 
 namespace brondel::chords {
 
@@ -54,7 +55,7 @@ TSectionNotes ReadSectionNotes(const TRhythmSlot& slot, int section) {
   std::vector<std::vector<std::size_t>> open(static_cast<std::size_t>(kPartCount) * 128);
   for (const TRenderEvent& event : events) {
     const int part = ChannelPart(static_cast<std::uint8_t>(event.Status & 0x0F));
-    if ((event.Status & 0xF0) != kNoteOnKind) {
+    if (midi::StatusKind(event.Status) != midi::kNoteOn) {
       read.setup.push_back({event.Time, event.Status, event.Data1, event.Data2});
       continue;
     }
@@ -220,7 +221,7 @@ std::vector<TSongEvent> OrderedEvents(const std::vector<TSongEvent>& setup,
   ranked.reserve(setup.size() + 2 * notes.size());
   for (const TSongEvent& event : setup) ranked.push_back({event, 1});
   for (const TTimedNote& note : notes) {
-    const auto status = PartStatus(kNoteOnKind, note.part);
+    const auto status = PartStatus(midi::kNoteOn, note.part);
     ranked.push_back({{note.on, status, note.key, note.velocity}, 2});
     ranked.push_back({{note.off, status, note.key, 0}, note.off == note.on ? 3 : 0});
   }

@@ -14,6 +14,7 @@
 #include "document/rhythm_loader.h"
 #include "exchange/midi_export.h"
 #include "platform/midi_file.h"
+#include "platform/midi_messages.h"
 #include "platform/midi_service.h"
 
 namespace brondel::chords {
@@ -69,7 +70,7 @@ std::vector<TOnset> SourceDrums(const TRhythmSlot& slot, int section, int bar,
   std::vector<TOnset> hits;
   const std::uint64_t from = std::uint64_t{barTicks} * static_cast<std::uint64_t>(bar);
   for (const TRenderEvent& event : events) {
-    if (event.Status == PartStatus(kNoteOnKind, 0) && event.Data1 < 128 && event.Data2 > 0 &&
+    if (event.Status == PartStatus(midi::kNoteOn, 0) && event.Data1 < 128 && event.Data2 > 0 &&
         event.Time >= from && event.Time < from + barTicks) {
       hits.emplace_back(event.Time - from, event.Data1, event.Data2);
     }
@@ -81,7 +82,7 @@ std::vector<TOnset> SourceDrums(const TRhythmSlot& slot, int section, int bar,
 std::vector<TOnset> SongDrums(const TSong& song, const TSongBar& bar) {
   std::vector<TOnset> hits;
   for (const TSongEvent& event : song.events) {
-    if (event.status == PartStatus(kNoteOnKind, 0) && event.data2 > 0 && event.tick >= bar.start &&
+    if (event.status == PartStatus(midi::kNoteOn, 0) && event.data2 > 0 && event.tick >= bar.start &&
         event.tick < bar.start + song.barTicks) {
       hits.emplace_back(event.tick - bar.start, event.data1, event.data2);
     }
@@ -213,7 +214,7 @@ void CheckSong(const TRhythmSlot& slot, const std::string& chartText,
   // Every bass and chord note in its chord's table, none on N.C., and every note ended.
   std::map<std::pair<int, int>, int> sounding;
   for (const TSongEvent& event : song.events) {
-    if ((event.status & 0xF0) != kNoteOnKind) continue;
+    if (midi::StatusKind(event.status) != midi::kNoteOn) continue;
     const int part = ChannelPart(static_cast<std::uint8_t>(event.status & 0x0F));
     auto& count = sounding[{part, event.data1}];
     if (event.data2 == 0) {
@@ -333,7 +334,7 @@ TEST(ArrangeSong, TheIntroPlaysUnderTheFirstChord) {
   // The intro's bass plays A minor: its C (the root) as A.
   bool bassPlayed = false;
   for (const TSongEvent& event : song.events) {
-    if (event.status == PartStatus(kNoteOnKind, 1) && event.data2 > 0 &&
+    if (event.status == PartStatus(midi::kNoteOn, 1) && event.data2 > 0 &&
         event.tick < 2u * song.barTicks) {
       bassPlayed = true;
       const std::vector<TPitchClass> table = TablePitchClasses(*song.chords[0].chord);
@@ -350,10 +351,10 @@ TEST(ArrangeSong, NoChordLeavesTheDrumsAlone) {
   const TSong song = Arrange(slot, "N.C. | C");
   int drums = 0;
   for (const TSongEvent& event : song.events) {
-    if ((event.status & 0xF0) != kNoteOnKind || event.data2 == 0 || event.tick >= song.barTicks) {
+    if (midi::StatusKind(event.status) != midi::kNoteOn || event.data2 == 0 || event.tick >= song.barTicks) {
       continue;
     }
-    EXPECT_EQ(event.status, PartStatus(kNoteOnKind, 0));
+    EXPECT_EQ(event.status, PartStatus(midi::kNoteOn, 0));
     ++drums;
   }
   EXPECT_GT(drums, 0);
@@ -364,7 +365,7 @@ TEST(ArrangeSong, EachSectionBringsItsSetupMessages) {
   const TSong song = Arrange(slot, "C | [Fill] C | C");
   std::vector<std::uint64_t> programChanges;
   for (const TSongEvent& event : song.events) {
-    if (event.status == PartStatus(kProgramChangeKind, 1)) programChanges.push_back(event.tick);
+    if (event.status == PartStatus(midi::kProgramChange, 1)) programChanges.push_back(event.tick);
   }
   EXPECT_EQ(programChanges, (std::vector<std::uint64_t>{0, song.barTicks, 2u * song.barTicks}));
 }
