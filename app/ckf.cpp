@@ -398,6 +398,10 @@ void TForm1::PatternOptionsChange() {
       [this] { playback_->ChangePatternPlay(patternWindow_->Mix(), patternWindow_->Looping()); });
 }
 
+void TForm1::MainFileEdited() {
+  DocumentChanged(kMainSlot);
+}
+
 void TForm1::DocumentChanged(int slot) {
   patternWindow_->DocumentChanged(slot);
 }

@@ -16,6 +16,7 @@
 
 #include "app/main_window_controls.h"
 #include "document/rhythm_slot.h"
+#include "pattern/edit_history.h"
 #include "platform/dialogs.h"
 #include "platform/midi_import_dialogs.h"
 #include "platform/midi_service.h"
@@ -37,6 +38,8 @@ class TForm1 : public QMainWindow, private IPlaybackHost {
 
   /// The program-wide documents and playback state, for tests.
   TRhythmDocuments& Documents() { return docs_; }
+  /// The undo history of the main file.
+  TEditHistory& EditHistory() { return history_; }
   TPlayback& Playback() { return *playback_; }
   /// The window's controls.
   const TMainWindowControls& Controls() const { return controls_; }
@@ -98,6 +101,8 @@ class TForm1 : public QMainWindow, private IPlaybackHost {
   /// The pattern window's Play runs as a play command, its Stop is the Stop command, and its
   /// line reads what playback says sounds now.
   void ConnectPatternWindow();
+  /// The main file changed by an edit, an undo or a redo: everything that shows it follows.
+  void MainFileEdited();
 
   void FormCreate();
   /// A section of a slot was selected, by the user or by the program: the pattern window
@@ -113,6 +118,7 @@ class TForm1 : public QMainWindow, private IPlaybackHost {
   void ShowNotices(const std::vector<std::string>& notices);
 
   TRhythmDocuments docs_;
+  TEditHistory history_;  // the main file's changes since it was opened
   platform::IMidiService& midi_;
   std::unique_ptr<platform::IDialogs> ownDialogs_;
   platform::IDialogs* dialogs_;

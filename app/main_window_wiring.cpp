@@ -65,6 +65,8 @@ void TForm1::ConnectPatternWindow() {
   connect(patternWindow_, &TPatternWindow::PlayOptionsChanged, this,
           [this] { PatternOptionsChange(); });
   patternWindow_->FollowPlay([this] { return playback_->PlayingNow(); });
+  patternWindow_->SetEditing(&docs_, &history_);
+  connect(patternWindow_, &TPatternWindow::MainFileEdited, this, [this] { MainFileEdited(); });
 }
 
 }  // namespace brondel::app

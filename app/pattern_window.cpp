@@ -100,6 +100,11 @@ void TPatternWindow::ShowSection(int slot, int section) {
   Refresh();
 }
 
+void TPatternWindow::SetEditing(brondel::TRhythmDocuments* docs, brondel::TEditHistory* history) {
+  editDocs_ = docs;
+  history_ = history;
+}
+
 void TPatternWindow::DocumentChanged(int slot) {
   if (slot == slot_) Refresh();
 }

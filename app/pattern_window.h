@@ -18,6 +18,7 @@
 #include <optional>
 
 #include "document/rhythm_slot.h"
+#include "pattern/edit_history.h"
 #include "playback/playback.h"
 #include "render/part_mix.h"
 
@@ -65,7 +66,17 @@ class TPatternWindow : public QWidget {
   /// section shown, and the timer stops once nothing sounds and no play command runs.
   void MovePlayLine();
 
+  /// Lets the window edit the main file (slot 0) of `docs`, each change one step of `history`;
+  /// both outlive the window. Until then the window only shows.
+  void SetEditing(brondel::TRhythmDocuments* docs, brondel::TEditHistory* history);
+
  Q_SIGNALS:
+  /// An edit, an undo or a redo made in this window changed the main file.
+  void MainFileEdited();
+  /// A note clicked, drawn or moved, to be heard briefly on its part's channel with the part's
+  /// sound.
+  void AuditionRequested(int part, int key, int velocity);
+
   /// Play was clicked: the section shown is to play in the window's mix.
   void PlayClicked();
   /// Stop was clicked.
@@ -95,6 +106,8 @@ class TPatternWindow : public QWidget {
   std::function<std::optional<brondel::TPlayingPosition>()> playingNow_;
   bool playing_ = false;  // a play command is on the call stack
   QTimer lineTimer_;
+  brondel::TRhythmDocuments* editDocs_ = nullptr;  // set: the main file may be edited
+  brondel::TEditHistory* history_ = nullptr;
 };
 
 }  // namespace brondel::app
