@@ -9,6 +9,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QtTest>
 
 #include "app/pattern_window.h"
@@ -17,6 +19,7 @@
 #include "exchange/midi_export.h"
 #include "fake_midi_import_dialogs.h"
 #include "pattern/section_edit.h"
+#include "platform/qt_dialogs.h"
 #include "render/render.h"
 #include "tests/support/smf_writer.h"
 #include "window_rig.h"
@@ -456,6 +459,31 @@ class TestWindowUndo : public QObject {
     rig.dialogs.saveChangesAnswers = {TSaveChangesAnswer::kDiscard};
     rig.form->close();
     QVERIFY(!rig.form->isVisible());
+  }
+
+  void TheQtQuestionHasSaveDiscardAndCancel() {
+    QWidget parent;
+    brondel::platform::TQtDialogs dialogs(&parent);
+    const std::vector<std::pair<QMessageBox::StandardButton, TSaveChangesAnswer>> cases{
+        {QMessageBox::Save, TSaveChangesAnswer::kSave},
+        {QMessageBox::Discard, TSaveChangesAnswer::kDiscard},
+        {QMessageBox::Cancel, TSaveChangesAnswer::kCancel}};
+    for (const auto& [button, answer] : cases) {
+      QString text;
+      QList<QMessageBox::StandardButton> buttons;
+      QTimer::singleShot(0, [&, pressed = button] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) return;
+        text = box->text();
+        for (QAbstractButton* b : box->buttons()) buttons << box->standardButton(b);
+        box->button(pressed)->click();
+      });
+      QCOMPARE(dialogs.AskSaveChanges("Save changes to /tmp/a.ckf?"), answer);
+      QCOMPARE(text, QString("Save changes to /tmp/a.ckf?"));
+      std::sort(buttons.begin(), buttons.end());
+      QCOMPARE(buttons, (QList<QMessageBox::StandardButton>{QMessageBox::Save, QMessageBox::Cancel,
+                                                            QMessageBox::Discard}));
+    }
   }
 
   void ALoopingPatternPlaysAnEditFromItsNextRepetition() {
