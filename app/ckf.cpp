@@ -41,6 +41,18 @@ const char kAboutText[] =
     "Written by the Brondel developers.\r\n"
     "Questions and problems: the Brondel project's issue tracker.";
 
+// A section list's item: the section's name and its bar count.
+QString SectionItemText(const TRhythmSlot& doc, int section) {
+  return ToQString(kSectionNames[static_cast<std::size_t>(section)]) +
+         QStringLiteral(",mesures: ") + QString::number(doc.header.BarCount(section));
+}
+
+// A slot's time signature and tempo fields.
+void ShowSlotFields(const TSlotControls& area, const TRhythmSlot& doc) {
+  area.timeSignatureEdit->setText(QStringLiteral("%1/%2").arg(doc.numerator).arg(doc.denominator));
+  area.tempoEdit->setText(QString::number(doc.header.Tempo()));
+}
+
 }  // namespace
 
 TForm1::TForm1(platform::IMidiService& midi, platform::IDialogs* dialogs, QWidget* parent)
@@ -155,17 +167,13 @@ void TForm1::ShowLoadedSlot(int slot) {
   const QString path = ToQString(doc.fileName);
   if (slot == kMainSlot) setWindowTitle(QStringLiteral("Brondel 2     ") + path);
   area.fileBox->setTitle(path);
-  area.timeSignatureEdit->setText(QStringLiteral("%1/%2").arg(doc.numerator).arg(doc.denominator));
-  area.tempoEdit->setText(QString::number(doc.header.Tempo()));
+  ShowSlotFields(area, doc);
 
   QListWidget* sections = area.sectionList;
   {
     const QSignalBlocker blocker(sections);
     sections->clear();
-    for (int s = 0; s < kSectionCount; ++s) {
-      sections->addItem(ToQString(kSectionNames[static_cast<std::size_t>(s)]) +
-                        QStringLiteral(",mesures: ") + QString::number(doc.header.BarCount(s)));
-    }
+    for (int s = 0; s < kSectionCount; ++s) sections->addItem(SectionItemText(doc, s));
   }
   FillPartList(slot, 0, false);
   // Item 0 is selected in all four lists, whichever slot was loaded.
@@ -483,13 +491,10 @@ void TForm1::ShowMainFile() {
   const TRhythmSlot& doc = docs_.slots[kMainSlot];
   if (!doc.Loaded()) return;
   const TSlotControls& area = controls_.mainFile;
-  area.timeSignatureEdit->setText(QStringLiteral("%1/%2").arg(doc.numerator).arg(doc.denominator));
-  area.tempoEdit->setText(QString::number(doc.header.Tempo()));
+  ShowSlotFields(area, doc);
   // The items keep their places, so the selections stay.
   for (int s = 0; s < kSectionCount && s < area.sectionList->count(); ++s) {
-    area.sectionList->item(s)->setText(ToQString(kSectionNames[static_cast<std::size_t>(s)]) +
-                                       QStringLiteral(",mesures: ") +
-                                       QString::number(doc.header.BarCount(s)));
+    area.sectionList->item(s)->setText(SectionItemText(doc, s));
   }
   ShowPartSettings();
 }
