@@ -136,9 +136,7 @@ void TLeftHand::Release(int key, std::vector<TLeftHandEvent>& events) {
 std::vector<TLeftHandEvent> TLeftHand::ReleaseAll() {
   std::vector<TLeftHandEvent> events;
   for (int key = 0; key < kKeyCount; ++key) {
-    TKeyRole& role = roles_[static_cast<std::size_t>(key)];
-    if (role == TKeyRole::kMelody) events.push_back(MelodyEvent(midi::kNoteOff, key, 0));
-    role = TKeyRole::kNone;
+    if (roles_[static_cast<std::size_t>(key)] != TKeyRole::kNone) Release(key, events);
   }
   return events;
 }
