@@ -19,6 +19,13 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 
+# brondel-tool lists the keyboard among the inputs, after the outputs, numbered from 0.
+"$build/tools/brondel-tool" devices >"$work/devices.txt" 2>/dev/null || true
+grep -Eq '^in  [0-9]+  keys:out$' "$work/devices.txt" ||
+  fail "devices does not list keys:out as an input: $(cat "$work/devices.txt")"
+head -n1 "$work/devices.txt" | grep -q "^0: Built-in General MIDI synthesizer$" ||
+  fail "devices no longer starts with the outputs: $(cat "$work/devices.txt")"
+
 BRONDEL_E2E_JACK_SERVER="$JACK_DEFAULT_SERVER" BRONDEL_E2E_RECEIVED="$work/received.txt" \
   "$build/tests/test_platform" --gtest_filter='JackInputEndToEnd.*'
 wait "$keys_pid" || fail "the keyboard client failed: $(cat "$work/keys.err")"
