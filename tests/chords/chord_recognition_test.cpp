@@ -198,7 +198,10 @@ TEST(ChordRecognition, TheAmbiguousKeySetsPreferTheLowestKeyAsTheRoot) {
       {"Eb3 Gb3 A3 C4", "D#dim7"}, {"C3 E3 G#3", "Caug"},      {"E3 G#3 C4", "Eaug"},
       {"E3 G3 B3 D4", "Em7"},      {"C3 E3 G3 B3 D4", "CM7"},  {"E3 G3 B3 C4 D4", "CM7"},
       {"C3 D3 E3 G3", "Cadd9"},    {"E3 G3 C4 D4", "Cadd9"},   {"C3 E3 B3", "CM7"},
-      {"E3 G3 A3 C4", "Am7"},      {"C3 E3 Gb3 Bb3", "C7b5"},  {"E3 Gb3 Bb3 C4", "F#7b5"},
+      {"E3 G3 A3 C4", "Am7"},      {"G2 A2 C3 E3", "Am7"},     {"Eb3 G3 A3 C4", "Am7b5"},
+      {"G2 A2 C3 Eb3", "Am7b5"},   {"G2 C3 F3", "Csus4"},      {"Bb2 C3 E3 Gb3", "C7b5"},
+      {"Gb2 Bb2 C3 E3", "F#7b5"},  {"C3 E3 G#3 D4", "E7#5"},   {"C3 F3 G3 D4", "G7sus4"},
+      {"C3 E3 Gb3 Bb3", "C7b5"},   {"E3 Gb3 Bb3 C4", "F#7b5"},
   };
   for (const auto& [keys, name] : table) EXPECT_EQ(ReadNames(keys), name) << keys;
 }
