@@ -57,6 +57,18 @@ void TLeftHand::SetSplitKey(int key) {
   if (IsKey(key)) split_ = key;
 }
 
+void TLeftHand::SetMelodyTone(int program) {
+  if (program >= 0 && program <= midi::kMaxDataByte) melodyTone_ = program;
+}
+
+platform::MidiMessage TLeftHand::MelodyToneMessage() const {
+  platform::MidiMessage message;
+  message.bytes = {midi::ChannelStatus(midi::kProgramChange, kMelodyChannel),
+                   static_cast<std::uint8_t>(melodyTone_), 0};
+  message.size = 2;
+  return message;
+}
+
 std::vector<int> TLeftHand::LeftKeys() const {
   std::vector<int> keys;
   for (int key = 0; key < kKeyCount; ++key) {

@@ -87,6 +87,12 @@ class TLeftHand {
   /// Synchro start: the next left-hand key starts the play (once).
   bool SyncArmed() const { return syncArmed_; }
   void ArmSyncStart(bool armed) { syncArmed_ = armed; }
+  /// The General MIDI program (0 to 127) the melody plays with; default 0, the piano.
+  int MelodyTone() const { return melodyTone_; }
+  void SetMelodyTone(int program);
+  /// The program change that gives the melody channel its tone: to be sent before the first
+  /// melody note and whenever the tone changes.
+  platform::MidiMessage MelodyToneMessage() const;
   const TSectionMap& Sections() const { return sections_; }
   void SetSections(TSectionMap sections) { sections_ = std::move(sections); }
   /// The left-hand keys held now, lowest first.
@@ -106,6 +112,7 @@ class TLeftHand {
   TFingering fingering_ = TFingering::kFingered;
   bool memory_ = true;
   bool syncArmed_ = false;
+  int melodyTone_ = 0;
   TSectionMap sections_ = TSectionMap::Defaults();
 };
 

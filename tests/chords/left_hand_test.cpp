@@ -171,6 +171,16 @@ TEST(LeftHand, SynchroStartStartsWithTheFirstChordOnce) {
   EXPECT_EQ(Play(hands, {On(kE3)}), "");
 }
 
+TEST(LeftHand, TheMelodysToneIsAProgramChangeOnItsChannel) {
+  TLeftHand hands;
+  EXPECT_EQ(hands.MelodyToneMessage(), Program(0));
+  hands.SetMelodyTone(73);
+  EXPECT_EQ(hands.MelodyToneMessage(), Program(73));
+  hands.SetMelodyTone(128);
+  hands.SetMelodyTone(-1);
+  EXPECT_EQ(hands.MelodyTone(), 73) << "no such program";
+}
+
 TEST(LeftHand, OneFingerModeReadsTheHighestKeyAndCountsTheOthers) {
   TLeftHand hands;
   hands.SetFingering(TFingering::kOneFinger);
