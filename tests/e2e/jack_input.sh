@@ -3,7 +3,8 @@
 # (tests/e2e/keys), and the test_platform case JackInputEndToEnd, which finds keys:out among the
 # system's inputs, opens it and writes what arrived with its times. Checks that every message the
 # keyboard sent arrived, complete and in order, each at its time: the gap since the first message
-# within 0.3 ms of the gap between their frames. Argument: the build directory.
+# within 0.3 ms of the gap between their frames; then that the server stopping under an open
+# input is reported once and the input still closes. Argument: the build directory.
 set -euo pipefail
 
 build="${1:?usage: jack_input.sh BUILD_DIR}"
@@ -27,7 +28,7 @@ head -n1 "$work/devices.txt" | grep -q "^0: Built-in General MIDI synthesizer$" 
   fail "devices no longer starts with the outputs: $(cat "$work/devices.txt")"
 
 BRONDEL_E2E_JACK_SERVER="$JACK_DEFAULT_SERVER" BRONDEL_E2E_RECEIVED="$work/received.txt" \
-  "$build/tests/test_platform" --gtest_filter='JackInputEndToEnd.*'
+  "$build/tests/test_platform" --gtest_filter='JackInputEndToEnd.TheKeyboards*'
 wait "$keys_pid" || fail "the keyboard client failed: $(cat "$work/keys.err")"
 count=$(wc -l <"$work/sent.txt")
 [ "$count" -gt 30 ] || fail "the keyboard sent only $count messages"
@@ -42,3 +43,11 @@ worst=$(paste -d' ' "$work/sent.txt" "$work/received.txt" |
        END { printf "%.0f", worst }')
 [ "$worst" -le 300 ] || fail "a message arrived ${worst} us off its frame's time"
 echo "$name: $count messages arrived complete and in order, each within ${worst} us of its frame's time"
+
+# The keyboard again, and the server stopped under the open input: reported once, closed cleanly.
+"$build/tests/e2e_midi_keys" >/dev/null 2>&1 &
+keys_pid=$!
+BRONDEL_E2E_JACK_SERVER="$JACK_DEFAULT_SERVER" BRONDEL_E2E_JACKD_PID="$jackd_pid" \
+  "$build/tests/test_platform" --gtest_filter='JackInputEndToEnd.TheServerStopping*'
+kill "$keys_pid" 2>/dev/null || true
+echo "$name: the server's stopping was reported once and the input closed"

@@ -8,6 +8,7 @@
 #include <jack/midiport.h>
 
 #include <atomic>
+#include <optional>
 
 #include "platform/midi/system/library_messages.h"
 
@@ -128,6 +129,10 @@ std::chrono::steady_clock::time_point JackMidiInputDevice::TimeOf(std::int64_t t
 }
 
 void JackMidiInputDevice::Close() {
+  // With the server gone libjack explains at length why it cannot say goodbye to it; the input
+  // has reported the server's going already.
+  const std::optional<LibraryMessagesExpected> expected =
+      client_->serverGone.load() ? std::make_optional<LibraryMessagesExpected>() : std::nullopt;
   client_.reset();  // closing the client ends its process thread
 }
 
