@@ -118,6 +118,7 @@ class RtMidiInputDevice final : public IMidiInputDevice {
   MidiResult Open(TInputQueue& queue) override {
     const LibraryMessagesExpected expected;  // a failure is reported by the result
     queue_ = &queue;
+    failure_ = name_ + " is no longer there";
     try {
       errors_ = 0;
       auto in = MakeRtMidiPort<RtMidiIn>(api_, options_.clientName, &errors_);
@@ -130,12 +131,17 @@ class RtMidiInputDevice final : public IMidiInputDevice {
         if (errors_ > 0) break;
         in_ = std::move(in);
         lister_ = std::move(lister);
+        failure_.clear();
         return kMidiNoError;
       }
-    } catch (const RtMidiError&) {
+    } catch (const RtMidiError& error) {
+      failure_ = error.getMessage();
     }
+    if (errors_ > 0) failure_ = "the MIDI system refused to open " + name_;
     return kMidiNotEnabled;
   }
+
+  std::string FailureReason() const override { return failure_; }
 
   std::string Gone() override {
     const LibraryMessagesExpected expected;
@@ -169,6 +175,7 @@ class RtMidiInputDevice final : public IMidiInputDevice {
   std::unique_ptr<RtMidiIn> in_;
   std::unique_ptr<RtMidiIn> lister_;
   int errors_ = 0;
+  std::string failure_;
 };
 
 // RtMidi prints (and then throws) when the ALSA sequencer cannot be opened, before it can be
