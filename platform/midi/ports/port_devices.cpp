@@ -122,7 +122,7 @@ class RtMidiInputDevice final : public IMidiInputDevice {
     try {
       errors_ = 0;
       auto in = MakeRtMidiPort<RtMidiIn>(api_, options_.clientName, &errors_);
-      auto lister = MakeRtMidiPort<RtMidiIn>(api_, options_.clientName, &errors_);
+      auto lister = MakeRtMidiPort<RtMidiIn>(api_, options_.clientName, &listerErrors_);
       for (unsigned int port = 0; port < in->getPortCount(); ++port) {
         if (in->getPortName(port) != name_) continue;
         in->ignoreTypes(true, true, true);  // system exclusive, timing, active sensing
@@ -174,7 +174,8 @@ class RtMidiInputDevice final : public IMidiInputDevice {
   TInputQueue* queue_ = nullptr;
   std::unique_ptr<RtMidiIn> in_;
   std::unique_ptr<RtMidiIn> lister_;
-  int errors_ = 0;
+  int errors_ = 0;        // what RtMidi reported on the input since Open
+  int listerErrors_ = 0;  // the list's own, on the input's thread, never read
   std::string failure_;
 };
 
