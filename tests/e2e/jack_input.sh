@@ -3,7 +3,9 @@
 # (tests/e2e/keys), and the test_platform case JackInputEndToEnd, which finds keys:out among the
 # system's inputs, opens it and writes what arrived with its times. Checks that every message the
 # keyboard sent arrived, complete and in order, each at its time: the gap since the first message
-# within 0.3 ms of the gap between their frames; then that the server stopping under an open
+# within 1 ms of the gap between their frames (a period here is 5.3 ms: a time
+# taken at arrival instead of at the frame would be off by up to that; under load JACK's estimate
+# of a frame's time wanders by a few hundred microseconds); then that the server stopping under an open
 # input is reported once and the input still closes. Argument: the build directory.
 set -euo pipefail
 
@@ -41,7 +43,7 @@ worst=$(paste -d' ' "$work/sent.txt" "$work/received.txt" |
        { sent = ($1 - first) * 1e6 / 48000; got = $((NF - 2) / 2 + 2)
          error = got - sent; if (error < 0) error = -error; if (error > worst) worst = error }
        END { printf "%.0f", worst }')
-[ "$worst" -le 300 ] || fail "a message arrived ${worst} us off its frame's time"
+[ "$worst" -le 1000 ] || fail "a message arrived ${worst} us off its frame's time"
 echo "$name: $count messages arrived complete and in order, each within ${worst} us of its frame's time"
 
 # The keyboard again, and the server stopped under the open input: reported once, closed cleanly.
