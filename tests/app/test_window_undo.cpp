@@ -36,13 +36,9 @@ namespace {
 const std::string kExamples = BRONDEL_SOURCE_DIR "/examples/";
 constexpr int kVar1 = 2;
 
-/// A window with scripted MIDI dialogs as well.
-struct TUndoRig : TWindowRig {
-  explicit TUndoRig(int deviceCount = 1,
-                    brondel::platform::IMidiClock& clock = brondel::platform::SystemMidiClock())
-      : TWindowRig(deviceCount, clock) {
-    form->UseMidiImportDialogs(midiDialogs);
-  }
+/// A window with scripted MIDI dialogs, and the steps the tests take.
+struct TUndoRig : TMidiWindowRig {
+  using TMidiWindowRig::TMidiWindowRig;
 
   brondel::TRhythmSlot& Main() { return form->Documents().slots[0]; }
   QAction* Undo() const { return form->Controls().undoAction; }
@@ -77,8 +73,6 @@ struct TUndoRig : TWindowRig {
     QVERIFY2(!outcome.refusal, outcome.refusal.value_or("").c_str());
     Q_EMIT form->PatternWindow()->MainFileEdited();
   }
-
-  TFakeMidiImportDialogs midiDialogs;
 };
 
 /// A file as a sequencer writes it: four bass notes on channel 2, a beat each at 480 ticks.
