@@ -392,15 +392,7 @@ void TPatternView::mouseMoveEvent(QMouseEvent* event) {
     QAbstractScrollArea::mouseMoveEvent(event);
     return;
   }
-  drag_.now = event->position();
-  if (!drag_.moved && (drag_.now - drag_.press).manhattanLength() > kClickWobble) {
-    drag_.moved = true;
-    if (drag_.gesture == TGesture::kClick) {
-      const bool band = drag_.control || drag_.part == brondel::kDrumPart || !editable_;
-      drag_.gesture = band ? TGesture::kBand : TGesture::kDraw;
-    }
-  }
-  drag_.shift = event->modifiers().testFlag(Qt::ShiftModifier);
+  Track(*event);
   viewport()->update();
   event->accept();
 }
@@ -410,12 +402,24 @@ void TPatternView::mouseReleaseEvent(QMouseEvent* event) {
     QAbstractScrollArea::mouseReleaseEvent(event);
     return;
   }
-  drag_.now = event->position();
-  drag_.shift = event->modifiers().testFlag(Qt::ShiftModifier);
+  Track(*event);
   Release();
   drag_ = TDrag{};
   viewport()->update();
   event->accept();
+}
+
+void TPatternView::Track(const QMouseEvent& event) {
+  drag_.now = event.position();
+  drag_.shift = event.modifiers().testFlag(Qt::ShiftModifier);
+  if (drag_.moved || (drag_.now - drag_.press).manhattanLength() <= kClickWobble) return;
+  drag_.moved = true;
+  // A drag from empty space draws on a pitched lane; on the drums (where a click adds a hit),
+  // with Ctrl, or where nothing may be edited, it selects with a rubber band.
+  if (drag_.gesture == TGesture::kClick) {
+    const bool band = drag_.control || drag_.part == brondel::kDrumPart || !editable_;
+    drag_.gesture = band ? TGesture::kBand : TGesture::kDraw;
+  }
 }
 
 // What a press and its release come to, once the pointer is up.

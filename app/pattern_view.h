@@ -23,6 +23,7 @@
 #include "render/part_mix.h"
 
 class QHelpEvent;
+class QMouseEvent;
 class QToolButton;
 
 namespace brondel::app {
@@ -153,6 +154,8 @@ class TPatternView : public QAbstractScrollArea {
   std::uint32_t TickAt(double x) const;
   /// Hands an edit to the window; true when written.
   bool Apply(const brondel::TNotesEdit& edit);
+  /// Follows the pointer of a drag; past the wobble of a click, the drag's gesture is settled.
+  void Track(const QMouseEvent& event);
   void Release();
   /// The notes the drag would leave, as outlines; the rubber band as a rectangle.
   std::vector<TGhost> Ghosts() const;

@@ -133,8 +133,8 @@ void TPatternWindow::BuildEditBar() {
   snapBox_->setFocusPolicy(Qt::NoFocus);
   connect(snapBox_, &QComboBox::currentIndexChanged, this, [this] {
     view_->SetSnap(static_cast<brondel::TSnapStep>(snapBox_->currentData().toInt()));
+    if (!applyingDefault_) snapChosen_ = true;
   });
-  connect(snapBox_, &QComboBox::activated, this, [this] { snapChosen_ = true; });
   editBar_->addWidget(snapBox_);
 
   editBar_->addWidget(new QLabel(QStringLiteral(" Velocity "), editBar_));
@@ -474,8 +474,10 @@ void TPatternWindow::Refresh() {
   barsBox_->setValue(bars);
   brondel::TSectionPattern pattern = brondel::BuildSectionPattern(*slot, section_);
   if (!snapChosen_) {
+    applyingDefault_ = true;
     snapBox_->setCurrentIndex(
         snapBox_->findData(static_cast<int>(brondel::DefaultSnapStep(pattern.meter))));
+    applyingDefault_ = false;
   }
   if (editable) {
     for (int part = 0; part < brondel::kPartCount; ++part) {

@@ -168,6 +168,7 @@ class TPatternWindow : public QWidget {
   QAction* audition_ = nullptr;
   QComboBox* snapBox_ = nullptr;
   bool snapChosen_ = false;  // the user picked a snap: it stays, else it follows the meter
+  bool applyingDefault_ = false;
   QSpinBox* velocityBox_ = nullptr;
   QComboBox* drumRowBox_ = nullptr;
   QComboBox* strengthBox_ = nullptr;
