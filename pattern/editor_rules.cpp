@@ -11,8 +11,8 @@ namespace {
 
 constexpr int kHighestKey = 127;
 constexpr int kRowMargin = 2;  // rows above the highest and below the lowest note's key
-constexpr int kEmptyHighKey = 60;
-constexpr int kEmptyLowKey = 48;
+constexpr int kEmptyHighKey = 62;
+constexpr int kEmptyLowKey = 58;
 constexpr int kBassDrum = 36;
 constexpr int kSnare = 38;
 

@@ -5,8 +5,8 @@
 // Rows. A pitched lane that can be edited shows every key from two above its highest note to
 // two below its lowest, so that a note can be drawn or moved onto a key not yet played; rows
 // run on past the lane's ends (KeyAtRow), one semitone each, as the pointer leaves it. An empty
-// pitched lane shows C3 to C4. The drum lane shows the keys it plays and the rows added with
-// "Add drum row"; an empty one shows the bass drum and the snare.
+// pitched lane shows the five keys around C4 (A#3 to D4). The drum lane shows the keys it plays and
+// the rows added with "Add drum row"; an empty one shows the bass drum and the snare.
 #pragma once
 
 #include <cstdint>
