@@ -98,7 +98,10 @@ void TPatternView::SetPattern(std::optional<brondel::TSectionPattern> pattern,
   layout_.reset();
   pattern_ = std::move(pattern);
   caption_ = caption;
-  if (pattern_) layout_.emplace(*pattern_);
+  if (pattern_) {
+    layout_.emplace(*pattern_);
+    layout_->SetVelocityLanes(true);
+  }
   UpdateGeometry();
   viewport()->update();
 }
@@ -354,9 +357,42 @@ std::uint32_t TPatternView::TickAt(double x) const {
   return static_cast<std::uint32_t>(tick);
 }
 
+int TPatternView::VelocityPartAt(QPointF point) const {
+  if (!layout_ || !layout_->TimeArea().contains(point)) return -1;
+  for (int part = 0; part < kPartCount; ++part) {
+    if (layout_->VelocityRect(part).contains(point)) return part;
+  }
+  return -1;
+}
+
+const brondel::TPatternNote* TPatternView::VelocityBarAt(int part, double x) const {
+  const brondel::TPatternNote* found = nullptr;
+  for (const brondel::TPatternNote& note : pattern_->LaneNotes(part)) {
+    const QRectF bar = layout_->VelocityBar(note);
+    if (note.length > 0 && x >= bar.left() - kEdgeGrip && x <= bar.right() + kEdgeGrip) {
+      found = &note;
+    }
+  }
+  return found;
+}
+
 void TPatternView::mousePressEvent(QMouseEvent* event) {
   const QPointF point = event->position();
-  const int part = event->button() == Qt::LeftButton ? PartAt(point) : -1;
+  const bool left = event->button() == Qt::LeftButton;
+  const int strip = left && notes_ ? VelocityPartAt(point) : -1;
+  if (strip >= 0) {
+    const brondel::TPatternNote* note = VelocityBarAt(strip, point.x());
+    if (note != nullptr) {
+      drag_ = TDrag{};
+      drag_.gesture = TGesture::kVelocity;
+      drag_.press = drag_.now = point;
+      drag_.part = strip;
+      drag_.note = *note;
+      event->accept();
+      return;
+    }
+  }
+  const int part = left ? PartAt(point) : -1;
   if (part < 0 || !notes_) {
     QAbstractScrollArea::mousePressEvent(event);
     return;
@@ -481,6 +517,14 @@ void TPatternView::Release() {
       if (ticks != 0 && drag_.moved) Apply(brondel::ResizeNotes(*notes_, selection_, ticks));
       return;
     }
+    case TGesture::kVelocity: {
+      const brondel::TNoteId id{part, drag_.note->start,
+                                static_cast<std::uint8_t>(drag_.note->key)};
+      const bool together = std::binary_search(selection_.begin(), selection_.end(), id);
+      Apply(brondel::SetVelocity(*notes_, together ? selection_ : brondel::TSelection{id},
+                                 layout_->VelocityAt(part, drag_.now.y())));
+      return;
+    }
     case TGesture::kBand: {
       const QRectF band = BandRect();
       brondel::TSelection chosen = drag_.control ? selection_ : brondel::TSelection{};
@@ -563,6 +607,11 @@ void TPatternView::PaintEditing(QPainter& painter) {
     painter.drawRect(QRectF(layout_->TickToX(ghost.start), top + 1,
                             std::max(ghost.length * layout_->PixelsPerTick(), 3.0),
                             TPatternLayout::kRowHeight - 2));
+  }
+  if (drag_.gesture == TGesture::kVelocity && editable_) {
+    const QRectF strip = layout_->VelocityRect(drag_.part);
+    const double y = std::clamp(drag_.now.y(), strip.top(), strip.bottom());
+    painter.drawLine(QPointF(strip.left(), y), QPointF(strip.right(), y));
   }
   if (drag_.gesture == TGesture::kBand && drag_.moved) {
     painter.setBrush(QColor(0x20, 0x60, 0xD0, 0x30));

@@ -122,7 +122,7 @@ class TPatternView : public QAbstractScrollArea {
 
  private:
   // What a press of the left button has started.
-  enum class TGesture { kNone, kClick, kDraw, kMove, kResize, kBand };
+  enum class TGesture { kNone, kClick, kDraw, kMove, kResize, kBand, kVelocity };
   struct TDrag {
     TGesture gesture = TGesture::kNone;
     QPointF press;
@@ -144,6 +144,10 @@ class TPatternView : public QAbstractScrollArea {
 
   /// The part whose lane rows hold viewport point `point`, or -1.
   int PartAt(QPointF point) const;
+  /// The part whose velocity strip holds `point`, or -1.
+  int VelocityPartAt(QPointF point) const;
+  /// The note of a lane whose velocity bar is at x (give or take a grip), the latest; or null.
+  const brondel::TPatternNote* VelocityBarAt(int part, double x) const;
   /// The row of part's lane at height y, past its ends as the pointer leaves it.
   int RowAt(int part, double y) const;
   /// The key row `row` of a lane shows (KeyAtRow).

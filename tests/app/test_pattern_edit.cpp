@@ -237,6 +237,38 @@ class TestPatternEdit : public QObject {
     QCOMPARE(rig.View()->Selection().size(), std::size_t{1});
   }
 
+  void VelocityLaneSetsOneNoteOrTheSelectionTogether() {
+    TEditRig rig;
+    const auto* layout = rig.View()->Layout();
+    const auto& pattern = *rig.View()->Pattern();
+    const QRectF strip = layout->VelocityRect(kDrums);
+    QVERIFY(strip.height() > 0);
+    QVERIFY(strip.top() >= layout->LaneRect(kDrums).bottom());
+    // The bars stand as tall as the notes are loud.
+    const QRectF kickBar = layout->VelocityBar(pattern.LaneNotes(kDrums)[0]);
+    const QRectF bassBar = layout->VelocityBar(pattern.LaneNotes(kBass)[0]);
+    QVERIFY(kickBar.height() > bassBar.height());  // 100 against 80
+    // A drag on the bass note's bar: only it changes.
+    const QRectF bassStrip = layout->VelocityRect(kBass);
+    const int x = static_cast<int>(bassBar.center().x());
+    const int low = static_cast<int>(bassStrip.bottom()) - 3;  // near the foot: a soft note
+    rig.Drag(QPoint(x, static_cast<int>(bassStrip.center().y())), QPoint(x, low));
+    const int velocity = layout->VelocityAt(kBass, low);
+    QVERIFY(velocity < 20);
+    QCOMPARE(rig.Notes(kBass),
+             TNoteList({Note(192, kBassKey, static_cast<std::uint8_t>(velocity), 96)}));
+    QCOMPARE(rig.window->UndoAction()->toolTip(), QString("Undo Set velocity of 1 note"));
+
+    // Both drum hits selected: a drag on one bar sets both.
+    rig.Drag(rig.At(kDrums, kSnare, kBar - 20), rig.At(kDrums, kKick, 2));
+    const QRectF drumStrip = rig.View()->Layout()->VelocityRect(kDrums);
+    const QRectF bar =
+        rig.View()->Layout()->VelocityBar(rig.View()->Pattern()->LaneNotes(kDrums)[1]);
+    rig.Drag(QPoint(static_cast<int>(bar.center().x()), static_cast<int>(drumStrip.center().y())),
+             QPoint(static_cast<int>(bar.center().x()), static_cast<int>(drumStrip.top())));
+    QCOMPARE(rig.Notes(kDrums), TNoteList({Note(0, kKick, 127, 48), Note(96, kSnare, 127, 48)}));
+  }
+
   void ImportFileIsReadOnlyButItsNotesCopyIntoTheMainFile() {
     TEditRig rig;
     rig.ShowImport(kVar1);

@@ -230,7 +230,7 @@ class TestPatternWindow : public QObject {
   void ProbesFindTheNotesWhereTheLayoutPutsThem() {
     TWindowRig rig(1);
     TPatternWindow* window = rig.form->PatternWindow();
-    window->resize(900, 720);  // tall enough for every lane and the edit toolbar
+    window->resize(900, 880);  // tall enough for every lane and the edit toolbar
     rig.form->Pattern1Click();
     rig.Open(0, rig.Write("probe.ckf", ProbeRhythm().CkfFile()));
     ClickRow(rig.form->Controls().mainFile.sectionList, kVar1);
@@ -257,7 +257,7 @@ class TestPatternWindow : public QObject {
     const QPointF empty(layout->TickToX(48), row.center().y());
     QCOMPARE(Pixel(image, empty), RowColour(kBass, bass.row, 40));
     // Below the last lane the view's background shows.
-    const QPointF below(layout->TickToX(48), layout->LaneRect(4).bottom() + 3);
+    const QPointF below(layout->TickToX(48), layout->VelocityRect(4).bottom() + 3);
     QCOMPARE(Pixel(image, below), brondel::pattern::BackgroundColour());
 
     // Zoomed in around the bass note, it is found where the new layout puts it.
