@@ -161,6 +161,14 @@ class TestPatternEdit : public QObject {
     rig.Click(rig.At(kDrums, kKick, kBar + 50));
     QCOMPARE(rig.Notes(kDrums)[2], Note(kBar + 48, kKick, 64, 48));
 
+    // With audition off, nothing is to be heard.
+    QCOMPARE(heard.size(), 2);  // the kick added at bar 2
+    rig.window->AuditionAction()->setChecked(false);
+    rig.Drag(rig.At(kDrums, kKick, 5), rig.At(kDrums, kKick, 5 + kBeat));
+    QCOMPARE(heard.size(), 2);
+    QCOMPARE(rig.Notes(kDrums)[1], Note(kBeat, kKick, 100, 48));  // the kick moved a beat
+    rig.window->UndoAction()->trigger();
+
     rig.Click(rig.At(kDrums, kSnare, tick + 5));  // on the hit added: it goes
     QCOMPARE(rig.Notes(kDrums), TNoteList({Note(0, kKick, 100, 48), Note(96, kSnare, 100, 48),
                                            Note(kBar + 48, kKick, 64, 48)}));
