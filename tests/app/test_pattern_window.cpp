@@ -209,7 +209,7 @@ class TestPatternWindow : public QObject {
     rig.form->Button11Click();
     QVERIFY(rig.dialogs.shown.empty());
     QCOMPARE(window->View()->Pattern()->LaneNotes(kBass).size(), std::size_t{1});
-    QCOMPARE(window->windowTitle(), Title("main.ckf", "Var1"));
+    QCOMPARE(window->windowTitle(), Title("main.ckf*", "Var1"));  // changed, not saved
 
     // "Update parameters": the window's summary shows the new tempo.
     auto* summary = window->findChild<QLabel*>("PatternSummary");
