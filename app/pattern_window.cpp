@@ -349,6 +349,10 @@ void TPatternWindow::CopyPartTo(int part, int section) {
        name);
 }
 
+void TPatternWindow::HistoryChanged() {
+  UpdateHistoryState();
+}
+
 void TPatternWindow::UpdateHistoryState() {
   const bool history = editDocs_ != nullptr && history_ != nullptr;
   undo_->setEnabled(history && history_->CanUndo());
@@ -470,7 +474,10 @@ void TPatternWindow::Refresh() {
                        ? QStringLiteral("Read-only: the import file (select and copy its notes)")
                        : QStringLiteral("Read-only"));
   notice_->setVisible(!editable);
-  editBar_->setEnabled(editable);
+  // Undo and Redo follow the history whatever the section shown; the rest edit it.
+  for (QAction* action : editBar_->actions()) {
+    if (action != undo_ && action != redo_) action->setEnabled(editable);
+  }
   barsBox_->setValue(bars);
   brondel::TSectionPattern pattern = brondel::BuildSectionPattern(*slot, section_);
   if (!snapChosen_) {

@@ -88,6 +88,10 @@ class TPatternWindow : public QWidget {
   /// Writes an edit of the section shown into the main file as one step of the history; a
   /// refusal is shown in the status line and changes nothing. True when written.
   bool ApplyEdit(const brondel::TNotesEdit& edit);
+  /// The main file's history changed elsewhere (a save, a step recorded by the main window):
+  /// the title's `*` and Undo's and Redo's tool tips follow. Edits, undos and redos made here
+  /// and DocumentChanged do it themselves; otherwise it happens when the window is activated.
+  void HistoryChanged();
   /// Takes back the last step of the main file's history, or does it again.
   void Undo();
   void Redo();

@@ -305,6 +305,13 @@ class TestPatternEdit : public QObject {
              TNoteList({Note(kBar, kKick, 100, 48), Note(kBar + 96, kSnare, 100, 48)}));
     QCOMPARE(rig.Notes(kBass, kVar2), TNoteList({Note(kBar + 192, kBassKey, 80, 96)}));
     QCOMPARE(rig.View()->Selection().size(), std::size_t{3});  // the notes pasted
+
+    // Back on the import file, the edits are off but Undo is not.
+    rig.ShowImport(kVar1);
+    QVERIFY(rig.window->UndoAction()->isEnabled());
+    QVERIFY(!rig.window->findChild<QSpinBox*>("PatternBars")->isEnabled());
+    rig.window->UndoAction()->trigger();
+    QVERIFY(rig.Notes(kDrums, kVar2).empty());
   }
 
   void RefusedEditChangesNoByteAndSaysWhy() {
@@ -343,6 +350,10 @@ class TestPatternEdit : public QObject {
     rig.window->RedoAction()->trigger();
     QVERIFY(SameBytes(rig.Main(), edited));
     QVERIFY(rig.window->windowTitle().contains('*'));
+    // A save elsewhere takes the * away.
+    rig.rig.form->EditHistory().MarkSaved();
+    rig.window->HistoryChanged();
+    QVERIFY(!rig.window->windowTitle().contains('*'));
   }
 
   void SectionCommandsOfTheToolbar() {
