@@ -295,18 +295,21 @@ void TPatternWindow::MainFileChanged() {
 }
 
 void TPatternWindow::Undo() {
-  if (editDocs_ == nullptr || history_ == nullptr || !history_->CanUndo()) return;
-  const std::string name = history_->UndoName();
-  history_->Undo(editDocs_->slots[brondel::kMainSlot]);
-  ShowMessage(QStringLiteral("Undone: ") + QString::fromStdString(name), false);
-  MainFileChanged();
+  StepHistory(true);
 }
 
 void TPatternWindow::Redo() {
-  if (editDocs_ == nullptr || history_ == nullptr || !history_->CanRedo()) return;
-  const std::string name = history_->RedoName();
-  history_->Redo(editDocs_->slots[brondel::kMainSlot]);
-  ShowMessage(QStringLiteral("Redone: ") + QString::fromStdString(name), false);
+  StepHistory(false);
+}
+
+void TPatternWindow::StepHistory(bool undo) {
+  if (editDocs_ == nullptr || history_ == nullptr) return;
+  const std::string name = undo ? history_->UndoName() : history_->RedoName();
+  brondel::TRhythmSlot& main = editDocs_->slots[brondel::kMainSlot];
+  if (!(undo ? history_->Undo(main) : history_->Redo(main))) return;
+  ShowMessage((undo ? QStringLiteral("Undone: ") : QStringLiteral("Redone: ")) +
+                  QString::fromStdString(name),
+              false);
   MainFileChanged();
 }
 

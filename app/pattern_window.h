@@ -141,6 +141,8 @@ class TPatternWindow : public QWidget {
   QToolButton* BuildPartMenu();
   /// Undo's and Redo's state and tool tips, and the title's `*`.
   void UpdateHistoryState();
+  /// Undo (true) or Redo on the main file, and what it did shown.
+  void StepHistory(bool undo);
   /// The main file was changed here: the main window is told (it refreshes this window), and
   /// the window is refreshed if it was not.
   void MainFileChanged();
