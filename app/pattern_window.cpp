@@ -170,12 +170,19 @@ void TPatternWindow::BuildEditBar() {
   }
   editBar_->addWidget(drumRowBox_);
   QAction* addRow = editBar_->addAction(QStringLiteral("Add drum row"), this, [this] {
+    // A key number, or (part of) a percussion name in the list.
+    const QString text = drumRowBox_->currentText().trimmed();
     bool number = false;
-    const int key = drumRowBox_->currentText().section(QLatin1Char(' '), 0, 0).toInt(&number);
+    int key = text.section(QLatin1Char(' '), 0, 0).toInt(&number);
+    if (!number) {
+      const int item = drumRowBox_->findText(text, Qt::MatchContains);
+      number = item >= 0 && !text.isEmpty();
+      if (number) key = drumRowBox_->itemData(item).toInt();
+    }
     if (number && key >= 0 && key <= kHighestKey) {
       AddDrumRow(key);
     } else {
-      ShowMessage(QStringLiteral("Add drum row: a key is a number from 0 to 127"), true);
+      ShowMessage(QStringLiteral("Add drum row: a percussion name or a key from 0 to 127"), true);
     }
   });
   addRow->setObjectName(QStringLiteral("PatternAddDrumRow"));

@@ -176,9 +176,17 @@ class TestPatternEdit : public QObject {
 
   void AddedDrumRowTakesHits() {
     TEditRig rig;
-    rig.window->AddDrumRow(42);  // closed hi-hat
-    const auto& keys = rig.View()->Pattern()->lanes[kDrums].keys;
-    QCOMPARE(keys, std::vector<int>({42, kSnare, kKick}));
+    auto* box = rig.window->findChild<QComboBox*>("PatternDrumRow");
+    QAction* add = rig.window->findChild<QAction*>("PatternAddDrumRow");
+    box->setEditText("closed hi");  // a part of a name
+    add->trigger();
+    QCOMPARE(rig.View()->Pattern()->lanes[kDrums].keys, std::vector<int>({42, kSnare, kKick}));
+    box->setEditText("128");
+    add->trigger();
+    QVERIFY(rig.window->Message().contains("a key from 0 to 127"));
+    box->setEditText("49");  // a key number
+    add->trigger();
+    QCOMPARE(rig.View()->Pattern()->lanes[kDrums].keys, std::vector<int>({49, 42, kSnare, kKick}));
     rig.Click(rig.At(kDrums, 42, kBeat + 1));
     QCOMPARE(rig.Notes(kDrums)[2], Note(kBeat, 42, 100, 24));
   }
