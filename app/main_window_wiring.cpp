@@ -69,6 +69,11 @@ void TForm1::ConnectPatternWindow() {
   patternWindow_->FollowPlay([this] { return playback_->PlayingNow(); });
   patternWindow_->SetEditing(&docs_, &history_);
   connect(patternWindow_, &TPatternWindow::MainFileEdited, this, [this] { MainFileEdited(); });
+  connect(patternWindow_, &TPatternWindow::AuditionRequested, this,
+          [this](int part, int key, int velocity) {
+            playback_->AuditionNote(patternWindow_->Slot(), patternWindow_->Section(), part, key,
+                                    velocity);
+          });
 }
 
 }  // namespace brondel::app
