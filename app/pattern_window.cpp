@@ -311,13 +311,18 @@ void TPatternWindow::Redo() {
 
 void TPatternWindow::StepHistory(bool undo) {
   if (editDocs_ == nullptr || history_ == nullptr) return;
+  if (!(undo ? history_->CanUndo() : history_->CanRedo())) return;
   const std::string name = undo ? history_->UndoName() : history_->RedoName();
-  brondel::TRhythmSlot& main = editDocs_->slots[brondel::kMainSlot];
-  if (!(undo ? history_->Undo(main) : history_->Redo(main))) return;
+  if (stepHistory_) {
+    stepHistory_(undo);  // the main window steps it and tells every view, this one included
+  } else {
+    brondel::TRhythmSlot& main = editDocs_->slots[brondel::kMainSlot];
+    if (!(undo ? history_->Undo(main) : history_->Redo(main))) return;
+    MainFileChanged();
+  }
   ShowMessage((undo ? QStringLiteral("Undone: ") : QStringLiteral("Redone: ")) +
                   QString::fromStdString(name),
               false);
-  MainFileChanged();
 }
 
 void TPatternWindow::SetBars(int bars, bool repeat) {

@@ -92,6 +92,9 @@ class TPatternWindow : public QWidget {
   /// the title's `*` and Undo's and Redo's tool tips follow. Edits, undos and redos made here
   /// and DocumentChanged do it themselves; otherwise it happens when the window is activated.
   void HistoryChanged();
+  /// Who takes the toolbar's Undo and Redo (true: undo) on the main file: the main window, which
+  /// also makes the stream follow a tempo taken back. Unset, the window steps the history itself.
+  void StepHistoryWith(std::function<void(bool undo)> step) { stepHistory_ = std::move(step); }
   /// Takes back the last step of the main file's history, or does it again.
   void Undo();
   void Redo();
@@ -167,6 +170,7 @@ class TPatternWindow : public QWidget {
   QTimer lineTimer_;
   brondel::TRhythmDocuments* editDocs_ = nullptr;  // set: the main file may be edited
   brondel::TEditHistory* history_ = nullptr;
+  std::function<void(bool undo)> stepHistory_;
 
   QToolBar* editBar_ = nullptr;
   QAction* undo_ = nullptr;
