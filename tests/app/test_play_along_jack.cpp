@@ -16,33 +16,10 @@
 #include "app/play_along_window.h"
 #include "document/rhythm_builder.h"
 #include "jack_window.h"
+#include "tests/support/held_chord_rhythm.h"
 #include "window_rig.h"
 
-namespace {
-
-/// A 4/4 rhythm at tempo 96, every section one bar of 2 s: a kick on the bar, the bass holding
-/// C3 and Chord1 holding C4-E4-G4 through it.
-brondel::TRhythmBuilder HeldChordRhythm() {
-  brondel::TRhythmBuilder rhythm(96, 0x22);
-  for (int s = 0; s < brondel::kSectionCount; ++s) {
-    rhythm.Bars(s, 1);
-    rhythm.Part(s, 0, brondel::TPartBuilder().Note(0, 36, 100).Note(48, 36, 0).Wait(336).End(0));
-    rhythm.Part(s, 1, brondel::TPartBuilder().Note(0, 48, 90).Wait(384).Note(0, 48, 0).End(0));
-    rhythm.Part(s, 2,
-                brondel::TPartBuilder()
-                    .Note(0, 60, 80)
-                    .Note(0, 64, 80)
-                    .Note(0, 67, 80)
-                    .Wait(384)
-                    .Note(0, 60, 0)
-                    .Note(0, 64, 0)
-                    .Note(0, 67, 0)
-                    .End(0));
-  }
-  return rhythm;
-}
-
-}  // namespace
+using brondel::test::HeldChordRhythm;
 
 class TestPlayAlongJack : public QObject {
   Q_OBJECT
