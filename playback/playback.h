@@ -197,7 +197,7 @@ class TPlayback {
   TPatternPlay* patternPlay_ = nullptr;  // the innermost pattern play waiting, if any
   platform::TMidiHeader auditionHeader_{};
   TEventBuffer auditionBuffer_;
-  platform::TMidiHeader liveHeader_{};   // the live play's header (its bytes are never read)
+  platform::TMidiHeader liveHeader_{};  // the live play's header (its bytes are never read)
   std::shared_ptr<TLiveControl> live_;
 };
 
