@@ -27,6 +27,7 @@
 namespace brondel::app {
 
 class TPatternWindow;
+class TPlayAlongWindow;
 class TSettingsGridView;
 
 class TForm1 : public QMainWindow, private IPlaybackHost {
@@ -46,6 +47,8 @@ class TForm1 : public QMainWindow, private IPlaybackHost {
   const TMainWindowControls& Controls() const { return controls_; }
   /// The pattern window (View > Pattern), created hidden with the main window.
   TPatternWindow* PatternWindow() const { return patternWindow_; }
+  /// The Play along window (View > Play along), created hidden with the main window.
+  TPlayAlongWindow* PlayAlongWindow() const { return playAlongWindow_; }
   /// Puts scripted MIDI import dialogs in place of Qt's, for tests.
   void UseMidiImportDialogs(platform::IMidiImportDialogs& dialogs) { midiDialogs_ = &dialogs; }
 
@@ -78,6 +81,7 @@ class TForm1 : public QMainWindow, private IPlaybackHost {
   /// The pattern window's mix or Loop changed: a play of the pattern follows from its next
   /// repetition.
   void PatternOptionsChange();
+  void PlayAlong1Click();
 
   /// Reads a rhythm file chosen in the open dialog into a slot.
   void OpenRhythmFile(int slot);
@@ -105,6 +109,9 @@ class TForm1 : public QMainWindow, private IPlaybackHost {
   /// The pattern window's Play runs as a play command, its Stop is the Stop command, and its
   /// line reads what playback says sounds now.
   void ConnectPatternWindow();
+  /// The Play along window's plays run as play commands, its Stop is the Stop command, and the
+  /// pattern window shows the section it plays.
+  void ConnectPlayAlongWindow();
   /// The main file changed by an edit, an undo or a redo: everything that shows it follows,
   /// and a pattern loop plays the change from its next repetition.
   void MainFileEdited();
@@ -149,6 +156,7 @@ class TForm1 : public QMainWindow, private IPlaybackHost {
   TMainWindowControls controls_;
   std::unique_ptr<TSettingsGridView> settingsGrid_;
   TPatternWindow* patternWindow_ = nullptr;
+  TPlayAlongWindow* playAlongWindow_ = nullptr;
 
   int playDepth_ = 0;             // play commands on the call stack
   bool closePending_ = false;     // the close box was used while something played

@@ -51,6 +51,7 @@ struct TMainWindowControls {
   QAction* redoAction = nullptr;            // Edit > Redo (Redo1): "Redo " + the step's name
   QMenu* viewMenu = nullptr;                // View (View1)
   QAction* patternAction = nullptr;         // View > Pattern (Pattern1)
+  QAction* playAlongAction = nullptr;       // View > Play along (PlayAlong1)
   QAction* aboutAction = nullptr;           // About (About1)
 
   /// The area of slot 0 (main file) or 1 (import file).

@@ -8,6 +8,7 @@
 
 #include "app/ckf.h"
 #include "app/pattern_window.h"
+#include "app/play_along_window.h"
 
 namespace brondel::app {
 
@@ -21,6 +22,7 @@ void TForm1::ConnectCommands() {
   connect(c.undoAction, &QAction::triggered, this, [this] { Undo1Click(); });
   connect(c.redoAction, &QAction::triggered, this, [this] { Redo1Click(); });
   connect(c.patternAction, &QAction::triggered, this, [this] { Pattern1Click(); });
+  connect(c.playAlongAction, &QAction::triggered, this, [this] { PlayAlong1Click(); });
   connect(c.aboutAction, &QAction::triggered, this, [this] { About1Click(); });
 
   connect(c.outputDeviceBox, &QComboBox::activated, this, [this] { ComboBox1Change(); });
@@ -59,6 +61,18 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == c.importFile.partList->viewport()) ListBox4DblClick();
   }
   return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::ConnectPlayAlongWindow() {
+  playAlongWindow_ = new TPlayAlongWindow(
+      *playback_,
+      [this](const TPlayback::TLiveStart& start) {
+        RunPlayCommand([this, &start] { playback_->PlayLive(start); });
+      },
+      this);
+  connect(playAlongWindow_, &TPlayAlongWindow::StopClicked, this, [this] { Button3Click(); });
+  connect(playAlongWindow_, &TPlayAlongWindow::SectionSounding, this,
+          [this](int section) { patternWindow_->ShowSection(kMainSlot, section); });
 }
 
 void TForm1::ConnectPatternWindow() {
