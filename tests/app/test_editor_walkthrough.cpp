@@ -299,6 +299,9 @@ class TestEditorWalkthrough : public QObject {
     // holds the edits at their times in both repetitions.
     walk.Press(walk.window()->LoopAction());
     QVERIFY(walk.window()->Looping());
+    // The notes auditioned while editing have sounded by the time the user presses Play.
+    const MidiMicros lastEdit = walk.clock.Now();
+    QTRY_VERIFY(walk.clock.Now() >= lastEdit + 500ms);
     const MidiMicros start = walk.clock.Now();
     const MidiMicros repetition = TickTime(kSection);
     QCOMPARE(repetition, MidiMicros(8s));
@@ -358,6 +361,7 @@ class TestEditorWalkthrough : public QObject {
              QString("Undo Transpose 1 note"));  // only its key changed
     for (int i = 0; i < 3; ++i) walk.form().Controls().undoAction->trigger();
     QVERIFY(!walk.window()->UndoAction()->isEnabled());
+    QCOMPARE(walk.window()->Message(), QString("Undone: Add note"));
     QVERIFY(walk.SavedBytes() == file);
     QCOMPARE(walk.Notes(kDrums), drums);
     QVERIFY(walk.window()->windowTitle().endsWith("pop_beat.ckf - Var1"));
