@@ -89,8 +89,8 @@ struct TWalk {
   TWalk() {
     form().show();
     QVERIFY(QTest::qWaitForWindowExposed(&form()));
-    // The pattern window as a user would size it beside the main window.
-    window()->resize(1280, 860);
+    // The pattern window as wide as its edit toolbar (the size of the README picture).
+    window()->resize(1400, 720);
   }
 
   brondel::app::TForm1& form() { return *rig.form; }
