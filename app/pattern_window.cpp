@@ -26,7 +26,7 @@ namespace brondel::app {
 namespace {
 
 constexpr int kInitialWidth = 960;
-constexpr int kInitialHeight = 600;
+constexpr int kInitialHeight = 640;  // the view as tall as with one edit row
 constexpr int kLineInterval = 10;  // ms: the line is at most this much older than the sound
 constexpr int kDefaultVelocity = 100;
 constexpr int kFirstDrumName = 35;  // the General MIDI percussion names run from key 35 to 81
@@ -51,6 +51,11 @@ TPatternWindow::TPatternWindow(const brondel::TRhythmDocuments& docs, QWidget* p
   editBar_ = new QToolBar(this);
   editBar_->setObjectName(QStringLiteral("PatternEditBar"));
   layout->addWidget(editBar_);
+  // Quantize, bars and the part's commands on a row of their own: one row would hide them
+  // behind the toolbar's overflow button at the window's first width.
+  shapeBar_ = new QToolBar(this);
+  shapeBar_->setObjectName(QStringLiteral("PatternShapeBar"));
+  layout->addWidget(shapeBar_);
   view_ = new TPatternView(this);
   layout->addWidget(view_, 1);
   auto* status = new QHBoxLayout;
@@ -186,46 +191,44 @@ void TPatternWindow::BuildEditBar() {
     }
   });
   addRow->setObjectName(QStringLiteral("PatternAddDrumRow"));
-  editBar_->addSeparator();
-
   QAction* quantize =
-      editBar_->addAction(QStringLiteral("Quantize"), view_, &TPatternView::QuantizeSelection);
+      shapeBar_->addAction(QStringLiteral("Quantize"), view_, &TPatternView::QuantizeSelection);
   quantize->setObjectName(QStringLiteral("PatternQuantize"));
   quantize->setToolTip(QStringLiteral("Move the selected notes to the snap (Q)"));
-  strengthBox_ = new QComboBox(editBar_);
+  strengthBox_ = new QComboBox(shapeBar_);
   strengthBox_->setObjectName(QStringLiteral("PatternStrength"));
   for (const int percent : {100, 75, 50})
     strengthBox_->addItem(QStringLiteral("%1 %").arg(percent), percent);
   strengthBox_->setToolTip(QStringLiteral("How far Quantize moves a note"));
   strengthBox_->setFocusPolicy(Qt::NoFocus);
-  editBar_->addWidget(strengthBox_);
-  editBar_->addWidget(new QLabel(QStringLiteral(" Swing "), editBar_));
-  swingBox_ = new QSpinBox(editBar_);
+  shapeBar_->addWidget(strengthBox_);
+  shapeBar_->addWidget(new QLabel(QStringLiteral(" Swing "), shapeBar_));
+  swingBox_ = new QSpinBox(shapeBar_);
   swingBox_->setObjectName(QStringLiteral("PatternSwing"));
   swingBox_->setRange(50, 75);
   swingBox_->setSuffix(QStringLiteral(" %"));
-  editBar_->addWidget(swingBox_);
+  shapeBar_->addWidget(swingBox_);
   const auto quantizeChanged = [this] {
     view_->SetQuantize(strengthBox_->currentData().toInt(), swingBox_->value());
   };
   connect(strengthBox_, &QComboBox::currentIndexChanged, this, quantizeChanged);
   connect(swingBox_, &QSpinBox::valueChanged, this, quantizeChanged);
-  editBar_->addSeparator();
+  shapeBar_->addSeparator();
 
-  editBar_->addWidget(new QLabel(QStringLiteral(" Bars "), editBar_));
-  barsBox_ = new QSpinBox(editBar_);
+  shapeBar_->addWidget(new QLabel(QStringLiteral(" Bars "), shapeBar_));
+  barsBox_ = new QSpinBox(shapeBar_);
   barsBox_->setObjectName(QStringLiteral("PatternBars"));
   barsBox_->setRange(1, kMaxBars);
-  editBar_->addWidget(barsBox_);
-  repeatBox_ = new QCheckBox(QStringLiteral("repeat"), editBar_);
+  shapeBar_->addWidget(barsBox_);
+  repeatBox_ = new QCheckBox(QStringLiteral("repeat"), shapeBar_);
   repeatBox_->setObjectName(QStringLiteral("PatternRepeatBars"));
   repeatBox_->setToolTip(QStringLiteral("New bars repeat the bars the section has"));
-  editBar_->addWidget(repeatBox_);
-  QAction* setBars = editBar_->addAction(QStringLiteral("Set bars"), this, [this] {
+  shapeBar_->addWidget(repeatBox_);
+  QAction* setBars = shapeBar_->addAction(QStringLiteral("Set bars"), this, [this] {
     SetBars(barsBox_->value(), repeatBox_->isChecked());
   });
   setBars->setObjectName(QStringLiteral("PatternSetBars"));
-  editBar_->addWidget(BuildPartMenu());
+  shapeBar_->addWidget(BuildPartMenu());
 }
 
 QToolButton* TPatternWindow::BuildPartMenu() {
@@ -498,6 +501,7 @@ void TPatternWindow::Refresh() {
   for (QAction* action : editBar_->actions()) {
     if (action != undo_ && action != redo_) action->setEnabled(editable);
   }
+  shapeBar_->setEnabled(editable);
   barsBox_->setValue(bars);
   brondel::TSectionPattern pattern = brondel::BuildSectionPattern(*slot, section_);
   if (!snapChosen_) {

@@ -177,6 +177,8 @@ class TPatternWindow : public QWidget {
   std::function<void(bool undo)> stepHistory_;
 
   QToolBar* editBar_ = nullptr;
+
+  QToolBar* shapeBar_ = nullptr;  // quantize, bars, the part menu
   QAction* undo_ = nullptr;
   QAction* redo_ = nullptr;
   QAction* audition_ = nullptr;

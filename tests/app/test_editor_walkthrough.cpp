@@ -90,7 +90,7 @@ struct TWalk {
     form().show();
     QVERIFY(QTest::qWaitForWindowExposed(&form()));
     // The pattern window as wide as its edit toolbar (the size of the README picture).
-    window()->resize(1400, 720);
+    window()->resize(1400, 760);
   }
 
   brondel::app::TForm1& form() { return *rig.form; }
