@@ -1,9 +1,8 @@
 #include "chords/song.h"
 
 #include <algorithm>
-#include <array>
-#include <limits>
 
+#include "chords/section_flow.h"
 #include "document/rhythm_timing.h"
 #include "platform/midi_messages.h"
 
@@ -11,65 +10,8 @@ namespace brondel::chords {
 
 namespace {
 
-constexpr int kIntro1 = 0;
-constexpr int kVar1 = 2;
-constexpr int kFill1 = 4;
-constexpr int kEnd1 = 8;
-
-constexpr std::uint64_t kNeverEnds = std::numeric_limits<std::uint64_t>::max();
-
-bool IsVariation(int section) {
-  return section == kVar1 || section == kVar1 + 1;
-}
-bool IsFill(int section) {
-  return section >= kFill1 && section < kFill1 + 4;
-}
-bool IsEnding(int section) {
-  return section >= kEnd1;
-}
 std::string_view SectionName(int section) {
   return kSectionNames[static_cast<std::size_t>(section)];
-}
-
-// Fill1 leads from Var1 to Var1, Fill2 from Var1 to Var2, Fill3 from Var2 to Var2, Fill4 from
-// Var2 to Var1.
-int FillBetween(int from, int to) {
-  if (from == kVar1) return to == kVar1 ? kFill1 : kFill1 + 1;
-  return to == kVar1 ? kFill1 + 3 : kFill1 + 2;
-}
-int FillTarget(int fill) {
-  return fill == kFill1 || fill == kFill1 + 3 ? kVar1 : kVar1 + 1;
-}
-
-// A section's set-up messages and its notes as the render generates them, each note-on paired
-// with the first note-off of its key and part that follows it.
-struct TSectionNotes {
-  std::vector<TSongEvent> setup;
-  std::vector<TTimedNote> notes;  // a note never ended lasts kNeverEnds
-};
-
-TSectionNotes ReadSectionNotes(const TRhythmSlot& slot, int section) {
-  std::vector<TRenderEvent> events;
-  CollectSectionEvents(slot, section, events);
-  TSectionNotes read;
-  std::vector<std::vector<std::size_t>> open(static_cast<std::size_t>(kPartCount) * 128);
-  for (const TRenderEvent& event : events) {
-    const int part = ChannelPart(static_cast<std::uint8_t>(event.Status & 0x0F));
-    if (midi::StatusKind(event.Status) != midi::kNoteOn) {
-      read.setup.push_back({event.Time, event.Status, event.Data1, event.Data2});
-      continue;
-    }
-    if (part < 0 || event.Data1 > 127) continue;  // an end record sends nothing
-    auto& waiting = open[static_cast<std::size_t>(part) * 128 + event.Data1];
-    if (event.Data2 > 0) {
-      waiting.push_back(read.notes.size());
-      read.notes.push_back({part, event.Data1, event.Data2, event.Time, kNeverEnds});
-    } else if (!waiting.empty()) {
-      read.notes[waiting.front()].off = event.Time;
-      waiting.erase(waiting.begin());
-    }
-  }
-  return read;
 }
 
 // Which section plays each bar, and the chords: the song's flow.
@@ -178,62 +120,6 @@ bool PlayChart(const TRhythmSlot& slot, const TChart& chart, const TArrangeOptio
   return true;
 }
 
-// The song's notes and set-up messages: each run of a section's bars in order brings the
-// section's set-up messages and the notes that start in those bars, ended at the run's end at
-// the latest.
-void CollectSongNotes(const TRhythmSlot& slot, const TSong& song, std::vector<TSongEvent>& setup,
-                      std::vector<TTimedNote>& notes) {
-  std::array<std::optional<TSectionNotes>, kSectionCount> sections;
-  for (std::size_t first = 0; first < song.bars.size();) {
-    std::size_t end = first + 1;
-    while (end < song.bars.size() && song.bars[end].section == song.bars[first].section &&
-           song.bars[end].sectionBar == song.bars[end - 1].sectionBar + 1) {
-      ++end;
-    }
-    const TSongBar& start = song.bars[first];
-    auto& section = sections[static_cast<std::size_t>(start.section)];
-    if (!section) section = ReadSectionNotes(slot, start.section);
-    const std::uint64_t from =
-        std::uint64_t{song.barTicks} * static_cast<std::uint64_t>(start.sectionBar);
-    const std::uint64_t to = from + std::uint64_t{song.barTicks} * (end - first);
-    for (TSongEvent event : section->setup) {
-      event.tick = start.start;
-      setup.push_back(event);
-    }
-    for (const TTimedNote& note : section->notes) {
-      if (note.on < from || note.on >= to) continue;
-      notes.push_back({note.part, note.key, note.velocity, note.on - from + start.start,
-                       std::min(note.off, to) - from + start.start});
-    }
-    first = end;
-  }
-}
-
-// Every message in the order it goes: at one tick the notes that end, the set-up messages,
-// the notes that start, and last the ends of notes that start there and last no time.
-std::vector<TSongEvent> OrderedEvents(const std::vector<TSongEvent>& setup,
-                                      const std::vector<TTimedNote>& notes) {
-  struct TRanked {
-    TSongEvent event;
-    int rank;
-  };
-  std::vector<TRanked> ranked;
-  ranked.reserve(setup.size() + 2 * notes.size());
-  for (const TSongEvent& event : setup) ranked.push_back({event, 1});
-  for (const TTimedNote& note : notes) {
-    const auto status = PartStatus(midi::kNoteOn, note.part);
-    ranked.push_back({{note.on, status, note.key, note.velocity}, 2});
-    ranked.push_back({{note.off, status, note.key, 0}, note.off == note.on ? 3 : 0});
-  }
-  std::stable_sort(ranked.begin(), ranked.end(), [](const TRanked& a, const TRanked& b) {
-    return a.event.tick != b.event.tick ? a.event.tick < b.event.tick : a.rank < b.rank;
-  });
-  std::vector<TSongEvent> events;
-  events.reserve(ranked.size());
-  for (const TRanked& r : ranked) events.push_back(r.event);
-  return events;
-}
-
 }  // namespace
 
 std::vector<TSongLabel> TSong::Labels() const {
@@ -296,7 +182,8 @@ TSongResult ArrangeSong(const TRhythmSlot& slot, const TChart& chart,
   song.length = song.bars.size() * std::uint64_t{song.barTicks};
   std::vector<TSongEvent> setup;
   std::vector<TTimedNote> notes;
-  CollectSongNotes(slot, song, setup, notes);
+  TSectionNotesCache sections(slot);
+  CollectBarNotes(sections, song.barTicks, song.bars, setup, notes);
   song.events = OrderedEvents(setup, FollowChords(notes, song.chords, options.play));
   return {std::move(song), {}};
 }
