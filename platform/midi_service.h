@@ -84,6 +84,8 @@ struct TStreamPosition {
 
 using MidiStreamHandle = std::uint32_t;  // 0 is never a valid handle
 
+class IStreamSource;
+
 /// Device id that stands for "the default device" (device 0).
 inline constexpr std::uint32_t kMidiMapper = 0xFFFFFFFFu;
 
@@ -119,6 +121,26 @@ class IMidiService {
   /// (played to its end or stopped), so a waiting play can wake instead of polling. Once this
   /// returns, the previous notifier is neither running nor called again.
   virtual void SetBufferDoneNotifier(std::function<void()> notifier) = 0;
+
+  /// Queues a live play under `header` (prepared, its bytes unread) as StreamOut queues a buffer:
+  /// the stream asks `source` for its events `sliceTicks` ticks at a time, each slice as the one
+  /// before has played, until the source says the play ends. Services without live plays
+  /// answer kMidiNotSupported.
+  virtual MidiResult StreamOutLive(MidiStreamHandle handle, TMidiHeader* header,
+                                   std::shared_ptr<IStreamSource> source,
+                                   std::uint32_t sliceTicks) {
+    static_cast<void>(handle), static_cast<void>(header), static_cast<void>(source);
+    static_cast<void>(sliceTicks);
+    return kMidiNotSupported;
+  }
+  /// The live play's source has changed what it plays: the events of the slice not yet sent
+  /// are dropped and asked anew from the first tick not yet due. Safe from any thread; it only
+  /// wakes the stream's thread, which asks the source. Nothing happens while no live play
+  /// sounds.
+  virtual MidiResult StreamSourceChanged(MidiStreamHandle handle) {
+    static_cast<void>(handle);
+    return kMidiNotSupported;
+  }
 };
 
 /// A text for every result code, including codes no call returns ("Unknown MIDI error 123").
@@ -142,6 +164,21 @@ inline constexpr std::size_t kStreamEventSize = 12;
 struct StreamEvent {
   std::uint64_t tick = 0;
   std::optional<MidiMessage> message;  // empty: the event keeps its place in time, sends nothing
+};
+
+/// What a live play sends, asked for slice by slice on the stream's thread
+/// (IMidiService::StreamOutLive). Its ticks are counted from the play's start, at the stream's
+/// time division.
+class IStreamSource {
+ public:
+  virtual ~IStreamSource() = default;
+  /// The events from tick `from` up to `to` (exclusive), in the order they go, into `events`
+  /// (empty when called); the tick the play ends at when it ends by `to`. Called on the
+  /// stream's thread with the stream's lock held: it must not call the service. Each call starts
+  /// at or after the last one's start and at or before its end; one that starts before the last
+  /// one's end replaces that stretch (nothing of it from `from` on was sent).
+  virtual std::optional<std::uint64_t> Render(std::uint64_t from, std::uint64_t to,
+                                              std::vector<StreamEvent>& events) = 0;
 };
 
 /// The events of a buffer of stream-event records as a stream plays them: a record whose event is

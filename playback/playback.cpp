@@ -22,7 +22,7 @@ bool InRange(int index, int count) {
 const std::array<std::uint8_t, 11> TPlayback::kPlayAllOrder = {0, 2, 4, 2, 5, 3, 6, 3, 7, 2, 8};
 
 TPlayback::TPlayback(TRhythmDocuments& docs, platform::IMidiService& midi, IPlaybackHost& host)
-    : docs_(docs), midi_(midi), host_(host) {}
+    : docs_(docs), midi_(midi), host_(host), live_(std::make_shared<TLiveControl>(midi)) {}
 
 void TPlayback::OpenMidiStream() {
   const platform::MidiResult result = midi_.StreamOpen(&handle_, deviceId_);
@@ -241,9 +241,79 @@ TEventBuffer TPlayback::RenderPattern(const TPatternPlay& play) const {
   return buffer;
 }
 
+void TPlayback::PlayLive(const TLiveStart& start) {
+  stopFlag_ = false;
+  const TRhythmSlot& slot = Slot(kMainSlot);
+  if (!slot.Loaded()) return;
+  auto engine = std::make_unique<chords::TLiveEngine>(slot, start.play);
+  if (start.chart) {
+    engine->SetChart(*start.chart);
+  } else if (!start.syncStart) {
+    engine->AskChord(live_->Chord());
+  }
+  if (const std::string refusal = engine->Start(start.section, start.syncStart); !refusal.empty()) {
+    host_.ShowMessage(refusal);
+    return;
+  }
+  // A beat at a time: what is asked is heard within the beat's render, and a slice is short
+  // enough to render in a fraction of a millisecond.
+  const std::uint32_t beats = std::max<std::uint32_t>(TimeSignatureNumerator(slot.header.TimeSignature()), 1);
+  const std::uint32_t slice = std::max<std::uint32_t>(engine->BarTicks() / beats, 1);
+  auto source = std::make_shared<TLiveSource>(std::move(engine));
+  SetTimeDivision(kMainSlot);
+  liveHeader_ = {};
+  if (const auto result = midi_.PrepareHeader(handle_, &liveHeader_); result != 0) {
+    ShowMidiError("Prepare  ", result);
+    return;
+  }
+  if (const auto result = midi_.StreamOutLive(handle_, &liveHeader_, source, slice); result != 0) {
+    ReportQueueFailure(liveHeader_, {"OUT  ", result, true});
+    return;
+  }
+  if (const auto result = midi_.StreamRestart(handle_); result != 0) {
+    ReportQueueFailure(liveHeader_, {"RESET  ", result, true});
+    return;
+  }
+  live_->Attach(source, handle_);
+  do {
+    host_.WaitForEvents();
+  } while (StillHeld(liveHeader_) && !stopFlag_);
+  // A play started inside the wait has ended by now; this one leaves no source to steer.
+  live_->Detach();
+  StillHeld(liveHeader_);
+}
+
+std::optional<TLiveState> TPlayback::LiveNow() {
+  const std::shared_ptr<TLiveSource> source = live_->Source();
+  if (!source) return std::nullopt;
+  platform::TStreamPosition position;
+  const bool sounding = midi_.StreamPosition(handle_, &position) == platform::kMidiNoError &&
+                        position.header == &liveHeader_;
+  TLiveState state;
+  source->With([&](const chords::TLiveEngine& engine) {
+    state.waiting = engine.Waiting();
+    state.askedSection = engine.AskedSection();
+    state.chord = engine.LastChord();
+    if (sounding) {
+      state.place = engine.PlaceAt(position.ticks);
+      if (state.place) state.chord = engine.ChordAt(position.ticks);
+    }
+  });
+  return state;
+}
+
 std::optional<TPlayingPosition> TPlayback::PlayingNow() {
   platform::TStreamPosition position;
   if (midi_.StreamPosition(handle_, &position) != platform::kMidiNoError) return std::nullopt;
+  if (position.header == &liveHeader_) {
+    const std::shared_ptr<TLiveSource> source = live_->Source();
+    std::optional<chords::TLivePlace> place;
+    if (source) {
+      source->With([&](const chords::TLiveEngine& engine) { place = engine.PlaceAt(position.ticks); });
+    }
+    if (!place) return std::nullopt;
+    return TPlayingPosition{kMainSlot, place->section, -1, place->sectionTick, 0};
+  }
   const bool pattern =
       position.header == &patternHeaders_[0] || position.header == &patternHeaders_[1];
   const TBufferContent* content = pattern                       ? &patternContent_

@@ -12,8 +12,11 @@
 #include <utility>
 #include <vector>
 
+#include "chords/chart.h"
+#include "chords/chord_map.h"
 #include "document/rhythm_slot.h"
 #include "platform/midi_service.h"
+#include "playback/live_play.h"
 #include "playback/playback_host.h"
 #include "render/part_mix.h"
 #include "render/render.h"
@@ -87,9 +90,34 @@ class TPlayback {
   /// A pattern play ends with the repetition playing, its mix kept (the close box's wait).
   void FinishPatternPlay();
   /// What sounds now and where, from the stream's position (the device's latency taken off);
-  /// none while nothing sounds. Play all's entries are told apart by the section it last
+  /// none while nothing sounds. A live play tells the section and tick of the bar sounding.
+  /// Play all's entries are told apart by the section it last
   /// queued, so the entry before shows for the moment of the latency after a change.
   std::optional<TPlayingPosition> PlayingNow();
+
+  // --- Play along: the main file's rhythm played live ---
+  /// How a live play starts: from an intro (which leads into Var1) or a variation, perhaps
+  /// waiting for its first chord, with the parts' settings, perhaps under a chart.
+  struct TLiveStart {
+    int section = 2;  // Var1
+    bool syncStart = false;
+    chords::TPlaySettings play = chords::DefaultPlaySettings();
+    std::optional<chords::TChart> chart;
+  };
+  /// Clears the stop flag; for a loaded main file starts a live play of its rhythm (under the
+  /// chord set last, unless it waits for one or plays a chart) on the live header, the stream
+  /// asking for it a beat at a time, and returns once an ending has played, it was stopped, or
+  /// another play, an open or "Update parameters" took the stream. A section without bars is
+  /// refused with a message ("Var1 has no bars").
+  void PlayLive(const TLiveStart& start);
+  /// Steers the live play (chord, section, settings); safe from any thread, also while no live
+  /// play runs (the chord is then kept for the next one).
+  TLiveControl& Live() { return *live_; }
+  /// The same control, for a thread that holds on to it.
+  std::shared_ptr<TLiveControl> LiveControl() const { return live_; }
+  /// What the live play sounds now (chord, section and bar) and what is asked; none while no
+  /// live play runs.
+  std::optional<TLiveState> LiveNow();
 
   bool StopFlag() const { return stopFlag_; }
   void SetStopFlag(bool on) { stopFlag_ = on; }
@@ -159,6 +187,8 @@ class TPlayback {
   std::array<platform::TMidiHeader, 2> patternHeaders_{};
   TBufferContent patternContent_;        // what the pattern's headers carry
   TPatternPlay* patternPlay_ = nullptr;  // the innermost pattern play waiting, if any
+  platform::TMidiHeader liveHeader_{};   // the live play's header (its bytes are never read)
+  std::shared_ptr<TLiveControl> live_;
 };
 
 }  // namespace brondel

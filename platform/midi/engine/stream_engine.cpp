@@ -1,6 +1,7 @@
 #include "platform/midi/engine/stream_engine.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "platform/midi/engine/stream_events.h"
 #include "platform/midi_messages.h"
@@ -106,8 +107,8 @@ bool MidiStream::SetTimeDivision(std::uint32_t division) {
   front.baseTime = DueTime(front, front.next);
   front.baseTick = front.events[front.next].tick;
   division_ = division;
-  AddMark({front.baseTime, front.header, front.repetitions, front.baseTick,
-           front.events.back().tick, division_});
+  AddMark({front.baseTime, front.header, front.repetitions, front.baseTick, MarkEnd(front),
+           division_});
   return true;
 }
 
@@ -115,21 +116,32 @@ bool MidiStream::Queue(const TMidiHeader* header, std::vector<StreamEvent> event
   // The events are still the caller's own: they are read before taking the lock the stream's
   // thread waits for.
   const NoteSet ends = NotesEndedBy(events);
+  return QueueBuffer({header, std::move(events), loop, ends});
+}
+
+bool MidiStream::QueueLive(const TMidiHeader* header, std::shared_ptr<IStreamSource> source,
+                           std::uint32_t sliceTicks) {
+  Buffer buffer{header};
+  buffer.source = std::move(source);
+  buffer.sliceTicks = std::max<std::uint64_t>(sliceTicks, 1);
+  return QueueBuffer(std::move(buffer));
+}
+
+bool MidiStream::QueueBuffer(Buffer buffer) {
   {
     std::lock_guard guard(mutex_);
+    const TMidiHeader* const header = buffer.header;
     if (!queue_.empty() && queue_.front().header == header) return false;
     // A buffer that waits under this header has not started: the new one takes its place, so
     // that the latest of several changes made within one repetition is the one heard next.
-    const auto waiting = std::find_if(queue_.begin(), queue_.end(), [header](const Buffer& buffer) {
-      return buffer.header == header;
+    const auto waiting = std::find_if(queue_.begin(), queue_.end(), [header](const Buffer& b) {
+      return b.header == header;
     });
     if (waiting != queue_.end()) {
-      waiting->events = std::move(events);
-      waiting->loop = loop;
-      waiting->ends = ends;
+      *waiting = std::move(buffer);
       return true;
     }
-    queue_.push_back({header, std::move(events), loop, ends});
+    queue_.push_back(std::move(buffer));
     if (running_ && queue_.size() == 1) {
       MidiMicros start = clock_.Now();
       if (endOfPlay_) {
@@ -145,6 +157,15 @@ bool MidiStream::Queue(const TMidiHeader* header, std::vector<StreamEvent> event
   }
   wake_.notify_all();
   return true;
+}
+
+void MidiStream::SourceChanged() {
+  {
+    std::lock_guard guard(mutex_);
+    if (queue_.empty() || !queue_.front().source) return;
+    sourceChanged_ = true;
+  }
+  wake_.notify_all();
 }
 
 void MidiStream::Restart() {
@@ -188,8 +209,48 @@ void MidiStream::StartFront(MidiMicros at) {
   front.next = 0;
   front.start = front.baseTime = at;
   front.baseTick = 0;
-  AddMark({at, front.header, front.repetitions, 0,
-           front.events.empty() ? 0 : front.events.back().tick, division_});
+  if (front.source) RenderSlice(front, 0, front.sliceTicks);
+  AddMark({at, front.header, front.repetitions, 0, MarkEnd(front), division_});
+}
+
+std::uint64_t MidiStream::MarkEnd(const Buffer& buffer) {
+  if (buffer.source) return std::numeric_limits<std::uint64_t>::max();
+  return buffer.events.empty() ? 0 : buffer.events.back().tick;
+}
+
+void MidiStream::RenderSlice(Buffer& buffer, std::uint64_t from, std::uint64_t to) {
+  std::vector<StreamEvent> events;
+  const std::optional<std::uint64_t> end = buffer.source->Render(from, to, events);
+  // The slice's own end closes it, so that the next one is asked for when it falls due.
+  buffer.lastSlice = end.has_value();
+  buffer.sliceStart = from;
+  buffer.sliceTo = to;
+  buffer.sliceEnd = end ? std::max(*end, from) : to;
+  std::erase_if(events, [&buffer](const StreamEvent& event) {
+    return event.tick < buffer.sliceStart || event.tick >= buffer.sliceEnd;
+  });
+  events.push_back({buffer.sliceEnd, std::nullopt});
+  buffer.events = std::move(events);
+  buffer.next = 0;
+}
+
+void MidiStream::RefreshSlice(MidiMicros now) {
+  sourceChanged_ = false;
+  if (!running_ || queue_.empty() || !queue_.front().source) return;
+  Buffer& front = queue_.front();
+  // The first tick not yet due: every event before it has been sent, none after it.
+  std::uint64_t cut = front.next > 0 ? front.events[front.next - 1].tick + 1 : front.sliceStart;
+  cut = std::max(cut, front.baseTick);
+  if (now > front.baseTime) {
+    const std::uint64_t elapsed = front.baseTick + MicrosToTicks(now - front.baseTime, division_);
+    cut = std::max(cut, elapsed > 2 ? elapsed - 2 : 0);
+  }
+  const auto dueOf = [&](std::uint64_t tick) {
+    return SaturatingAdd(front.baseTime, TicksToMicros(tick - front.baseTick, division_));
+  };
+  while (dueOf(cut) <= now) ++cut;
+  if (cut >= front.sliceEnd) return;  // the next slice, asked for at its start, takes it
+  RenderSlice(front, cut, front.sliceTo);
 }
 
 MidiMicros MidiStream::DueTime(const Buffer& buffer, std::size_t index) const {
@@ -215,15 +276,20 @@ void MidiStream::PlayDue(MidiMicros now) {
     return;
   }
   Buffer& front = queue_.front();
-  while (front.next < front.events.size() && DueTime(front, front.next) <= now) {
-    const StreamEvent& event = front.events[front.next];
-    if (event.message) {
-      device_->Send(*event.message, DueTime(front, front.next));
-      sounding_.Track(*event.message);
+  while (true) {
+    while (front.next < front.events.size() && DueTime(front, front.next) <= now) {
+      const StreamEvent& event = front.events[front.next];
+      if (event.message) {
+        device_->Send(*event.message, DueTime(front, front.next));
+        sounding_.Track(*event.message);
+      }
+      ++front.next;
     }
-    ++front.next;
+    if (front.next < front.events.size()) return;
+    if (!front.source || front.lastSlice) break;
+    RenderSlice(front, front.sliceEnd, front.sliceEnd + front.sliceTicks);
   }
-  if (front.next >= front.events.size()) EndRepetition();
+  EndRepetition();
 }
 
 void MidiStream::EndRepetition() {
@@ -292,6 +358,8 @@ void MidiStream::Run(std::unique_ptr<IMidiSleeper> sleeper) {
     const MidiMicros now = clock_.Now();
     if (due && *due <= now) {
       PlayDue(now);
+    } else if (sourceChanged_) {
+      RefreshSlice(now);  // everything due has been sent
     } else {
       sleeper->Sleep(lock, due);
     }

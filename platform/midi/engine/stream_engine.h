@@ -7,8 +7,13 @@
 // one buffer follows another seamlessly nothing is cut, except a note the next never ends (a
 // part muted in a loop's next rendering), which would sound on for ever.
 //
-// Threads: the stream's own thread (Run) sends every message to the device and reports each
-// buffer handed back; every public call comes from the service's caller (the window's thread, or
+// A live play (QueueLive) is a buffer whose events a source gives slice by slice: the stream's
+// thread asks for the next slice when the last one's end falls due, and asks again from the
+// first tick not yet due when told the source has changed (SourceChanged), dropping the rest of
+// the slice it held; so what plays next can change while it plays, a moment after it is asked.
+//
+// Threads: the stream's own thread (Run) sends every message to the device, asks a live play's
+// source for its slices (under mutex_) and reports each buffer handed back; every public call comes from the service's caller (the window's thread, or
 // brondel-tool's main thread). One mutex, mutex_, guards all the stream's state and is held
 // around every call into the device (Send from the stream's thread, Send and Silence from Stop's
 // caller or the destructor), so a device sees one call at a time. It is released while
@@ -90,6 +95,14 @@ class MidiStream final {
   /// (where the last one ended, when that was a moment ago), or when the one before it ends (at
   /// its next seam, if it loops).
   bool Queue(const TMidiHeader* header, std::vector<StreamEvent> events, bool loop);
+  /// Queues a live play under `header`, as Queue queues a buffer: from its start the stream's
+  /// thread asks `source` for `sliceTicks` ticks at a time, the next slice once the last one's
+  /// end is due, until the source ends the play.
+  bool QueueLive(const TMidiHeader* header, std::shared_ptr<IStreamSource> source,
+                 std::uint32_t sliceTicks);
+  /// The live play's source has changed: the stream's thread drops the events of the slice not
+  /// yet sent and asks the source anew from the first tick not yet due. Any thread.
+  void SourceChanged();
   /// Starts the stream; the first queued buffer starts now. Nothing happens when running.
   void Restart();
   /// True while a buffer queued under `header` has not been handed back.
@@ -100,14 +113,23 @@ class MidiStream final {
  private:
   struct Buffer {
     const TMidiHeader* header = nullptr;
-    std::vector<StreamEvent> events;
+    std::vector<StreamEvent> events{};
     bool loop = false;
-    NoteSet ends;                   // the notes its events end
+    NoteSet ends{};                 // the notes its events end
     std::size_t next = 0;           // the first event of this repetition not yet played
     std::uint32_t repetitions = 0;  // repetitions that have ended
     MidiMicros start{0};            // when this repetition started
     MidiMicros baseTime{0};         // when the tick `baseTick` falls due
     std::uint64_t baseTick = 0;
+    // A live play: its source, and the slice held in `events`, asked from sliceStart up to
+    // sliceTo, played up to sliceEnd (sliceTo, or where the play ends), whose empty event closes
+    // it; lastSlice once the source has ended the play there.
+    std::shared_ptr<IStreamSource> source{};
+    std::uint64_t sliceTicks = 0;
+    std::uint64_t sliceStart = 0;
+    std::uint64_t sliceTo = 0;
+    std::uint64_t sliceEnd = 0;
+    bool lastSlice = false;
   };
 
   /// From `time` on, the stream plays `header`'s repetition `repetitions` from `tick` on, at
@@ -123,6 +145,15 @@ class MidiStream final {
 
   // Everything below runs with mutex_ held, except where it says otherwise.
   bool HoldsLocked(const TMidiHeader* header) const;
+  /// Queues `buffer` (Queue's rules) and wakes the thread.
+  bool QueueBuffer(Buffer buffer);
+  /// Asks a live play's source for the ticks from `from` up to `to` as its slice.
+  void RenderSlice(Buffer& buffer, std::uint64_t from, std::uint64_t to);
+  /// The live play's events not yet due are asked anew from the first tick not yet due at `now`.
+  void RefreshSlice(MidiMicros now);
+  /// The tick up to which a mark's position may count: a buffer's last event, or none for a
+  /// live play.
+  static std::uint64_t MarkEnd(const Buffer& buffer);
   /// The stream's thread: plays what is due, hands buffers back, sleeps until the next due time.
   void Run(std::unique_ptr<IMidiSleeper> sleeper);
   /// Starts the front buffer's next repetition (its first one, or the next of a loop) at `at`.
@@ -155,6 +186,7 @@ class MidiStream final {
   std::uint32_t division_ = 96;
   bool running_ = false;
   bool closing_ = false;
+  bool sourceChanged_ = false;  // a live play's source has changed since its slice was asked
   MidiMicros lastEnd_{0};                // when the last buffer that played ended
   std::optional<MidiMicros> endOfPlay_;  // when its endings go out, unless a buffer follows
   std::deque<Mark> marks_;               // in time order; the last second or so of them

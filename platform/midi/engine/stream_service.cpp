@@ -100,6 +100,25 @@ MidiResult TMidiService::StreamOut(MidiStreamHandle handle, TMidiHeader* header)
   });
 }
 
+MidiResult TMidiService::StreamOutLive(MidiStreamHandle handle, TMidiHeader* header,
+                                       std::shared_ptr<IStreamSource> source,
+                                       std::uint32_t sliceTicks) {
+  return WithStream(handle, MidiCall::kOut, [&](MidiStream& stream) {
+    if (header == nullptr || source == nullptr || sliceTicks == 0) return kMidiInvalidParam;
+    if ((header->dwFlags & kHeaderPrepared) == 0) return kMidiUnprepared;
+    if (!stream.QueueLive(header, std::move(source), sliceTicks)) return kMidiStillPlaying;
+    header->dwFlags = (header->dwFlags | kHeaderInQueue) & ~kHeaderDone;
+    return kMidiNoError;
+  });
+}
+
+MidiResult TMidiService::StreamSourceChanged(MidiStreamHandle handle) {
+  return WithStream(handle, MidiCall::kOut, [](MidiStream& stream) {
+    stream.SourceChanged();
+    return kMidiNoError;
+  });
+}
+
 MidiResult TMidiService::StreamRestart(MidiStreamHandle handle) {
   return WithStream(handle, MidiCall::kRestart, [](MidiStream& stream) {
     stream.Restart();

@@ -49,6 +49,10 @@ class TMidiService final : public IMidiService {
   /// ("...the output device: JACK server "default" is not running (status 0x11).").
   std::string ErrorText(MidiResult code) override;
   void SetBufferDoneNotifier(std::function<void()> notifier) override;
+  MidiResult StreamOutLive(MidiStreamHandle handle, TMidiHeader* header,
+                           std::shared_ptr<IStreamSource> source,
+                           std::uint32_t sliceTicks) override;
+  MidiResult StreamSourceChanged(MidiStreamHandle handle) override;
 
  private:
   using StreamMap = std::map<MidiStreamHandle, std::unique_ptr<MidiStream>>;
