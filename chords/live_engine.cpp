@@ -68,8 +68,7 @@ void TLiveEngine::Switch(TFlowState& state, int section) const {
 TLiveEngine::TPlannedBar TLiveEngine::PlanBar(TFlowState& state, std::optional<int> ask,
                                               std::uint64_t start) const {
   TPlannedBar planned;
-  const bool followsChart =
-      chart_ && (IsVariation(state.current) || IsFill(state.current)) && !ask;
+  const bool followsChart = chart_ && (IsVariation(state.current) || IsFill(state.current)) && !ask;
   if (followsChart) {
     const TChartBar& bar = chart_->bars[state.chartBar % chart_->bars.size()];
     if (bar.cue) Switch(state, bar.cue->section.value_or(kAskFill));
@@ -142,14 +141,13 @@ std::vector<TChordChange> TLiveEngine::ChordChanges() const {
   const auto chartEnd = changes.size();
   changes.insert(changes.end(), askedChords_.begin(), askedChords_.end());
   std::inplace_merge(changes.begin(), changes.begin() + static_cast<std::ptrdiff_t>(chartEnd),
-                     changes.end(), [](const TChordChange& a, const TChordChange& b) {
-                       return a.tick < b.tick;
-                     });
+                     changes.end(),
+                     [](const TChordChange& a, const TChordChange& b) { return a.tick < b.tick; });
   return changes;
 }
 
 std::vector<TTimedNote> TLiveEngine::SoundingNotes(std::size_t first,
-                                                  std::vector<TSongEvent>& setup) {
+                                                   std::vector<TSongEvent>& setup) {
   std::vector<TSongBar> bars;
   for (const auto* list : {&kept_, &planned_}) {
     for (const TPlannedBar& planned : *list) bars.push_back(planned.bar);
@@ -201,10 +199,12 @@ TLiveSlice TLiveEngine::Render(std::uint64_t from, std::uint64_t to) {
   if ((planned_.empty() ? flow_ : planned_.back().after).ended && end <= to) {
     slice.end = std::max(end, from);
   }
-  // The bars before the run that `from` falls in have ended every note they started.
+  // The bars before the run that the tick before `from` falls in have ended every note they
+  // started before it.
   const std::size_t total = kept_.size() + planned_.size();
+  // The run of the bar before `from` may end notes there.
   std::size_t first =
-      from <= origin_ ? 0 : std::min<std::size_t>((from - origin_) / barTicks_, total);
+      from <= origin_ ? 0 : std::min<std::size_t>((from - origin_ - 1) / barTicks_, total);
   if (first == total && first > 0) --first;
   const auto barAt = [this](std::size_t index) -> const TSongBar& {
     return index < kept_.size() ? kept_[index].bar : planned_[index - kept_.size()].bar;
@@ -215,8 +215,10 @@ TLiveSlice TLiveEngine::Render(std::uint64_t from, std::uint64_t to) {
   }
   std::vector<TSongEvent> setup;
   const std::vector<TTimedNote> notes = SoundingNotes(first, setup);
+  // A play that ends sends the note-offs at its end too.
+  const std::uint64_t last = slice.end ? *slice.end : to - 1;
   for (const TSongEvent& event : OrderedEvents(setup, notes)) {
-    if (event.tick >= from && event.tick < to) slice.events.push_back(event);
+    if (event.tick >= from && event.tick <= last) slice.events.push_back(event);
   }
   return slice;
 }
@@ -232,11 +234,11 @@ std::optional<TLivePlace> TLiveEngine::PlaceAt(std::uint64_t tick) const {
   }
   if (planned == nullptr) return std::nullopt;
   const std::uint64_t inBar = tick - planned->bar.start;
-  return TLivePlace{planned->bar.section, planned->bar.sectionBar,
-                    static_cast<std::uint32_t>(std::uint64_t{barTicks_} *
-                                                   static_cast<std::uint64_t>(planned->bar.sectionBar) +
-                                               inBar),
-                    index};
+  return TLivePlace{
+      planned->bar.section, planned->bar.sectionBar,
+      static_cast<std::uint32_t>(
+          std::uint64_t{barTicks_} * static_cast<std::uint64_t>(planned->bar.sectionBar) + inBar),
+      index};
 }
 
 TChordSymbol TLiveEngine::ChordAt(std::uint64_t tick) const {

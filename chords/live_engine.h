@@ -32,7 +32,7 @@ inline constexpr int kAskFill = -1;
 
 /// What a live play sends from one tick up to another.
 struct TLiveSlice {
-  std::vector<TSongEvent> events;   // in the order they go; ticks counted from the play's start
+  std::vector<TSongEvent> events;    // in the order they go; ticks counted from the play's start
   std::optional<std::uint64_t> end;  // the play ends at this tick (an ending has played)
 };
 

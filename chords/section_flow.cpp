@@ -58,7 +58,8 @@ void CollectBarNotes(TSectionNotesCache& sections, std::uint32_t barTicks,
     }
     const TSongBar& start = bars[first];
     const TSectionNotes& section = sections.Of(start.section);
-    const std::uint64_t from = std::uint64_t{barTicks} * static_cast<std::uint64_t>(start.sectionBar);
+    const std::uint64_t from =
+        std::uint64_t{barTicks} * static_cast<std::uint64_t>(start.sectionBar);
     const std::uint64_t to = from + std::uint64_t{barTicks} * (end - first);
     for (TSongEvent event : section.setup) {
       event.tick = start.start;

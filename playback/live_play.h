@@ -41,10 +41,10 @@ class TLiveSource final : public platform::IStreamSource {
 
 /// What the window shows of a live play: the chord and section sounding, the one asked.
 struct TLiveState {
-  chords::TChordSymbol chord;            // the chord asked last
+  chords::TChordSymbol chord;               // the chord asked last
   std::optional<chords::TLivePlace> place;  // where the play sounds now (none: waiting, or ended)
-  std::optional<int> askedSection;       // a section asked that has not started
-  bool waiting = false;                  // a sync start waits for its first chord
+  std::optional<int> askedSection;          // a section asked that has not started
+  bool waiting = false;                     // a sync start waits for its first chord
 };
 
 /// The calls that steer a live play, safe from any thread: the pad, the section buttons, a MIDI

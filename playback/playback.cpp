@@ -257,7 +257,8 @@ void TPlayback::PlayLive(const TLiveStart& start) {
   }
   // A beat at a time: what is asked is heard within the beat's render, and a slice is short
   // enough to render in a fraction of a millisecond.
-  const std::uint32_t beats = std::max<std::uint32_t>(TimeSignatureNumerator(slot.header.TimeSignature()), 1);
+  const std::uint32_t beats =
+      std::max<std::uint32_t>(TimeSignatureNumerator(slot.header.TimeSignature()), 1);
   const std::uint32_t slice = std::max<std::uint32_t>(engine->BarTicks() / beats, 1);
   auto source = std::make_shared<TLiveSource>(std::move(engine));
   SetTimeDivision(kMainSlot);
@@ -309,7 +310,8 @@ std::optional<TPlayingPosition> TPlayback::PlayingNow() {
     const std::shared_ptr<TLiveSource> source = live_->Source();
     std::optional<chords::TLivePlace> place;
     if (source) {
-      source->With([&](const chords::TLiveEngine& engine) { place = engine.PlaceAt(position.ticks); });
+      source->With(
+          [&](const chords::TLiveEngine& engine) { place = engine.PlaceAt(position.ticks); });
     }
     if (!place) return std::nullopt;
     return TPlayingPosition{kMainSlot, place->section, -1, place->sectionTick, 0};

@@ -102,7 +102,7 @@ class TPlayback {
     int section = 2;  // Var1
     bool syncStart = false;
     chords::TPlaySettings play = chords::DefaultPlaySettings();
-    std::optional<chords::TChart> chart;
+    std::optional<chords::TChart> chart{};
   };
   /// Clears the stop flag; for a loaded main file starts a live play of its rhythm (under the
   /// chord set last, unless it waits for one or plays a chart) on the live header, the stream

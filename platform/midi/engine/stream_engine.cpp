@@ -107,8 +107,8 @@ bool MidiStream::SetTimeDivision(std::uint32_t division) {
   front.baseTime = DueTime(front, front.next);
   front.baseTick = front.events[front.next].tick;
   division_ = division;
-  AddMark({front.baseTime, front.header, front.repetitions, front.baseTick, MarkEnd(front),
-           division_});
+  AddMark(
+      {front.baseTime, front.header, front.repetitions, front.baseTick, MarkEnd(front), division_});
   return true;
 }
 
@@ -134,9 +134,8 @@ bool MidiStream::QueueBuffer(Buffer buffer) {
     if (!queue_.empty() && queue_.front().header == header) return false;
     // A buffer that waits under this header has not started: the new one takes its place, so
     // that the latest of several changes made within one repetition is the one heard next.
-    const auto waiting = std::find_if(queue_.begin(), queue_.end(), [header](const Buffer& b) {
-      return b.header == header;
-    });
+    const auto waiting = std::find_if(queue_.begin(), queue_.end(),
+                                      [header](const Buffer& b) { return b.header == header; });
     if (waiting != queue_.end()) {
       *waiting = std::move(buffer);
       return true;
@@ -226,8 +225,10 @@ void MidiStream::RenderSlice(Buffer& buffer, std::uint64_t from, std::uint64_t t
   buffer.sliceStart = from;
   buffer.sliceTo = to;
   buffer.sliceEnd = end ? std::max(*end, from) : to;
+  // A play's last slice sends what falls on its end (the note-offs there) too.
   std::erase_if(events, [&buffer](const StreamEvent& event) {
-    return event.tick < buffer.sliceStart || event.tick >= buffer.sliceEnd;
+    return event.tick < buffer.sliceStart || event.tick > buffer.sliceEnd ||
+           (event.tick == buffer.sliceEnd && !buffer.lastSlice);
   });
   events.push_back({buffer.sliceEnd, std::nullopt});
   buffer.events = std::move(events);

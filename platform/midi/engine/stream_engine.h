@@ -13,11 +13,12 @@
 // the slice it held; so what plays next can change while it plays, a moment after it is asked.
 //
 // Threads: the stream's own thread (Run) sends every message to the device, asks a live play's
-// source for its slices (under mutex_) and reports each buffer handed back; every public call comes from the service's caller (the window's thread, or
-// brondel-tool's main thread). One mutex, mutex_, guards all the stream's state and is held
-// around every call into the device (Send from the stream's thread, Send and Silence from Stop's
-// caller or the destructor), so a device sees one call at a time. It is released while
-// `bufferDone` runs, so that a notifier may call back into the service.
+// source for its slices (under mutex_) and reports each buffer handed back; every public call comes
+// from the service's caller (the window's thread, or brondel-tool's main thread). One mutex,
+// mutex_, guards all the stream's state and is held around every call into the device (Send from
+// the stream's thread, Send and Silence from Stop's caller or the destructor), so a device sees one
+// call at a time. It is released while `bufferDone` runs, so that a notifier may call back into the
+// service.
 #pragma once
 #if !defined(BRONDEL_PLATFORM_MIDI_INTERNAL) && !defined(BRONDEL_PLATFORM_MIDI_TESTING_INSIDE)
 #error "This header is private to platform/midi: include platform/midi_service.h instead."
@@ -187,7 +188,7 @@ class MidiStream final {
   bool running_ = false;
   bool closing_ = false;
   bool sourceChanged_ = false;  // a live play's source has changed since its slice was asked
-  MidiMicros lastEnd_{0};                // when the last buffer that played ended
+  MidiMicros lastEnd_{0};       // when the last buffer that played ended
   std::optional<MidiMicros> endOfPlay_;  // when its endings go out, unless a buffer follows
   std::deque<Mark> marks_;               // in time order; the last second or so of them
   int pendingNotices_ = 0;  // buffers handed back and not yet reported through bufferDone_

@@ -1,0 +1,293 @@
+// Play along on the real stream engine: a recording device on a manual clock that the host
+// moves on by 10 ms at every wait, running scripted steps once their time has come. Every
+// section lasts one bar of 400 ticks in 4/4 at tempo 100 (5 ms a tick): 2 s a bar, 500 ms a
+// beat, the slice the stream asks for. Each section's drums strike key 30 + its number at the
+// bar's start, so the recording tells which section played each bar; the bass holds C3 and
+// Chord1 holds C4-E4-G4 through the whole bar.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "chords/chord.h"
+#include "platform/midi/testing/midi_testing.h"
+#include "playback/playback.h"
+#include "tests/support/test_rhythm.h"
+
+namespace brondel::test {
+namespace {
+
+using namespace std::chrono_literals;
+using platform::MidiMicros;
+using platform::RecordedMessage;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+constexpr int kIntro1 = 0, kVar1 = 2, kVar2 = 3, kFill1 = 4, kFill2 = 5, kEnd1 = 8;
+constexpr MidiMicros kStep = 10ms;
+constexpr MidiMicros kBar = 2000ms;
+constexpr MidiMicros kTick = 5ms;
+constexpr MidiMicros kGiveUp = 60s;
+constexpr std::uint8_t kDrumOn = 0x99, kBassOn = 0x9A, kChordOn = 0x9B;
+
+TestRhythm OneBarSections() {
+  TestRhythm rhythm(100);
+  rhythm.slot.header.SetTimeSignature(TimeSignatureByte(4, 2));
+  for (int section = 0; section < kSectionCount; ++section) {
+    const auto drum = static_cast<std::uint8_t>(30 + section);
+    rhythm.Part(section, kDrums, {Note(0, drum, 100), Note(20, drum, 0), Wait(380), End(0)})
+        .Part(section, kBass, {Note(0, 48, 90), Wait(400), Note(0, 48, 0), End(0)})
+        .Part(section, kChord1,
+              {Note(0, 60, 80), Note(0, 64, 80), Note(0, 67, 80), Wait(400), Note(0, 60, 0),
+               Note(0, 64, 0), Note(0, 67, 0), End(0)});
+    rhythm.slot.header.SetBarCount(section, 1);
+  }
+  return rhythm;
+}
+
+chords::TChordSymbol Chord(const char* name) {
+  return *chords::ParseChordSymbol(name);
+}
+
+// A host whose every wait moves the clock on by one step, then runs the steps whose time has
+// come, each once.
+class ClockHost final : public IPlaybackHost {
+ public:
+  explicit ClockHost(platform::ManualMidiClock& clock) : clock_(clock) {}
+
+  void At(MidiMicros time, std::function<void()> action) {
+    steps_.push_back({time, std::move(action), false});
+  }
+  void SetPlayback(TPlayback& playback) { playback_ = &playback; }
+
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  void ShowPartSettings() override {}
+  void ShowPlayAllEntry(int, int) override {}
+  void WaitForEvents() override {
+    clock_.Advance(kStep);
+    for (TStep& step : steps_) {
+      if (step.done || clock_.Now() < step.time) continue;
+      step.done = true;
+      step.action();
+      clock_.Advance(0ms);  // the stream's thread has taken in what the step asked
+    }
+    if (clock_.Now() > kGiveUp && playback_ != nullptr) {
+      ADD_FAILURE() << "the play did not end";
+      playback_->Stop();
+    }
+  }
+
+  std::vector<std::string> messages;
+
+ private:
+  struct TStep {
+    MidiMicros time;
+    std::function<void()> action;
+    bool done;
+  };
+  platform::ManualMidiClock& clock_;
+  std::vector<TStep> steps_;
+  TPlayback* playback_ = nullptr;
+};
+
+class LivePlay : public ::testing::Test {
+ protected:
+  LivePlay() {
+    docs.slots[kMainSlot] = OneBarSections().slot;
+    host.SetPlayback(playback);
+    playback.OpenMidiStream();
+  }
+
+  /// The note-ons (velocity above 0) of a channel's status as (due, key).
+  std::vector<std::pair<MidiMicros, int>> NoteOns(std::uint8_t status) const {
+    std::vector<std::pair<MidiMicros, int>> ons;
+    for (const RecordedMessage& m : recorder->Messages()) {
+      if (m.message.bytes[0] == status && m.message.bytes[2] > 0) {
+        ons.emplace_back(m.due, m.message.bytes[1]);
+      }
+    }
+    return ons;
+  }
+  /// The due times of the messages ending `key` on the channel of `status` (note-offs, or
+  /// note-ons of velocity 0).
+  std::vector<MidiMicros> NoteOffs(std::uint8_t status, int key) const {
+    std::vector<MidiMicros> offs;
+    for (const RecordedMessage& m : recorder->Messages()) {
+      const bool off = m.message.bytes[0] == (status & 0xEF) ||
+                       (m.message.bytes[0] == status && m.message.bytes[2] == 0);
+      if (off && m.message.bytes[1] == key) offs.push_back(m.due);
+    }
+    return offs;
+  }
+  /// The section each bar played, read from the drum keys struck.
+  std::vector<int> BarSections() const {
+    std::vector<int> sections;
+    for (const auto& [due, key] : NoteOns(kDrumOn)) sections.push_back(key - 30);
+    return sections;
+  }
+  /// Every note-on has a note-off after it, per channel and key, by the end of the recording.
+  void ExpectEveryNoteEnded() const {
+    std::map<std::pair<int, int>, int> sounding;
+    for (const RecordedMessage& m : recorder->Messages()) {
+      const int kind = m.message.bytes[0] & 0xF0;
+      const auto note = std::make_pair(m.message.bytes[0] & 0x0F, int{m.message.bytes[1]});
+      if (kind == 0x90 && m.message.bytes[2] > 0) {
+        ++sounding[note];
+      } else if (kind == 0x80 || kind == 0x90) {
+        sounding[note] = 0;
+      }
+    }
+    for (const auto& [note, count] : sounding) {
+      EXPECT_EQ(count, 0) << "channel " << note.first << " key " << note.second << " left on";
+    }
+  }
+
+  platform::ManualMidiClock clock;
+  std::shared_ptr<platform::RecordingMidiDevice> recorder =
+      std::make_shared<platform::RecordingMidiDevice>("Recorder", clock);
+  std::unique_ptr<platform::IMidiService> midi = platform::MakeMidiService({recorder});
+  ClockHost host{clock};
+  TRhythmDocuments docs;
+  TPlayback playback{docs, *midi, host};
+};
+
+TEST_F(LivePlay, AChordChangeMidBarRepitchesTheHeldNotesThereWithRetriggerOn) {
+  host.At(1000ms, [&] { playback.Live().SetChord(Chord("F")); });
+  host.At(3000ms, [&] { playback.Stop(); });
+  playback.PlayLive({});
+  // C major until the change; at the first tick not yet due, the bass moves to F3 and the
+  // chord to its nearest inversion C4-F4-A4 (C4 stays, not cut).
+  const MidiMicros change = 1000ms + kTick;
+  EXPECT_THAT(NoteOns(kBassOn),
+              ElementsAre(std::pair{0us, 48}, std::pair{change, 53}, std::pair{kBar, 53}));
+  EXPECT_THAT(NoteOns(kChordOn),
+              ElementsAre(std::pair{0us, 60}, std::pair{0us, 64}, std::pair{0us, 67},
+                          std::pair{change, 65}, std::pair{change, 69}, std::pair{kBar, 60},
+                          std::pair{kBar, 65}, std::pair{kBar, 69}));
+  EXPECT_EQ(NoteOffs(kBassOn, 48).front(), change);
+  EXPECT_EQ(NoteOffs(kChordOn, 64).front(), change);
+  EXPECT_EQ(NoteOffs(kChordOn, 60).front(), kBar) << "a key the new chord keeps sounds on";
+  EXPECT_THAT(BarSections(), ElementsAre(kVar1, kVar1));
+  ExpectEveryNoteEnded();
+}
+
+TEST_F(LivePlay, AChordChangeMidBarCutsTheHeldNotesWithRetriggerOff) {
+  TPlayback::TLiveStart start;
+  for (auto& part : start.play) part.retrigger = false;
+  host.At(1000ms, [&] { playback.Live().SetChord(Chord("Dm")); });
+  host.At(3000ms, [&] { playback.Stop(); });
+  playback.PlayLive(start);
+  const MidiMicros change = 1000ms + kTick;
+  // Cut at the change; the next bar starts on D minor: bass D3, the chord D4-F4-A4.
+  EXPECT_THAT(NoteOns(kBassOn), ElementsAre(std::pair{0us, 48}, std::pair{kBar, 50}));
+  EXPECT_THAT(NoteOns(kChordOn),
+              ElementsAre(std::pair{0us, 60}, std::pair{0us, 64}, std::pair{0us, 67},
+                          std::pair{kBar, 62}, std::pair{kBar, 65}, std::pair{kBar, 69}));
+  EXPECT_EQ(NoteOffs(kBassOn, 48).front(), change);
+  for (int key : {60, 64, 67}) EXPECT_EQ(NoteOffs(kChordOn, key).front(), change) << key;
+  ExpectEveryNoteEnded();
+}
+
+TEST_F(LivePlay, NoChordSilencesBassAndChordsButNotTheDrums) {
+  host.At(2500ms, [&] { playback.Live().SetChord(std::nullopt); });
+  host.At(5000ms, [&] { playback.Stop(); });
+  playback.PlayLive({});
+  EXPECT_EQ(NoteOffs(kBassOn, 48)[1], 2500ms + kTick);
+  EXPECT_THAT(NoteOns(kBassOn), ElementsAre(std::pair{0us, 48}, std::pair{kBar, 48}));
+  EXPECT_THAT(BarSections(), ElementsAre(kVar1, kVar1, kVar1));
+  ExpectEveryNoteEnded();
+}
+
+TEST_F(LivePlay, AFillAskedInBar3StartsAtBar4AndTheVariationResumesAfterIt) {
+  host.At(2 * kBar + 700ms, [&] { playback.Live().AskSection(chords::kAskFill); });
+  host.At(5 * kBar + 100ms, [&] { playback.Stop(); });
+  playback.PlayLive({});
+  EXPECT_THAT(BarSections(), ElementsAre(kVar1, kVar1, kVar1, kFill1, kVar1, kVar1));
+  // The fill's notes play under the chord and start on its bar line.
+  EXPECT_EQ(NoteOns(kDrumOn)[3].first, 3 * kBar);
+  ExpectEveryNoteEnded();
+}
+
+TEST_F(LivePlay, AFillThenTheOtherVariationPlaysTheFillLeadingThere) {
+  host.At(700ms, [&] {
+    playback.Live().AskSection(chords::kAskFill);
+    playback.Live().AskSection(kVar2);
+  });
+  host.At(3 * kBar + 100ms, [&] { playback.Stop(); });
+  playback.PlayLive({});
+  EXPECT_THAT(BarSections(), ElementsAre(kVar1, kFill2, kVar2, kVar2));
+}
+
+TEST_F(LivePlay, AnIntroLeadsIntoTheVariationAndAnEndingEndsThePlay) {
+  host.At(kBar + 300ms, [&] { playback.Live().AskSection(kEnd1); });
+  playback.PlayLive({.section = kIntro1});
+  // The play returned by itself once the ending had played.
+  EXPECT_THAT(BarSections(), ElementsAre(kIntro1, kVar1, kEnd1));
+  EXPECT_LT(clock.Now(), 4 * kBar);
+  ExpectEveryNoteEnded();
+  EXPECT_THAT(host.messages, IsEmpty());
+}
+
+TEST_F(LivePlay, SyncStartWaitsForTheFirstChord) {
+  host.At(1300ms, [&] {
+    EXPECT_TRUE(recorder->Messages().empty()) << "nothing plays before the first chord";
+    ASSERT_TRUE(playback.LiveNow());
+    EXPECT_TRUE(playback.LiveNow()->waiting);
+    playback.Live().SetChord(Chord("G"));
+  });
+  host.At(1300ms + kBar + 500ms, [&] { playback.Stop(); });
+  playback.PlayLive({.syncStart = true});
+  const MidiMicros start = 1300ms + kTick;
+  ASSERT_FALSE(NoteOns(kDrumOn).empty());
+  EXPECT_EQ(NoteOns(kDrumOn).front().first, start);
+  EXPECT_EQ(NoteOns(kDrumOn)[1].first, start + kBar);
+  // G with break point F#: down a fourth, the chord its nearest inversion B3-D4-G4.
+  EXPECT_EQ(NoteOns(kBassOn).front(), std::pair(start, 43));
+  ExpectEveryNoteEnded();
+}
+
+TEST_F(LivePlay, StopEndsEveryNoteAndTheControlStopsSteering) {
+  host.At(700ms, [&] { playback.Live().SetChord(Chord("A7")); });
+  host.At(1200ms, [&] { playback.Stop(); });
+  playback.PlayLive({});
+  ExpectEveryNoteEnded();
+  EXPECT_GT(recorder->SilenceCount(), 0);
+  EXPECT_FALSE(playback.LiveNow());
+  const std::size_t recorded = recorder->Messages().size();
+  playback.Live().SetChord(Chord("C"));  // kept for the next play, nothing sent
+  clock.Advance(kBar);
+  EXPECT_EQ(recorder->Messages().size(), recorded);
+  EXPECT_EQ(playback.Live().Chord(), Chord("C"));
+}
+
+TEST_F(LivePlay, ThePlayLineFollowsTheSectionPlaying) {
+  std::vector<std::optional<TPlayingPosition>> seen;
+  host.At(100ms, [&] { playback.Live().AskSection(kFill1); });
+  host.At(kBar + 1000ms, [&] { seen.push_back(playback.PlayingNow()); });
+  host.At(2 * kBar + 500ms, [&] {
+    seen.push_back(playback.PlayingNow());
+    playback.Stop();
+  });
+  playback.PlayLive({});
+  ASSERT_EQ(seen.size(), 2u);
+  ASSERT_TRUE(seen[0] && seen[1]);
+  EXPECT_EQ(seen[0]->section, kFill1);
+  EXPECT_EQ(seen[0]->tick, 200u);
+  EXPECT_EQ(seen[1]->section, kVar1);
+  EXPECT_EQ(seen[1]->tick, 100u);
+}
+
+TEST_F(LivePlay, ASectionWithoutBarsIsRefused) {
+  docs.slots[kMainSlot].header.SetBarCount(kVar1, 0);
+  playback.PlayLive({});
+  EXPECT_THAT(host.messages, ElementsAre("Var1 has no bars"));
+  EXPECT_TRUE(recorder->Messages().empty());
+}
+
+}  // namespace
+}  // namespace brondel::test
