@@ -49,6 +49,7 @@ void TLiveEngine::AskSection(int section) {
   }
   if (IsFill(section) && BarCount(section) == 0) return;
   asked_ = section;
+  ++askSerial_;
 }
 
 void TLiveEngine::SetPlaySettings(const TPlaySettings& play) {
@@ -70,12 +71,14 @@ TLiveEngine::TPlannedBar TLiveEngine::PlanBar(TFlowState& state, std::optional<i
   TPlannedBar planned;
   const bool followsChart = chart_ && (IsVariation(state.current) || IsFill(state.current)) && !ask;
   if (followsChart) {
-    const TChartBar& bar = chart_->bars[state.chartBar % chart_->bars.size()];
-    if (bar.cue) Switch(state, bar.cue->section.value_or(kAskFill));
+    const std::size_t at = state.chartBar % chart_->bars.size();
+    const std::optional<TSectionCue>& cue = chart_->bars[at].cue;
+    if (cue)
+      Switch(state, cue->section.value_or(CuedFill(slot_, chart_->bars, at, state.variation)));
   }
   if (ask) {
     Switch(state, *ask);
-    planned.asked = true;
+    planned.ask = askSerial_;
   }
   planned.bar = {state.current, state.bar, start};
   if (chart_ && (IsVariation(state.current) || IsFill(state.current))) {
@@ -105,7 +108,8 @@ std::uint64_t TLiveEngine::NextBarStart() const {
 void TLiveEngine::KeepBarsBefore(std::uint64_t from) {
   std::size_t kept = 0;
   while (kept < planned_.size() && planned_[kept].bar.start < from) {
-    if (planned_[kept].asked) asked_.reset();
+    // The ask that took effect there is done, unless another has replaced it since.
+    if (planned_[kept].ask != 0 && planned_[kept].ask == askSerial_) asked_.reset();
     flow_ = planned_[kept].after;
     kept_.push_back(planned_[kept]);
     ++kept;

@@ -108,7 +108,7 @@ class TLiveEngine {
     TSongBar bar;
     int chartBar = -1;  // the chart's bar it plays, or -1
     TFlowState after;
-    bool asked = false;  // the ask waiting took effect at this bar
+    std::uint64_t ask = 0;  // the ask (its serial) that took effect at this bar, if any
   };
   struct TSettingsFrom {
     std::uint64_t tick = 0;
@@ -146,6 +146,7 @@ class TLiveEngine {
   // The bars planned after them by the last Render.
   std::vector<TPlannedBar> planned_;
   std::optional<int> asked_;
+  std::uint64_t askSerial_ = 0;  // counts the asks, so that a bar knows which one it took
   std::optional<TChordSymbol> pendingChord_;
   TChordSymbol lastChord_ = TChord{};
   std::vector<TChordChange> askedChords_;

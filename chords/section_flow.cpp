@@ -17,6 +17,16 @@ int FillTarget(int fill) {
   return fill == kFill1 || fill == kFill1 + 3 ? kVar1 : kVar1 + 1;
 }
 
+int CuedFill(const TRhythmSlot& slot, const std::vector<TChartBar>& bars, std::size_t at,
+             int variation) {
+  const std::size_t after = at + slot.header.BarCount(FillBetween(variation, variation));
+  if (after < bars.size() && bars[after].cue && bars[after].cue->section &&
+      IsVariation(*bars[after].cue->section)) {
+    return FillBetween(variation, *bars[after].cue->section);
+  }
+  return FillBetween(variation, variation);
+}
+
 TSectionNotes ReadSectionNotes(const TRhythmSlot& slot, int section) {
   std::vector<TRenderEvent> events;
   CollectSectionEvents(slot, section, events);

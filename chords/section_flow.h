@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+#include "chords/chart.h"
 #include "chords/chord_map.h"
 #include "document/rhythm_slot.h"
 
@@ -45,6 +46,11 @@ inline bool IsEnding(int section) {
 int FillBetween(int from, int to);
 /// The variation a fill leads to.
 int FillTarget(int fill);
+
+/// The fill a "[Fill]" at chart bar `at` plays: to the variation that the bar after the fill
+/// cues, else back to `variation`, the one playing.
+int CuedFill(const TRhythmSlot& slot, const std::vector<TChartBar>& bars, std::size_t at,
+             int variation);
 
 /// A section's set-up messages and its notes as the render generates them, each note-on paired
 /// with the first note-off of its key and part that follows it (a note never ended lasts

@@ -77,18 +77,6 @@ class TFlow {
   std::vector<TChordChange> chords_;
 };
 
-// The fill a "[Fill]" at chart bar `at` plays: to the variation that the bar after it cues,
-// else back to the variation playing.
-int CuedFill(const TRhythmSlot& slot, const std::vector<TChartBar>& bars, std::size_t at,
-             int variation) {
-  const std::size_t after = at + slot.header.BarCount(FillBetween(variation, variation));
-  if (after < bars.size() && bars[after].cue && bars[after].cue->section &&
-      IsVariation(*bars[after].cue->section)) {
-    return FillBetween(variation, *bars[after].cue->section);
-  }
-  return FillBetween(variation, variation);
-}
-
 std::string EndedRefusal(std::size_t bar) {
   return "bar " + std::to_string(bar) + ": the song has ended before it";
 }
