@@ -16,6 +16,7 @@
 #include <exception>
 
 #include "app/pattern_window.h"
+#include "app/play_along_window.h"
 #include "app/settings_grid_view.h"
 #include "document/apply_settings.h"
 #include "document/copy_part.h"
@@ -59,6 +60,7 @@ TForm1::TForm1(platform::IMidiService& midi, platform::IDialogs* dialogs, QWidge
   patternWindow_ = new TPatternWindow(docs_, this);
   ConnectCommands();
   ConnectPatternWindow();
+  ConnectPlayAlongWindow();
   ListenForBuffersDone();
   FormCreate();
 }
@@ -384,6 +386,12 @@ void TForm1::Pattern1Click() {
   patternWindow_->show();
   patternWindow_->raise();
   patternWindow_->activateWindow();
+}
+
+void TForm1::PlayAlong1Click() {
+  playAlongWindow_->show();
+  playAlongWindow_->raise();
+  playAlongWindow_->activateWindow();
 }
 
 void TForm1::PatternPlayClick() {

@@ -26,6 +26,7 @@
 namespace brondel::app {
 
 class TPatternWindow;
+class TPlayAlongWindow;
 class TSettingsGridView;
 
 class TForm1 : public QMainWindow, private IPlaybackHost {
@@ -45,6 +46,8 @@ class TForm1 : public QMainWindow, private IPlaybackHost {
   const TMainWindowControls& Controls() const { return controls_; }
   /// The pattern window (View > Pattern), created hidden with the main window.
   TPatternWindow* PatternWindow() const { return patternWindow_; }
+  /// The Play along window (View > Play along), created hidden with the main window.
+  TPlayAlongWindow* PlayAlongWindow() const { return playAlongWindow_; }
   /// Puts scripted MIDI import dialogs in place of Qt's, for tests.
   void UseMidiImportDialogs(platform::IMidiImportDialogs& dialogs) { midiDialogs_ = &dialogs; }
 
@@ -74,6 +77,7 @@ class TForm1 : public QMainWindow, private IPlaybackHost {
   /// The pattern window's mix or Loop changed: a play of the pattern follows from its next
   /// repetition.
   void PatternOptionsChange();
+  void PlayAlong1Click();
 
   /// Reads a rhythm file chosen in the open dialog into a slot.
   void OpenRhythmFile(int slot);
@@ -101,6 +105,9 @@ class TForm1 : public QMainWindow, private IPlaybackHost {
   /// The pattern window's Play runs as a play command, its Stop is the Stop command, and its
   /// line reads what playback says sounds now.
   void ConnectPatternWindow();
+  /// The Play along window's plays run as play commands, its Stop is the Stop command, and the
+  /// pattern window shows the section it plays.
+  void ConnectPlayAlongWindow();
   /// The main file changed by an edit, an undo or a redo: everything that shows it follows.
   void MainFileEdited();
 
@@ -128,6 +135,7 @@ class TForm1 : public QMainWindow, private IPlaybackHost {
   TMainWindowControls controls_;
   std::unique_ptr<TSettingsGridView> settingsGrid_;
   TPatternWindow* patternWindow_ = nullptr;
+  TPlayAlongWindow* playAlongWindow_ = nullptr;
 
   int playDepth_ = 0;          // play commands on the call stack
   bool closePending_ = false;  // the close box was used while something played

@@ -48,6 +48,7 @@ struct TMainWindowControls {
   QAction* exitAction = nullptr;            // File > Exit (Exit1)
   QMenu* viewMenu = nullptr;                // View (View1)
   QAction* patternAction = nullptr;         // View > Pattern (Pattern1)
+  QAction* playAlongAction = nullptr;       // View > Play along (PlayAlong1)
   QAction* aboutAction = nullptr;           // About (About1)
 
   /// The area of slot 0 (main file) or 1 (import file).

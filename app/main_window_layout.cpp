@@ -231,6 +231,7 @@ void BuildMenu(QMenuBar* bar, TMainWindowControls& controls) {
   controls.viewMenu = bar->addMenu(QStringLiteral("View"));
   controls.viewMenu->setObjectName(QStringLiteral("View1"));
   controls.patternAction = add(controls.viewMenu, "Pattern", "Pattern1");
+  controls.playAlongAction = add(controls.viewMenu, "Play along", "PlayAlong1");
 
   controls.aboutAction = bar->addAction(QStringLiteral("About"));
   controls.aboutAction->setObjectName(QStringLiteral("About1"));

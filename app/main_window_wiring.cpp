@@ -8,6 +8,7 @@
 
 #include "app/ckf.h"
 #include "app/pattern_window.h"
+#include "app/play_along_window.h"
 
 namespace brondel::app {
 
@@ -19,6 +20,7 @@ void TForm1::ConnectCommands() {
   connect(c.importMidiPartAction, &QAction::triggered, this, [this] { ImportMidiPart1Click(); });
   connect(c.exitAction, &QAction::triggered, this, [this] { Exit1Click(); });
   connect(c.patternAction, &QAction::triggered, this, [this] { Pattern1Click(); });
+  connect(c.playAlongAction, &QAction::triggered, this, [this] { PlayAlong1Click(); });
   connect(c.aboutAction, &QAction::triggered, this, [this] { About1Click(); });
 
   connect(c.outputDeviceBox, &QComboBox::activated, this, [this] { ComboBox1Change(); });
@@ -57,6 +59,18 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == c.importFile.partList->viewport()) ListBox4DblClick();
   }
   return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::ConnectPlayAlongWindow() {
+  playAlongWindow_ = new TPlayAlongWindow(
+      *playback_,
+      [this](const TPlayback::TLiveStart& start) {
+        RunPlayCommand([this, &start] { playback_->PlayLive(start); });
+      },
+      this);
+  connect(playAlongWindow_, &TPlayAlongWindow::StopClicked, this, [this] { Button3Click(); });
+  connect(playAlongWindow_, &TPlayAlongWindow::SectionSounding, this,
+          [this](int section) { patternWindow_->ShowSection(kMainSlot, section); });
 }
 
 void TForm1::ConnectPatternWindow() {

@@ -42,6 +42,10 @@ void TLiveEngine::AskChord(const TChordSymbol& chord) {
 }
 
 void TLiveEngine::AskSection(int section) {
+  if (section == kAskEnding) {
+    section = kEnd1 + (flow_.variation == kVar1 ? 0 : 1);
+    if (BarCount(section) == 0) section = kEnd1 + kEnd1 + 1 - section;
+  }
   if (section != kAskFill && BarCount(section) == 0) return;
   // A fill asked and then the other variation: the fill that leads there.
   if (asked_ == kAskFill && IsVariation(section)) {
@@ -242,7 +246,7 @@ std::optional<TLivePlace> TLiveEngine::PlaceAt(std::uint64_t tick) const {
       planned->bar.section, planned->bar.sectionBar,
       static_cast<std::uint32_t>(
           std::uint64_t{barTicks_} * static_cast<std::uint64_t>(planned->bar.sectionBar) + inBar),
-      index};
+      index, planned->chartBar};
 }
 
 TChordSymbol TLiveEngine::ChordAt(std::uint64_t tick) const {

@@ -29,6 +29,9 @@ namespace brondel::chords {
 /// Fill3 on Var2), or, when the other variation is asked before it starts, the fill leading
 /// there (Fill2, Fill4).
 inline constexpr int kAskFill = -1;
+/// Asked instead of a section: the ending of the variation playing (End1 after Var1, End2 after
+/// Var2; the other when it has no bars).
+inline constexpr int kAskEnding = -2;
 
 /// What a live play sends from one tick up to another.
 struct TLiveSlice {
@@ -42,6 +45,7 @@ struct TLivePlace {
   int sectionBar = 0;
   std::uint32_t sectionTick = 0;
   std::uint64_t bar = 0;  // the play's bar, counted from 0
+  int chartBar = -1;      // the chart's bar it plays (from 0), or -1
 
   friend bool operator==(const TLivePlace&, const TLivePlace&) = default;
 };
@@ -67,8 +71,8 @@ class TLiveEngine {
   /// The chord from the next Render's first tick on (N.C.: bass and chords silent). The first
   /// chord ends a sync start's wait: bar 1 starts there.
   void AskChord(const TChordSymbol& chord);
-  /// A section from the next bar line on (an index of kSectionNames, or kAskFill); a later ask
-  /// replaces one that has not started. A section with no bars is not asked.
+  /// A section from the next bar line on (an index of kSectionNames, kAskFill or kAskEnding); a
+  /// later ask replaces one that has not started. A section with no bars is not asked.
   void AskSection(int section);
   /// The parts' settings from the next Render's first tick on: what sounds then plays on at the
   /// keys the new settings give.
@@ -91,6 +95,10 @@ class TLiveEngine {
   TChordSymbol ChordAt(std::uint64_t tick) const;
   /// The chord asked last (sounding, or about to).
   const TChordSymbol& LastChord() const { return lastChord_; }
+  /// True when a chart gives the chords.
+  bool PlaysChart() const { return chart_.has_value(); }
+  /// True while a chord asked has not been rendered yet.
+  bool ChordPending() const { return pendingChord_.has_value(); }
   /// The section asked that has not started yet, if any.
   std::optional<int> AskedSection() const { return asked_; }
 

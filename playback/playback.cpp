@@ -297,7 +297,10 @@ std::optional<TLiveState> TPlayback::LiveNow() {
     state.chord = engine.LastChord();
     if (sounding) {
       state.place = engine.PlaceAt(position.ticks);
-      if (state.place) state.chord = engine.ChordAt(position.ticks);
+      // The chord asked last shows at once; a chart's chords show as they sound.
+      if (state.place && engine.PlaysChart() && !engine.ChordPending()) {
+        state.chord = engine.ChordAt(position.ticks);
+      }
     }
   });
   return state;

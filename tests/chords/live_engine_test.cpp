@@ -60,6 +60,7 @@ TEST(LiveEngine, AChartPlayedLiveSendsWhatTheArrangedSongSends) {
       ASSERT_TRUE(place);
       EXPECT_EQ(place->section, song.song.bars[b].section) << "bar " << b;
       EXPECT_EQ(place->bar, b);
+      EXPECT_EQ(place->chartBar, static_cast<int>(b)) << "one chart bar a song bar";
     }
   }
 }

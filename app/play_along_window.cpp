@@ -1,0 +1,281 @@
+#include "app/play_along_window.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStringList>
+#include <QVBoxLayout>
+
+#include "chords/chart.h"
+#include "chords/chord.h"
+#include "platform/qt_text.h"
+
+namespace brondel::app {
+
+namespace {
+
+using brondel::chords::TChordSymbol;
+
+constexpr int kIntro1 = 0, kVar1 = 2, kVar2 = 3;
+// The pad's chord types, by their printed names: the ones a left hand holds most.
+constexpr std::array<std::string_view, 8> kPadTypes = {"",   "m",    "7",   "M7",
+                                                       "m7", "m7b5", "dim", "sus4"};
+// Roots a chart usually spells with a flat: Db, Eb, Ab, Bb.
+constexpr std::array<bool, 12> kFlatRoot = {false, true,  false, true,  false, false,
+                                            false, false, true,  false, true,  false};
+
+// The chart's bars as ParseChart counts them: split at "|" and line ends, empty ones left out.
+QStringList ChartBars(const QString& text) {
+  QStringList bars;
+  for (const QString& line : text.split(QLatin1Char('\n'))) {
+    for (const QString& bar : line.split(QLatin1Char('|'))) {
+      if (!bar.trimmed().isEmpty()) bars.push_back(bar.trimmed());
+    }
+  }
+  return bars;
+}
+
+QString SectionName(int section) {
+  return ToQString(kSectionNames[static_cast<std::size_t>(section)]);
+}
+
+}  // namespace
+
+TPlayAlongWindow::TPlayAlongWindow(
+    brondel::TPlayback& playback,
+    std::function<void(const brondel::TPlayback::TLiveStart&)> startPlay, QWidget* parent)
+    : QWidget(parent, Qt::Window), playback_(playback), startPlay_(std::move(startPlay)) {
+  setObjectName(QStringLiteral("PlayAlong"));
+  setWindowTitle(QStringLiteral("Play along"));
+  auto* layout = new QVBoxLayout(this);
+
+  auto* chartRow = new QHBoxLayout;
+  chartRow->addWidget(new QLabel(QStringLiteral("Chart:"), this));
+  chart_ = new QLineEdit(this);
+  chart_->setObjectName(QStringLiteral("ChartField"));
+  chart_->setPlaceholderText(QStringLiteral("C | Am | F | G7"));
+  chartRow->addWidget(chart_, 1);
+  auto* playChart = new QPushButton(QStringLiteral("Play chart"), this);
+  playChart->setObjectName(QStringLiteral("PlayChart"));
+  connect(playChart, &QPushButton::clicked, this, [this] { PlayChartClicked(); });
+  chartRow->addWidget(playChart);
+  layout->addLayout(chartRow);
+  chartBars_ = new QLabel(this);
+  chartBars_->setObjectName(QStringLiteral("ChartBars"));
+  chartBars_->setTextFormat(Qt::RichText);
+  layout->addWidget(chartBars_);
+  chartError_ = new QLabel(this);
+  chartError_->setObjectName(QStringLiteral("ChartError"));
+  layout->addWidget(chartError_);
+
+  auto* statusRow = new QHBoxLayout;
+  chordLabel_ = new QLabel(this);
+  chordLabel_->setObjectName(QStringLiteral("ChordShown"));
+  sectionLabel_ = new QLabel(this);
+  sectionLabel_->setObjectName(QStringLiteral("SectionShown"));
+  statusRow->addWidget(chordLabel_);
+  statusRow->addWidget(sectionLabel_);
+  layout->addLayout(statusRow);
+
+  layout->addWidget(BuildPad());
+  layout->addWidget(BuildSections());
+  layout->addWidget(BuildSettings());
+
+  timer_.setInterval(20);
+  connect(&timer_, &QTimer::timeout, this, [this] { ShowPlaying(); });
+  ShowPlaying();
+}
+
+QWidget* TPlayAlongWindow::BuildPad() {
+  auto* pad = new QWidget(this);
+  pad->setObjectName(QStringLiteral("ChordPad"));
+  auto* grid = new QGridLayout(pad);
+  grid->setSpacing(2);
+  for (int root = 0; root < chords::kPitchClasses; ++root) {
+    for (std::size_t type = 0; type < kPadTypes.size(); ++type) {
+      const std::string name =
+          std::string(chords::PitchClassName(root, kFlatRoot[static_cast<std::size_t>(root)])) +
+          std::string(kPadTypes[type]);
+      const std::optional<TChordSymbol> chord = chords::ParseChordSymbol(name);
+      auto* button = new QPushButton(ToQString(name), pad);
+      button->setObjectName(QStringLiteral("Pad") + ToQString(name));
+      connect(button, &QPushButton::clicked, this, [this, chord] { ChordClicked(*chord); });
+      grid->addWidget(button, static_cast<int>(type), root);
+    }
+  }
+  auto* noChord = new QPushButton(QStringLiteral("N.C."), pad);
+  noChord->setObjectName(QStringLiteral("PadN.C."));
+  noChord->setToolTip(QStringLiteral("No chord: bass and chords silent, the drums play on"));
+  connect(noChord, &QPushButton::clicked, this, [this] { ChordClicked(std::nullopt); });
+  grid->addWidget(noChord, static_cast<int>(kPadTypes.size()), 0, 1, 2);
+  return pad;
+}
+
+QWidget* TPlayAlongWindow::BuildSections() {
+  auto* row = new QWidget(this);
+  auto* layout = new QHBoxLayout(row);
+  const auto add = [&](const char* text, std::function<void()> action) {
+    auto* button = new QPushButton(QString::fromLatin1(text), row);
+    button->setObjectName(QStringLiteral("Section") + QString::fromLatin1(text).remove(' '));
+    connect(button, &QPushButton::clicked, this, std::move(action));
+    layout->addWidget(button);
+  };
+  add("Intro", [this] { SectionClicked(kIntro1, true); });
+  add("Var1", [this] { SectionClicked(kVar1, true); });
+  add("Var2", [this] { SectionClicked(kVar2, true); });
+  add("Fill", [this] { SectionClicked(chords::kAskFill, false); });
+  add("Ending", [this] { SectionClicked(chords::kAskEnding, false); });
+  add("Sync start", [this] { SyncStartClicked(); });
+  add("Stop", [this] { Q_EMIT StopClicked(); });
+  return row;
+}
+
+QWidget* TPlayAlongWindow::BuildSettings() {
+  auto* box = new QWidget(this);
+  box->setObjectName(QStringLiteral("PartSettings"));
+  auto* grid = new QGridLayout(box);
+  grid->addWidget(new QLabel(QStringLiteral("Break point"), box), 0, 1);
+  grid->addWidget(new QLabel(QStringLiteral("Invert"), box), 0, 2);
+  grid->addWidget(new QLabel(QStringLiteral("Retrigger"), box), 0, 3);
+  for (int part = chords::kBassPart; part < kPartCount; ++part) {
+    const auto p = static_cast<std::size_t>(part);
+    const QString name = ToQString(kPartNames[p]);
+    grid->addWidget(new QLabel(name, box), part, 0);
+    breakPoints_[p] = new QComboBox(box);
+    breakPoints_[p]->setObjectName(QStringLiteral("BreakPoint") + name);
+    for (int pitch = 0; pitch < chords::kPitchClasses; ++pitch) {
+      breakPoints_[p]->addItem(ToQString(chords::PitchClassName(pitch)));
+    }
+    breakPoints_[p]->setCurrentIndex(settings_[p].breakPoint);
+    inverts_[p] = new QCheckBox(box);
+    inverts_[p]->setObjectName(QStringLiteral("Invert") + name);
+    inverts_[p]->setChecked(settings_[p].invert);
+    // The bass always moves by the break point.
+    inverts_[p]->setEnabled(part != chords::kBassPart);
+    retriggers_[p] = new QCheckBox(box);
+    retriggers_[p]->setObjectName(QStringLiteral("Retrigger") + name);
+    retriggers_[p]->setChecked(settings_[p].retrigger);
+    grid->addWidget(breakPoints_[p], part, 1);
+    grid->addWidget(inverts_[p], part, 2);
+    grid->addWidget(retriggers_[p], part, 3);
+    connect(breakPoints_[p], &QComboBox::currentIndexChanged, this, [this] { SettingsChanged(); });
+    connect(inverts_[p], &QCheckBox::toggled, this, [this] { SettingsChanged(); });
+    connect(retriggers_[p], &QCheckBox::toggled, this, [this] { SettingsChanged(); });
+  }
+  return box;
+}
+
+QPushButton* TPlayAlongWindow::PadButton(const QString& name) const {
+  return findChild<QPushButton*>(QStringLiteral("Pad") + name);
+}
+
+QPushButton* TPlayAlongWindow::Button(const QString& text) const {
+  if (text == QStringLiteral("Play chart"))
+    return findChild<QPushButton*>(QStringLiteral("PlayChart"));
+  return findChild<QPushButton*>(QStringLiteral("Section") + QString(text).remove(' '));
+}
+
+void TPlayAlongWindow::ChordClicked(const TChordSymbol& chord) {
+  playback_.Live().SetChord(chord);
+  ShowPlaying();
+}
+
+bool TPlayAlongWindow::Playing() {
+  return playback_.LiveNow().has_value();
+}
+
+void TPlayAlongWindow::SectionClicked(int section, bool startsPlay) {
+  if (Playing()) {
+    playback_.Live().AskSection(section);
+  } else if (startsPlay) {
+    Start({.section = section, .syncStart = false, .play = settings_, .chart = std::nullopt});
+  }
+}
+
+void TPlayAlongWindow::SyncStartClicked() {
+  if (!Playing())
+    Start({.section = kVar1, .syncStart = true, .play = settings_, .chart = std::nullopt});
+}
+
+void TPlayAlongWindow::PlayChartClicked() {
+  const chords::TChartRead read = chords::ParseChart(chart_->text().toStdString());
+  chartError_->setText(ToQString(read.error));
+  if (!read.error.empty() || read.chart.bars.empty()) return;
+  if (Playing()) playback_.Stop();
+  chartPlaying_ = read.chart;
+  Start({.section = kVar1, .syncStart = false, .play = settings_, .chart = read.chart});
+}
+
+void TPlayAlongWindow::Start(brondel::TPlayback::TLiveStart start) {
+  start.play = settings_;
+  timer_.start();
+  startPlay_(start);  // returns once the play has ended
+  chartPlaying_.reset();
+  ShowPlaying();
+}
+
+void TPlayAlongWindow::SettingsChanged() {
+  for (int part = chords::kBassPart; part < kPartCount; ++part) {
+    const auto p = static_cast<std::size_t>(part);
+    settings_[p].breakPoint = breakPoints_[p]->currentIndex();
+    settings_[p].invert = part != chords::kBassPart && inverts_[p]->isChecked();
+    settings_[p].retrigger = retriggers_[p]->isChecked();
+  }
+  playback_.Live().SetPlaySettings(settings_);
+}
+
+void TPlayAlongWindow::ShowPlaying() {
+  const std::optional<brondel::TLiveState> live = playback_.LiveNow();
+  const TChordSymbol chord = live ? live->chord : playback_.Live().Chord();
+  chordLabel_->setText(QStringLiteral("Chord: ") + ToQString(chords::ChordSymbolName(chord)));
+  QString section = QStringLiteral("stopped");
+  int sounding = -1;
+  int chartBar = -1;
+  if (live && live->waiting) {
+    section = QStringLiteral("waiting for a chord");
+  } else if (live && live->place) {
+    sounding = live->place->section;
+    chartBar = live->place->chartBar;
+    section = SectionName(sounding);
+  } else if (live) {
+    section = QStringLiteral("starting");
+  }
+  if (live && live->askedSection) {
+    const int asked = *live->askedSection;
+    section +=
+        QStringLiteral(", next: ") + (asked == chords::kAskFill     ? QStringLiteral("Fill")
+                                      : asked == chords::kAskEnding ? QStringLiteral("Ending")
+                                                                    : SectionName(asked));
+  }
+  sectionLabel_->setText(QStringLiteral("Section: ") + section);
+  if (sounding >= 0 && sounding != sectionShown_) Q_EMIT SectionSounding(sounding);
+  sectionShown_ = sounding;
+  if (chartBar != chartBarShown_) {
+    chartBarShown_ = chartBar;
+    QStringList bars = ChartBars(chart_->text());
+    for (int b = 0; b < bars.size(); ++b) {
+      bars[b] = bars[b].toHtmlEscaped();
+      if (chartPlaying_ && b == chartBar) {
+        bars[b] = QStringLiteral("<b><u>") + bars[b] + QStringLiteral("</u></b>");
+      }
+    }
+    chartBars_->setText(bars.join(QStringLiteral(" | ")));
+  }
+  if (!live && !isVisible()) timer_.stop();
+}
+
+void TPlayAlongWindow::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  timer_.start();
+}
+
+void TPlayAlongWindow::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  if (!Playing()) timer_.stop();
+}
+
+}  // namespace brondel::app

@@ -1,0 +1,193 @@
+// The Play along window as a user meets it: View > Play along after Pattern; Var1 starts a play
+// of the main file's rhythm, a click on the pad changes the chord while it plays (the bass and
+// chord notes re-pitched at that moment), the chord and section shown follow, Stop ends every
+// note; a chart plays from its start with its bar highlighted, and an ending ends the play.
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QtTest>
+#include <map>
+
+#include "app/pattern_window.h"
+#include "app/play_along_window.h"
+#include "clock_driver.h"
+#include "window_rig.h"
+
+using brondel::TPartBuilder;
+using brondel::app::TPlayAlongWindow;
+using brondel::platform::ManualMidiClock;
+using brondel::platform::MidiMicros;
+using brondel::platform::RecordedMessage;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int kVar1 = 2, kEnd1 = 8;
+// 96 ticks a quarter note at tempo 96: a bar of 2 s, a tick of 500/96 ms.
+constexpr MidiMicros kBar = 2000ms;
+
+/// A 4/4 rhythm, every section one bar: the drums strike key 30 + the section's number at its
+/// start, the bass holds C3 and Chord1 holds C4-E4-G4 through the bar.
+brondel::TRhythmBuilder HeldChordRhythm() {
+  brondel::TRhythmBuilder rhythm(96, 0x22);
+  for (int s = 0; s < brondel::kSectionCount; ++s) {
+    const auto drum = static_cast<std::uint8_t>(30 + s);
+    rhythm.Bars(s, 1);
+    rhythm.Part(s, 0, TPartBuilder().Note(0, drum, 100).Note(48, drum, 0).Wait(336).End(0));
+    rhythm.Part(s, 1, TPartBuilder().Note(0, 48, 90).Wait(384).Note(0, 48, 0).End(0));
+    rhythm.Part(s, 2,
+                TPartBuilder()
+                    .Note(0, 60, 80)
+                    .Note(0, 64, 80)
+                    .Note(0, 67, 80)
+                    .Wait(384)
+                    .Note(0, 60, 0)
+                    .Note(0, 64, 0)
+                    .Note(0, 67, 0)
+                    .End(0));
+  }
+  return rhythm;
+}
+
+/// The note-ons of a status's channel as (due from `start`, key).
+std::vector<std::pair<MidiMicros, int>> NoteOns(const brondel::platform::RecordingMidiDevice& d,
+                                                MidiMicros start, std::uint8_t status) {
+  std::vector<std::pair<MidiMicros, int>> ons;
+  for (const RecordedMessage& m : d.Messages()) {
+    if (m.message.bytes[0] == status && m.message.bytes[2] > 0) {
+      ons.emplace_back(m.due - start, m.message.bytes[1]);
+    }
+  }
+  return ons;
+}
+
+/// True when every note-on was followed by its note-off.
+bool EveryNoteEnded(const brondel::platform::RecordingMidiDevice& device) {
+  std::map<std::pair<int, int>, int> sounding;
+  for (const RecordedMessage& m : device.Messages()) {
+    const int kind = m.message.bytes[0] & 0xF0;
+    const auto note = std::make_pair(m.message.bytes[0] & 0x0F, int{m.message.bytes[1]});
+    if (kind == 0x90 && m.message.bytes[2] > 0) {
+      ++sounding[note];
+    } else if (kind == 0x80 || kind == 0x90) {
+      sounding[note] = 0;
+    }
+  }
+  for (const auto& [note, count] : sounding) {
+    if (count != 0) return false;
+  }
+  return true;
+}
+
+struct TPlayAlong {
+  TPlayAlong() {
+    rig.Open(0, rig.Write("held.ckf", HeldChordRhythm().CkfFile()));
+    rig.form->PlayAlong1Click();
+    window = rig.form->PlayAlongWindow();
+  }
+  brondel::platform::RecordingMidiDevice& Device() { return *rig.devices[0]; }
+  ManualMidiClock clock;
+  TWindowRig rig{1, clock};
+  TPlayAlongWindow* window = nullptr;
+};
+
+}  // namespace
+
+class TestPlayAlong : public QObject {
+  Q_OBJECT
+ private Q_SLOTS:
+  void ViewPlayAlongFollowsPatternAndOpensTheWindow() {
+    TWindowRig rig(1);
+    const QList<QAction*> view = rig.form->Controls().viewMenu->actions();
+    QCOMPARE(view.size(), 2);
+    QCOMPARE(view[0]->text(), QStringLiteral("Pattern"));
+    QCOMPARE(view[1]->text(), QStringLiteral("Play along"));
+    QCOMPARE(view[1]->objectName(), QStringLiteral("PlayAlong1"));
+    view[1]->trigger();
+    TPlayAlongWindow* window = rig.form->PlayAlongWindow();
+    QVERIFY(window->isVisible());
+    QCOMPARE(window->windowTitle(), QStringLiteral("Play along"));
+    // Twelve roots times eight types, and N.C.
+    QCOMPARE(window->findChild<QWidget*>(QStringLiteral("ChordPad"))
+                 ->findChildren<QPushButton*>()
+                 .size(),
+             12 * 8 + 1);
+    for (const char* name : {"C", "Dbm", "Ebm7", "F#7", "Bbsus4", "Bdim", "N.C."}) {
+      QVERIFY2(window->PadButton(QString::fromLatin1(name)) != nullptr, name);
+    }
+    for (const char* text : {"Intro", "Var1", "Var2", "Fill", "Ending", "Sync start", "Stop"}) {
+      QVERIFY2(window->Button(QString::fromLatin1(text)) != nullptr, text);
+    }
+    QCOMPARE(window->ChordLabel()->text(), QStringLiteral("Chord: C"));
+    QCOMPARE(window->SectionLabel()->text(), QStringLiteral("Section: stopped"));
+  }
+
+  void ThePadChangesTheChordWhilePlaying() {
+    TPlayAlong play;
+    TClockDriver driver(play.clock, 10ms);
+    const MidiMicros start = play.clock.Now();
+    QString chordShown, sectionShown;
+    MidiMicros clicked{0};
+    driver.At([&] { return play.clock.Now() >= start + 1000ms; },
+              [&] {
+                clicked = play.clock.Now() - start;
+                play.window->PadButton(QStringLiteral("Dm"))->click();
+                play.window->ShowPlaying();
+                chordShown = play.window->ChordLabel()->text();
+                sectionShown = play.window->SectionLabel()->text();
+              });
+    driver.At([&] { return play.clock.Now() >= start + kBar + 500ms; },
+              [&] { play.window->Button(QStringLiteral("Stop"))->click(); });
+    play.window->Button(QStringLiteral("Var1"))->click();  // returns once the play has ended
+    QCOMPARE(driver.Fired(), 2);
+    QCOMPARE(chordShown, QStringLiteral("Chord: Dm"));
+    QCOMPARE(sectionShown, QStringLiteral("Section: Var1"));
+    // The bass: C3 from the start, D3 from the click (within a tick of it), and D3 again at the
+    // next bar.
+    const auto bass = NoteOns(play.Device(), start, 0x9A);
+    QCOMPARE(bass.size(), std::size_t{3});
+    QCOMPARE(bass[0], std::make_pair(MidiMicros{0}, 48));
+    QCOMPARE(bass[1].second, 50);
+    QVERIFY(bass[1].first >= clicked && bass[1].first <= clicked + 6ms);
+    QCOMPARE(bass[2], std::make_pair(kBar, 50));
+    // The chord: D4-F4-A4 from the click (C4-E4-G4's nearest inversion).
+    const auto chord = NoteOns(play.Device(), start, 0x9B);
+    QCOMPARE(chord.size(), std::size_t{9});
+    QCOMPARE(chord[3].second, 62);
+    QCOMPARE(chord[3].first, bass[1].first);
+    QVERIFY(EveryNoteEnded(play.Device()));
+    QCOMPARE(play.window->SectionLabel()->text(), QStringLiteral("Section: stopped"));
+    QVERIFY(play.rig.dialogs.shown.empty());
+  }
+
+  void AChartPlaysFromItsStartWithItsBarShownAndAnEndingEndsIt() {
+    TPlayAlong play;
+    TClockDriver driver(play.clock, 10ms);
+    play.window->ChartField()->setText(QStringLiteral("C | Am | F | G7"));
+    const MidiMicros start = play.clock.Now();
+    QString barsShown;
+    int patternSection = -1;
+    driver.At([&] { return play.clock.Now() >= start + kBar + 500ms; },
+              [&] {
+                play.window->ShowPlaying();
+                barsShown = play.window->ChartBarsLabel()->text();
+                patternSection = play.rig.form->PatternWindow()->Section();
+                play.window->Button(QStringLiteral("Ending"))->click();
+              });
+    play.window->Button(QStringLiteral("Play chart"))->click();
+    QCOMPARE(driver.Fired(), 1);
+    QCOMPARE(barsShown, QStringLiteral("C | <b><u>Am</u></b> | F | G7"));
+    QCOMPARE(patternSection, kVar1);
+    // Bars: Var1 on C, Var1 on Am, then End1 (under Am, the chord sounding), and the play ended.
+    const auto drums = NoteOns(play.Device(), start, 0x99);
+    QCOMPARE(drums.size(), std::size_t{3});
+    QCOMPARE(drums[2], std::make_pair(2 * kBar, 30 + kEnd1));
+    const auto bass = NoteOns(play.Device(), start, 0x9A);
+    QCOMPARE(bass[1], std::make_pair(kBar, 45));  // A2: A is above the break point F#
+    QVERIFY(EveryNoteEnded(play.Device()));
+  }
+};
+
+QTEST_MAIN(TestPlayAlong)
+#include "test_play_along.moc"
