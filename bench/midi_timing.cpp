@@ -9,6 +9,7 @@
 //   recorder     the recording device on the system's steady clock (the engine alone);
 //   jack         the JACK MIDI device, received by a libjack client of this program, in frames;
 //   synth        the built-in synthesizer on JACK's audio: when each message was handed to it;
+//   live         a live play's chord change to the first re-pitched note on the wire (JACK);
 //   synth-audio  the onset of each hit in its audio, read sample by sample by the same client
 //                (FluidSynth's finest step is one block of 64 samples), and Stop to the last
 //                sound.
@@ -24,6 +25,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <functional>
 #include <limits>
@@ -34,6 +36,8 @@
 #include <thread>
 #include <vector>
 
+#include "chords/chord.h"
+#include "document/rhythm_builder.h"
 #include "document/rhythm_loader.h"
 #include "platform/midi/testing/midi_testing.h"
 #include "platform/midi_messages.h"
@@ -323,6 +327,7 @@ class JackListener {
 
   bool ok() const { return client_ != nullptr; }
   double Rate() const { return jack_get_sample_rate(client_); }
+  jack_nframes_t Period() const { return jack_get_buffer_size(client_); }
   jack_nframes_t FrameNow() const { return jack_time_to_frames(client_, jack_get_time()); }
   void Clear() {
     eventCount_ = 0;
@@ -751,6 +756,93 @@ void MeasurePatternPlay(JackListener& listener) {
       seam, static_cast<double>(sectionTicks) * framesPerTick);
 }
 
+// A live play (Play along) of a rhythm whose bass and chord hold their notes through every bar,
+// its chord changed every 250 ms, 40 times: from the moment the chord is set (the frame just
+// before TLiveControl::SetChord) to the first note-on of the new chord's bass or chord notes on
+// the wire. Each change re-pitches the held notes at once (retrigger on), so the figure is the
+// whole way: the ask, the stream's thread waking and rendering the slice anew, the device's
+// period.
+void MeasureLiveChordChange(JackListener& listener) {
+  brondel::TRhythmBuilder rhythm(96, 0x22);
+  for (int s = 0; s < brondel::kSectionCount; ++s) {
+    rhythm.Bars(s, 1);
+    rhythm.Part(s, 0, brondel::TPartBuilder().Note(0, 36, 100).Note(48, 36, 0).Wait(336).End(0));
+    rhythm.Part(s, 1, brondel::TPartBuilder().Note(0, 48, 90).Wait(384).Note(0, 48, 0).End(0));
+    rhythm.Part(s, 2,
+                brondel::TPartBuilder()
+                    .Note(0, 60, 80)
+                    .Note(0, 64, 80)
+                    .Note(0, 67, 80)
+                    .Wait(384)
+                    .Note(0, 60, 0)
+                    .Note(0, 64, 0)
+                    .Note(0, 67, 0)
+                    .End(0));
+  }
+  brondel::TRhythmDocuments docs;
+  const std::vector<std::uint8_t> file = rhythm.CkfFile();
+  const brondel::TLoadOutcome loaded = brondel::ReadRhythm("held.ckf", file);
+  if (!loaded.rhythm) return;
+  docs.slots[brondel::kMainSlot] = loaded.rhythm->slot;
+
+  const auto service = MakeSystemMidiService();
+  const std::optional<std::uint32_t> device = ListenerDevice(*service);
+  if (!device) return;
+  WaitingHost host;
+  brondel::TPlayback playback(docs, *service, host);
+  service->SetBufferDoneNotifier([] {});
+  playback.SelectDevice(*device);
+  playback.OpenMidiStream();
+
+  constexpr int kChanges = 40;
+  const char* const names[] = {"Dm", "G7", "F", "Am", "E7", "C"};
+  std::vector<jack_nframes_t> changes;
+  auto last = std::chrono::steady_clock::now();
+  host.onWait = [&] {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last < 250ms) return;
+    last = now;
+    if (changes.size() == kChanges) {
+      playback.Stop();
+      return;
+    }
+    const auto chord = brondel::chords::ParseChordSymbol(names[changes.size() % 6]);
+    changes.push_back(listener.FrameNow());
+    playback.Live().SetChord(*chord);
+  };
+  listener.Clear();
+  playback.PlayLive({});
+  std::this_thread::sleep_for(100ms);
+  playback.CloseMidiStream();
+
+  const auto wire = listener.Events();
+  std::vector<double> delays;
+  for (const jack_nframes_t change : changes) {
+    const auto first = std::find_if(wire.begin(), wire.end(), [change](const auto& event) {
+      const bool noteOn = (event.bytes[0] & 0xF0) == 0x90 && event.bytes[2] > 0;
+      const int channel = event.bytes[0] & 0x0F;
+      return noteOn && channel >= 10 && channel <= 13 &&
+             static_cast<std::int32_t>(event.frame - change) >= 0;
+    });
+    if (first == wire.end()) continue;
+    delays.push_back(
+        FramesToMicros(static_cast<std::int32_t>(first->frame - change), listener.Rate()) / 1000.0);
+  }
+  if (std::getenv("BRONDEL_TIMING_DETAIL") != nullptr) {
+    for (const double delay : delays) std::printf("live     %.2f ms\n", delay);
+  }
+  if (delays.empty()) {
+    std::printf("live     chord change: no re-pitched note arrived\n");
+    return;
+  }
+  std::printf(
+      "live     chord change to the first re-pitched note on the wire, %zu of %zu changes: median "
+      "%.2f ms, worst %.2f ms (a period is %.2f ms)\n",
+      delays.size(), changes.size(), Median(delays),
+      *std::max_element(delays.begin(), delays.end()),
+      1000.0 * listener.Period() / listener.Rate());
+}
+
 // 3,000 note-offs and the note-off of a sounding note at one tick, after a set-up block of 30
 // messages: how many arrive, how many the port lost, and how late the last one came.
 void MeasureBurst(JackListener& listener) {
@@ -815,6 +907,7 @@ int main() {
   MeasurePlayLine(listener, groove);
   MeasureLoopSeam(listener);
   MeasurePatternPlay(listener);
+  MeasureLiveChordChange(listener);
   MeasureBurst(listener);
   MeasureSynthReach(groove);
   MeasureSynthAudio(listener);

@@ -78,10 +78,11 @@ class TLiveEngine {
   /// keys the new settings give.
   void SetPlaySettings(const TPlaySettings& play);
 
-  /// The messages from `from` up to `to` (exclusive). Each call starts at or after the last one's
-  /// start, and at or before its end: a call that starts earlier than the last one ended renders
-  /// that stretch anew with what was asked since (what it had rendered there was never sent).
-  /// The bars that started before `from` keep their sections.
+  /// The messages from `from` up to `to` (exclusive); when the play ends by `to`, up to its end
+  /// included (the note-offs there). Each call starts at or before the last one's end: one that
+  /// starts earlier renders that stretch anew with what was asked since (nothing of it was
+  /// heard). The bars that started before the last call's start keep their sections; a chord or
+  /// settings asked take effect at `from`.
   TLiveSlice Render(std::uint64_t from, std::uint64_t to);
 
   /// The rhythm's bar in ticks.

@@ -133,10 +133,11 @@ class IMidiService {
     static_cast<void>(sliceTicks);
     return kMidiNotSupported;
   }
-  /// The live play's source has changed what it plays: the events of the slice not yet sent
-  /// are dropped and asked anew from the first tick not yet due. Safe from any thread; it only
-  /// wakes the stream's thread, which asks the source. Nothing happens while no live play
-  /// sounds.
+  /// The live play's source has changed what it plays: what the device holds and has not played
+  /// yet is taken back (a note's end goes at once), and the stream asks the source anew from the
+  /// first tick the device has not sounded, so the change is heard within the device's period.
+  /// Safe from any thread; it only wakes the stream's thread, which asks the source. Nothing
+  /// happens while no live play sounds.
   virtual MidiResult StreamSourceChanged(MidiStreamHandle handle) {
     static_cast<void>(handle);
     return kMidiNotSupported;
@@ -175,8 +176,9 @@ class IStreamSource {
   /// The events from tick `from` up to `to` (exclusive), in the order they go, into `events`
   /// (empty when called); the tick the play ends at when it ends by `to`. Called on the
   /// stream's thread with the stream's lock held: it must not call the service. Each call starts
-  /// at or after the last one's start and at or before its end; one that starts before the last
-  /// one's end replaces that stretch (nothing of it from `from` on was sent).
+  /// at or before the last one's end; one that starts before it replaces the stretch from `from`
+  /// on, of which the device has sounded nothing (what it held has been taken back). `from` never
+  /// goes back past a tick the device has sounded.
   virtual std::optional<std::uint64_t> Render(std::uint64_t from, std::uint64_t to,
                                               std::vector<StreamEvent>& events) = 0;
 };

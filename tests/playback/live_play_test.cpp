@@ -176,6 +176,21 @@ TEST_F(LivePlay, AChordChangeMidBarRepitchesTheHeldNotesThereWithRetriggerOn) {
   ExpectEveryNoteEnded();
 }
 
+TEST_F(LivePlay, WithAnOutputLatencyTheChangeIsSentAnewFromTheTickTheDeviceSounds) {
+  // The device plays each message 30 ms after it is sent: what was sent in the last 30 ms has
+  // not been heard, so the change takes effect from the first tick it sounds, not the first
+  // tick the stream has yet to send.
+  recorder->SetOutputLatency(30ms);
+  host.At(1000ms, [&] { playback.Live().SetChord(Chord("F")); });
+  host.At(3000ms, [&] { playback.Stop(); });
+  playback.PlayLive({});
+  const MidiMicros heard = 970ms + kTick;
+  EXPECT_THAT(NoteOns(kBassOn),
+              ElementsAre(std::pair{0us, 48}, std::pair{heard, 53}, std::pair{kBar, 53}));
+  EXPECT_EQ(NoteOffs(kBassOn, 48).front(), heard);
+  ExpectEveryNoteEnded();
+}
+
 TEST_F(LivePlay, AChordChangeMidBarCutsTheHeldNotesWithRetriggerOff) {
   TPlayback::TLiveStart start;
   for (auto& part : start.play) part.retrigger = false;

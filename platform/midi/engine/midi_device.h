@@ -55,6 +55,10 @@ class IMidiDevice {
   /// Ends every sound at once: drops what is not yet played (except what ends a note), sends
   /// `endings` (the engine's note-offs and All Notes Off), then silences what it can itself.
   virtual void Silence(std::span<const MidiMessage> endings) = 0;
+  /// Drops the messages sent that have not been heard yet, except those that end a note, which
+  /// go at once: a live play's stream then sends anew from what sounds now (its source changed).
+  /// A device that plays each message when it is sent has nothing to drop.
+  virtual void Retract() {}
   /// Disconnects; 0 on success, kMidiMessagesLost when messages sent could not be delivered.
   /// The stream on it has ended by then.
   virtual MidiResult Close() = 0;

@@ -239,19 +239,24 @@ void MidiStream::RefreshSlice(MidiMicros now) {
   sourceChanged_ = false;
   if (!running_ || queue_.empty() || !queue_.front().source) return;
   Buffer& front = queue_.front();
-  // The first tick not yet due: every event before it has been sent, none after it.
-  std::uint64_t cut = front.next > 0 ? front.events[front.next - 1].tick + 1 : front.sliceStart;
-  cut = std::max(cut, front.baseTick);
-  if (now > front.baseTime) {
-    const std::uint64_t elapsed = front.baseTick + MicrosToTicks(now - front.baseTime, division_);
+  // What the device sounds now: it plays each message its output latency after it was sent.
+  // What it holds and has not played yet is taken back (a note's end goes at once), and the
+  // stream sends anew from the first tick not yet heard: the change is heard at once, and what
+  // follows keeps its time.
+  const MidiMicros latency = device_->OutputLatency();
+  const MidiMicros heard = now > latency ? now - latency : MidiMicros{0};
+  if (latency > MidiMicros{0}) device_->Retract();
+  std::uint64_t cut = front.baseTick;
+  if (heard > front.baseTime) {
+    const std::uint64_t elapsed = front.baseTick + MicrosToTicks(heard - front.baseTime, division_);
     cut = std::max(cut, elapsed > 2 ? elapsed - 2 : 0);
   }
   const auto dueOf = [&](std::uint64_t tick) {
     return SaturatingAdd(front.baseTime, TicksToMicros(tick - front.baseTick, division_));
   };
-  while (dueOf(cut) <= now) ++cut;
-  if (cut >= front.sliceEnd) return;  // the next slice, asked for at its start, takes it
-  RenderSlice(front, cut, front.sliceTo);
+  while (dueOf(cut) <= heard) ++cut;
+  if (cut >= front.sliceEnd && latency == MidiMicros{0}) return;  // the next slice takes it
+  RenderSlice(front, cut, std::max(front.sliceTo, cut + 1));
 }
 
 MidiMicros MidiStream::DueTime(const Buffer& buffer, std::size_t index) const {

@@ -101,8 +101,9 @@ class MidiStream final {
   /// end is due, until the source ends the play.
   bool QueueLive(const TMidiHeader* header, std::shared_ptr<IStreamSource> source,
                  std::uint32_t sliceTicks);
-  /// The live play's source has changed: the stream's thread drops the events of the slice not
-  /// yet sent and asks the source anew from the first tick not yet due. Any thread.
+  /// The live play's source has changed: the stream's thread takes back what the device holds
+  /// unheard (IMidiDevice::Retract), drops the rest of its slice and asks the source anew from
+  /// the first tick the device has not sounded (its output latency ago). Any thread.
   void SourceChanged();
   /// Starts the stream; the first queued buffer starts now. Nothing happens when running.
   void Restart();
@@ -150,7 +151,7 @@ class MidiStream final {
   bool QueueBuffer(Buffer buffer);
   /// Asks a live play's source for the ticks from `from` up to `to` as its slice.
   void RenderSlice(Buffer& buffer, std::uint64_t from, std::uint64_t to);
-  /// The live play's events not yet due are asked anew from the first tick not yet due at `now`.
+  /// The live play is asked anew from the first tick the device has not sounded at `now`.
   void RefreshSlice(MidiMicros now);
   /// The tick up to which a mark's position may count: a buffer's last event, or none for a
   /// live play.

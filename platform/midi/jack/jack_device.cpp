@@ -290,6 +290,10 @@ void JackMidiDevice::Silence(std::span<const MidiMessage> endings) {
   for (const MidiMessage& message : endings) client_->queue.Push(message, kAtOnce);
 }
 
+void JackMidiDevice::Retract() {
+  client_->queue.MarkStale();
+}
+
 IMidiClock& JackMidiDevice::Clock() {
   return client_->clock;
 }

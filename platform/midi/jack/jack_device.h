@@ -73,6 +73,8 @@ class JackMidiDevice final : public IMidiDevice {
   /// Drops the queued messages (those that end a note go at once), then sends `endings` at the
   /// next frame.
   void Silence(std::span<const MidiMessage> endings) override;
+  /// Marks what is queued stale: the process callback drops it, a note's end goes at once.
+  void Retract() override;
   /// Waits for the queued messages to go out while they do (at most the longest drain without
   /// progress), then ends the client: kMidiMessagesLost when any message could not be sent.
   MidiResult Close() override;

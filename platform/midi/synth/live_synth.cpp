@@ -60,6 +60,10 @@ void LiveSynth::Silence(std::span<const MidiMessage> endings) {
   }
 }
 
+void LiveSynth::Retract() {
+  queue_.MarkStale();
+}
+
 MidiMicros LiveSynth::Latency() const {
   return MidiMicros(static_cast<MidiMicros::rep>(latency_.load()));
 }

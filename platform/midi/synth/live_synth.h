@@ -49,6 +49,8 @@ class LiveSynth {
   /// Drops the queued messages (except those that end a note), plays `endings` at once, then
   /// cuts every voice (All Sound Off on every channel).
   void Silence(std::span<const MidiMessage> endings);
+  /// Marks what is queued stale: Render drops it, a note's end goes at once.
+  void Retract();
   /// How much later than its due time a message is heard: a buffer as learnt, plus the margin.
   MidiMicros Latency() const;
   /// The audio callback's work: renders the `len` frames of a buffer that starts at `now` (us

@@ -53,6 +53,10 @@ void SynthDevice::Silence(std::span<const MidiMessage> endings) {
   live_->Silence(endings);
 }
 
+void SynthDevice::Retract() {
+  live_->Retract();
+}
+
 MidiResult SynthDevice::Close() {
   live_.reset();
   return kMidiNoError;

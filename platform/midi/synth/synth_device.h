@@ -52,6 +52,7 @@ class SynthDevice final : public IMidiDevice {
   void Send(const MidiMessage& message, MidiMicros due) override;
   /// Drops the queued messages, sends the endings, then cuts every voice.
   void Silence(std::span<const MidiMessage> endings) override;
+  void Retract() override;
   MidiResult Close() override;
   IMidiClock& Clock() override;
   /// A buffer of the audio driver as learnt, plus the wake margin; 0 while closed.
