@@ -1,6 +1,7 @@
 // TForm1's construction, its state, and the commands its handlers run.
 #include "app/ckf.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -40,6 +41,18 @@ const char kAboutText[] =
     "Brondel v2.1\r\nFor Casio ctk/wk keyboards\r\n"
     "Written by the Brondel developers.\r\n"
     "Questions and problems: the Brondel project's issue tracker.";
+
+// A section list's item: the section's name and its bar count.
+QString SectionItemText(const TRhythmSlot& doc, int section) {
+  return ToQString(kSectionNames[static_cast<std::size_t>(section)]) +
+         QStringLiteral(",mesures: ") + QString::number(doc.header.BarCount(section));
+}
+
+// A slot's time signature and tempo fields.
+void ShowSlotFields(const TSlotControls& area, const TRhythmSlot& doc) {
+  area.timeSignatureEdit->setText(QStringLiteral("%1/%2").arg(doc.numerator).arg(doc.denominator));
+  area.tempoEdit->setText(QString::number(doc.header.Tempo()));
+}
 
 }  // namespace
 
@@ -103,6 +116,8 @@ void TForm1::RunPlayCommand(const std::function<void()>& command) {
   if (--playDepth_ == 0) patternWindow_->SetPlaying(false);
   if (playDepth_ == 0 && closePending_) {
     closePending_ = false;
+    // The main file changed again while the play ended: the question is asked anew.
+    if (!MayCloseMainFile()) return;
     closing_ = true;
     close();
   }
@@ -138,6 +153,11 @@ void TForm1::OpenRhythmFile(int slot) {
   }
   const std::size_t badFillers = outcome.rhythm->badFillers.size();
   CommitLoadedRhythm(docs_, slot, std::move(*outcome.rhythm));
+  if (slot == kMainSlot) {
+    history_.Reset(true);
+    ++mainFileChanges_;
+    ShowEditMenu();
+  }
   ShowLoadedSlot(slot);
   playback_->SetTimeDivision(slot);
   for (std::size_t i = 0; i < badFillers; ++i) dialogs_->ShowMessage("Error in file");
@@ -149,17 +169,13 @@ void TForm1::ShowLoadedSlot(int slot) {
   const QString path = ToQString(doc.fileName);
   if (slot == kMainSlot) setWindowTitle(QStringLiteral("Brondel 2     ") + path);
   area.fileBox->setTitle(path);
-  area.timeSignatureEdit->setText(QStringLiteral("%1/%2").arg(doc.numerator).arg(doc.denominator));
-  area.tempoEdit->setText(QString::number(doc.header.Tempo()));
+  ShowSlotFields(area, doc);
 
   QListWidget* sections = area.sectionList;
   {
     const QSignalBlocker blocker(sections);
     sections->clear();
-    for (int s = 0; s < kSectionCount; ++s) {
-      sections->addItem(ToQString(kSectionNames[static_cast<std::size_t>(s)]) +
-                        QStringLiteral(",mesures: ") + QString::number(doc.header.BarCount(s)));
-    }
+    for (int s = 0; s < kSectionCount; ++s) sections->addItem(SectionItemText(doc, s));
   }
   FillPartList(slot, 0, false);
   // Item 0 is selected in all four lists, whichever slot was loaded.
@@ -200,7 +216,12 @@ void TForm1::ListBox3Click() {
 }
 
 void TForm1::Saveas1Click() {
-  RunCommand([this] {
+  SaveMainFile();
+}
+
+bool TForm1::SaveMainFile() {
+  bool written = false;
+  RunCommand([this, &written] {
     TSaveImage image = BuildSaveImage(docs_);
     if (image.refusal) {
       dialogs_->ShowMessage(*image.refusal);
@@ -217,8 +238,17 @@ void TForm1::Saveas1Click() {
       return;
     }
     const std::string reason = platform::WriteFileSafely(*target, image.bytes);
-    if (!reason.empty()) dialogs_->ShowError("Cannot create file \"" + *target + "\". " + reason);
+    if (!reason.empty()) {
+      dialogs_->ShowError("Cannot create file \"" + *target + "\". " + reason);
+      return;
+    }
+    written = true;
   });
+  if (written) {
+    history_.MarkSaved();
+    ShowEditMenu();
+  }
+  return written;
 }
 
 void TForm1::NewFromMidi1Click() {
@@ -244,6 +274,10 @@ void TForm1::NewFromMidi1Click() {
         made.rhythm->slot.fileName,
         [](const std::string& name) { return QFileInfo::exists(QFile::decodeName(name.c_str())); });
     CommitLoadedRhythm(docs_, kMainSlot, std::move(*made.rhythm));
+    // A new history, and a rhythm that has no file yet counts as unsaved.
+    history_.Reset(false);
+    ++mainFileChanges_;
+    ShowEditMenu();
     ShowLoadedSlot(kMainSlot);
     playback_->SetTimeDivision(kMainSlot);
     ShowNotices(made.outcome.notices);
@@ -251,7 +285,7 @@ void TForm1::NewFromMidi1Click() {
 }
 
 void TForm1::ImportMidiPart1Click() {
-  RunCommand([this] {
+  RunRecordedCommand("Import MIDI part", [this] {
     if (!docs_.slots[kMainSlot].Loaded()) {
       dialogs_->ShowMessage(kOpenBeforeImportMessage);
       return;
@@ -303,7 +337,8 @@ void TForm1::ShowNotices(const std::vector<std::string>& notices) {
 }
 
 void TForm1::Button4Click() {
-  RunCommand([this] {
+  // A refused cell ends the command; what it stored before is still one step.
+  RunRecordedCommand("Update parameters", [this] {
     TRhythmSlot& main = docs_.slots[kMainSlot];
     if (!main.Loaded()) return;
     std::string tempoText = controls_.mainFile.tempoEdit->text().toStdString();
@@ -317,7 +352,7 @@ void TForm1::Button4Click() {
 }
 
 void TForm1::Button11Click() {
-  RunCommand([this] {
+  RunRecordedCommand("Copy", [this] {
     if (!docs_.slots[kMainSlot].Loaded() || !docs_.slots[kImportSlot].Loaded()) return;
     const TCopyRequest request{
         controls_.importFile.sectionList->currentRow(), controls_.importFile.partList->currentRow(),
@@ -372,6 +407,8 @@ void TForm1::ComboBox1Change() {
 }
 
 void TForm1::Exit1Click() {
+  // Cancel, or a Save that did not write the file, leaves everything as it was, a play too.
+  if (!MayCloseMainFile()) return;
   playback_->SetStopFlag(true);
   playback_->CloseMidiStream();
   closing_ = true;
@@ -406,8 +443,84 @@ void TForm1::PatternOptionsChange() {
       [this] { playback_->ChangePatternPlay(patternWindow_->Mix(), patternWindow_->Looping()); });
 }
 
+void TForm1::Undo1Click() {
+  RunCommand([this] { StepHistory(true); });
+}
+
+void TForm1::Redo1Click() {
+  RunCommand([this] { StepHistory(false); });
+}
+
+// ---------------------------------------------------------------------------------------------
+// The main file's history
+
+void TForm1::RunRecordedCommand(std::string name, const std::function<void()>& command) {
+  const TRhythmSlot before = docs_.slots[kMainSlot];
+  RunCommand(command);
+  if (history_.Record(std::move(name), before, docs_.slots[kMainSlot])) {
+    ++mainFileChanges_;
+    ShowEditMenu();
+  }
+}
+
+void TForm1::StepHistory(bool undo) {
+  TRhythmSlot& main = docs_.slots[kMainSlot];
+  const std::uint8_t tempo = main.header.Tempo();
+  if (!(undo ? history_.Undo(main) : history_.Redo(main))) return;
+  // A tempo taken back or set again plays as "Update parameters" makes it play: the stream
+  // stops and takes the tempo as its time division.
+  if (main.header.Tempo() != tempo) playback_->SetTimeDivision(kMainSlot);
+  MainFileEdited();
+}
+
 void TForm1::MainFileEdited() {
+  ++mainFileChanges_;
+  ShowMainFile();
   DocumentChanged(kMainSlot);
+  ShowEditMenu();
+  // A looping pattern play takes the section as it is now from its next repetition (the play
+  // of the import file's section renders the same as before). Without Loop the play ends with
+  // the repetition sounding, as it would have.
+  if (patternWindow_->Looping()) {
+    playback_->ChangePatternPlay(patternWindow_->Mix(), true);
+  }
+}
+
+void TForm1::ShowEditMenu() {
+  const auto show = [](QAction* action, const QString& verb, const std::string& step) {
+    action->setText(step.empty() ? verb : verb + ' ' + ToQString(step));
+    action->setEnabled(!step.empty());
+  };
+  show(controls_.undoAction, QStringLiteral("Undo"), history_.UndoName());
+  show(controls_.redoAction, QStringLiteral("Redo"), history_.RedoName());
+}
+
+void TForm1::ShowMainFile() {
+  const TRhythmSlot& doc = docs_.slots[kMainSlot];
+  if (!doc.Loaded()) return;
+  const TSlotControls& area = controls_.mainFile;
+  ShowSlotFields(area, doc);
+  // The items keep their places, so the selections stay.
+  for (int s = 0; s < kSectionCount && s < area.sectionList->count(); ++s) {
+    area.sectionList->item(s)->setText(SectionItemText(doc, s));
+  }
+  ShowPartSettings();
+}
+
+bool TForm1::MayCloseMainFile() {
+  const TRhythmSlot& main = docs_.slots[kMainSlot];
+  if (!main.Loaded() || !history_.Modified()) return true;
+  if (discardedAt_ == mainFileChanges_) return true;
+  switch (dialogs_->AskSaveChanges("Save changes to " + main.fileName + "?")) {
+    case platform::TSaveChangesAnswer::kSave:
+      return SaveMainFile();
+    case platform::TSaveChangesAnswer::kDiscard:
+      discardedAt_ = mainFileChanges_;
+      return true;
+    case platform::TSaveChangesAnswer::kCancel:
+      break;
+  }
+  return false;
 }
 
 void TForm1::DocumentChanged(int slot) {
@@ -422,6 +535,11 @@ void TForm1::SectionSelected(int slot, int section) {
 // Window events
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  // Unsaved changes are saved or discarded first; Cancel keeps the window, and what plays.
+  if (!closing_ && !MayCloseMainFile()) {
+    event->ignore();
+    return;
+  }
   // The close box does not stop a play: the close waits until the outermost play has ended.
   if (!closing_ && playDepth_ > 0) {
     closePending_ = true;

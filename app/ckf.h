@@ -11,6 +11,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,9 @@ class TForm1 : public QMainWindow, private IPlaybackHost {
   void NewFromMidi1Click();
   void ImportMidiPart1Click();
   void Exit1Click();
+  /// Edit > Undo and Edit > Redo: the main file's last step taken back or done again.
+  void Undo1Click();
+  void Redo1Click();
   void About1Click();
   void ComboBox1Change();
   void Button3Click();
@@ -108,7 +112,8 @@ class TForm1 : public QMainWindow, private IPlaybackHost {
   /// The Play along window's plays run as play commands, its Stop is the Stop command, and the
   /// pattern window shows the section it plays.
   void ConnectPlayAlongWindow();
-  /// The main file changed by an edit, an undo or a redo: everything that shows it follows.
+  /// The main file changed by an edit, an undo or a redo: everything that shows it follows,
+  /// and a pattern loop plays the change from its next repetition.
   void MainFileEdited();
 
   void FormCreate();
@@ -124,6 +129,22 @@ class TForm1 : public QMainWindow, private IPlaybackHost {
   /// Shows what an import left out, in one message box.
   void ShowNotices(const std::vector<std::string>& notices);
 
+  // The main file's history (ckf.cpp)
+  /// RunCommand for a command that may change the main file: what it changed, also when it
+  /// ended with an error, becomes one step `name` of the history.
+  void RunRecordedCommand(std::string name, const std::function<void()>& command);
+  /// Takes the last step back (`undo`) or does it again, and shows the main file anew.
+  void StepHistory(bool undo);
+  /// Edit's Undo and Redo: their texts name the step, each enabled while there is one.
+  void ShowEditMenu();
+  /// The main file's tempo, time signature, section list and grid as the document has them.
+  void ShowMainFile();
+  /// "Save as" of the main file; true once the file was written.
+  bool SaveMainFile();
+  /// Asks "Save changes to NAME?" while the main file has unsaved changes: true when the
+  /// window may close (nothing unsaved, saved now, or Discard).
+  bool MayCloseMainFile();
+
   TRhythmDocuments docs_;
   TEditHistory history_;  // the main file's changes since it was opened
   platform::IMidiService& midi_;
@@ -137,9 +158,12 @@ class TForm1 : public QMainWindow, private IPlaybackHost {
   TPatternWindow* patternWindow_ = nullptr;
   TPlayAlongWindow* playAlongWindow_ = nullptr;
 
-  int playDepth_ = 0;          // play commands on the call stack
-  bool closePending_ = false;  // the close box was used while something played
-  bool closing_ = false;       // Exit or a pending close is closing the window now
+  int playDepth_ = 0;             // play commands on the call stack
+  bool closePending_ = false;     // the close box was used while something played
+  bool closing_ = false;          // Exit or a pending close is closing the window now
+  unsigned mainFileChanges_ = 0;  // counts every change of the main file
+  // The change count the user last answered Discard at: the same state closes unasked.
+  std::optional<unsigned> discardedAt_;
   std::atomic<unsigned> buffersDone_{0};
   unsigned buffersSeen_ = 0;
 };

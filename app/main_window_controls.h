@@ -46,6 +46,9 @@ struct TMainWindowControls {
   QAction* newFromMidiAction = nullptr;     // File > New rhythm from MIDI... (NewFromMidi1)
   QAction* importMidiPartAction = nullptr;  // File > Import MIDI part... (ImportMidiPart1)
   QAction* exitAction = nullptr;            // File > Exit (Exit1)
+  QMenu* editMenu = nullptr;                // Edit (Edit1)
+  QAction* undoAction = nullptr;            // Edit > Undo (Undo1): "Undo " + the step's name
+  QAction* redoAction = nullptr;            // Edit > Redo (Redo1): "Redo " + the step's name
   QMenu* viewMenu = nullptr;                // View (View1)
   QAction* patternAction = nullptr;         // View > Pattern (Pattern1)
   QAction* playAlongAction = nullptr;       // View > Play along (PlayAlong1)

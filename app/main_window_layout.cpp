@@ -204,9 +204,9 @@ class TLayoutBuilder {
   TEditLabels mainLabels_;
 };
 
-// File, View and About. The MIDI commands make or change the main file, so they follow Open and
-// Save as, in a group of their own; Exit stays last in File. View sits between File and About,
-// where desktop programs keep it; About stays the last item.
+// File, Edit, View and About. The MIDI commands make or change the main file, so they follow Open
+// and Save as, in a group of their own; Exit stays last in File. Edit and View sit between File
+// and About, in the order desktop programs keep them; About stays the last item.
 void BuildMenu(QMenuBar* bar, TMainWindowControls& controls) {
   const auto add = [](QMenu* menu, const char* text, const char* name) {
     QAction* action = menu->addAction(QString::fromLatin1(text));
@@ -227,6 +227,17 @@ void BuildMenu(QMenuBar* bar, TMainWindowControls& controls) {
   file->addSeparator();
   controls.exitAction = add(file, "Exit", "Exit1");
   controls.exitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+  // Undo and Redo name their step once there is one (TForm1::ShowEditMenu).
+  controls.editMenu = bar->addMenu(QStringLiteral("Edit"));
+  controls.editMenu->setObjectName(QStringLiteral("Edit1"));
+  controls.undoAction = add(controls.editMenu, "Undo", "Undo1");
+  controls.undoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+  controls.undoAction->setEnabled(false);
+  controls.redoAction = add(controls.editMenu, "Redo", "Redo1");
+  controls.redoAction->setShortcuts(
+      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+  controls.redoAction->setEnabled(false);
 
   controls.viewMenu = bar->addMenu(QStringLiteral("View"));
   controls.viewMenu->setObjectName(QStringLiteral("View1"));

@@ -19,6 +19,8 @@ void TForm1::ConnectCommands() {
   connect(c.newFromMidiAction, &QAction::triggered, this, [this] { NewFromMidi1Click(); });
   connect(c.importMidiPartAction, &QAction::triggered, this, [this] { ImportMidiPart1Click(); });
   connect(c.exitAction, &QAction::triggered, this, [this] { Exit1Click(); });
+  connect(c.undoAction, &QAction::triggered, this, [this] { Undo1Click(); });
+  connect(c.redoAction, &QAction::triggered, this, [this] { Redo1Click(); });
   connect(c.patternAction, &QAction::triggered, this, [this] { Pattern1Click(); });
   connect(c.playAlongAction, &QAction::triggered, this, [this] { PlayAlong1Click(); });
   connect(c.aboutAction, &QAction::triggered, this, [this] { About1Click(); });

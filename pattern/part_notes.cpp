@@ -144,11 +144,14 @@ TByteUse ByteUse(const TRhythmSlot& slot, int section) {
 }
 
 std::string GroupedNumber(std::uint64_t value) {
-  std::string digits = std::to_string(value);
-  for (std::ptrdiff_t at = static_cast<std::ptrdiff_t>(digits.size()) - 3; at > 0; at -= 3) {
-    digits.insert(static_cast<std::size_t>(at), ",");
+  // Appended digit by digit: GCC 12 at -O3 misreads an insert into the string (-Wrestrict).
+  const std::string digits = std::to_string(value);
+  std::string grouped;
+  for (std::size_t at = 0; at < digits.size(); ++at) {
+    if (at > 0 && (digits.size() - at) % 3 == 0) grouped += ',';
+    grouped += digits[at];
   }
-  return digits;
+  return grouped;
 }
 
 std::string ByteUseText(const TByteUse& use, int section) {

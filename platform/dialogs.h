@@ -7,6 +7,9 @@
 
 namespace brondel::platform {
 
+/// The answers to the question on closing with unsaved changes.
+enum class TSaveChangesAnswer { kSave, kDiscard, kCancel };
+
 class IDialogs {
  public:
   virtual ~IDialogs() = default;
@@ -18,6 +21,9 @@ class IDialogs {
   virtual std::optional<std::string> AskOpenFileName() = 0;
   /// The file-save dialog ("*.ckf", default extension "ckf"), proposing `initialName`.
   virtual std::optional<std::string> AskSaveFileName(const std::string& initialName) = 0;
+  /// A modal question with Save, Discard and Cancel ("Save changes to NAME?"); closing the box
+  /// answers Cancel.
+  virtual TSaveChangesAnswer AskSaveChanges(const std::string& question) = 0;
 };
 
 }  // namespace brondel::platform

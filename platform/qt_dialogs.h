@@ -14,6 +14,7 @@ class TQtDialogs : public IDialogs {
   void ShowError(const std::string& text) override;
   std::optional<std::string> AskOpenFileName() override;
   std::optional<std::string> AskSaveFileName(const std::string& initialName) override;
+  TSaveChangesAnswer AskSaveChanges(const std::string& question) override;
 
  private:
   QWidget* parent_;

@@ -46,7 +46,7 @@ int RunDraw(const TCommandLine& line, TConsole& console);
 int RunNotes(const TCommandLine& line, TConsole& console);
 /// set-notes FILE SECTION PART NOTES -o OUT: a part written from the text notes prints.
 int RunSetNotes(const TCommandLine& line, TConsole& console);
-/// devices: the MIDI output devices, numbered as --device takes them.
+/// devices: the MIDI output devices, numbered as --device takes them, then the input devices.
 int RunDevices(const TCommandLine& line, TConsole& console);
 /// play FILE SECTION [--device N]: plays a section in time until its end or Ctrl-C.
 int RunPlay(const TCommandLine& line, TConsole& console);

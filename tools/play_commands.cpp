@@ -1,10 +1,11 @@
-// devices and play: the window's device list, and a section played on one of its devices by the
-// window's own playback, in time, until its end or Ctrl-C.
+// devices and play: the window's device lists (outputs, then inputs), and a section played on one
+// of its devices by the window's own playback, in time, until its end or Ctrl-C.
 #include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
 
+#include "platform/midi_input.h"
 #include "platform/midi_service.h"
 #include "playback/playback.h"
 #include "tools/commands.h"
@@ -78,6 +79,13 @@ int RunDevices(const TCommandLine&, TConsole& console) {
   const auto midi = platform::MakeSystemMidiService();
   const std::vector<std::string> names = midi->OutputDeviceNames();
   for (std::size_t i = 0; i < names.size(); ++i) console.out << i << ": " << names[i] << '\n';
+  // The inputs after the outputs, in a shape of their own, so that a script reading "N: NAME"
+  // lines finds the output devices only.
+  const auto inputs = platform::MakeSystemMidiInputService();
+  const std::vector<std::string> inputNames = inputs->InputDeviceNames();
+  for (std::size_t i = 0; i < inputNames.size(); ++i) {
+    console.out << "in  " << i << "  " << inputNames[i] << '\n';
+  }
   return kExitOk;
 }
 

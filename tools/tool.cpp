@@ -215,8 +215,9 @@ const std::vector<TCommand>& Commands() {
        RunSetNotes},
       {"devices",
        "devices",
-       "list the MIDI output devices",
-       "Lists the output devices the window offers, numbered as play --device takes them.\n",
+       "list the MIDI output and input devices",
+       "Lists the output devices the window offers, numbered as play --device takes them\n"
+       "(\"N: NAME\"), then the input devices a keyboard can play into (\"in  N  NAME\").\n",
        {},
        0,
        0,

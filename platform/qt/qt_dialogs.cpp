@@ -55,4 +55,20 @@ std::optional<std::string> TQtDialogs::AskSaveFileName(const std::string& initia
   return ChosenPath(dialog);
 }
 
+TSaveChangesAnswer TQtDialogs::AskSaveChanges(const std::string& question) {
+  QMessageBox box(QMessageBox::Warning, QApplication::applicationName(), DisplayText(question),
+                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent_);
+  box.setObjectName(QStringLiteral("SaveChangesBox"));
+  box.setDefaultButton(QMessageBox::Save);
+  box.setEscapeButton(QMessageBox::Cancel);
+  switch (box.exec()) {
+    case QMessageBox::Save:
+      return TSaveChangesAnswer::kSave;
+    case QMessageBox::Discard:
+      return TSaveChangesAnswer::kDiscard;
+    default:
+      return TSaveChangesAnswer::kCancel;
+  }
+}
+
 }  // namespace brondel::platform

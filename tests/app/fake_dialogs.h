@@ -32,6 +32,13 @@ class TFakeDialogs : public brondel::platform::IDialogs {
     proposedSaveNames.push_back(initialName);
     return Next(saveAnswers);
   }
+  brondel::platform::TSaveChangesAnswer AskSaveChanges(const std::string& question) override {
+    saveChangesQuestions.push_back(question);
+    if (saveChangesAnswers.empty()) return brondel::platform::TSaveChangesAnswer::kCancel;
+    const auto answer = saveChangesAnswers.front();
+    saveChangesAnswers.pop_front();
+    return answer;
+  }
 
   /// Texts of all boxes shown so far, in order.
   std::vector<std::string> Texts() const {
@@ -42,6 +49,9 @@ class TFakeDialogs : public brondel::platform::IDialogs {
 
   std::deque<std::optional<std::string>> openAnswers;  // nullopt = cancel
   std::deque<std::optional<std::string>> saveAnswers;
+  // Answers to "Save changes to NAME?", in order; none left answers Cancel.
+  std::deque<brondel::platform::TSaveChangesAnswer> saveChangesAnswers;
+  std::vector<std::string> saveChangesQuestions;  // every such question asked
   std::vector<TShownBox> shown;
   std::vector<std::string> proposedSaveNames;
   int openDialogs = 0;

@@ -125,7 +125,7 @@ class TestPatternWindow : public QObject {
     TWindowRig rig(1);
     QStringList titles;
     for (QAction* action : rig.form->menuBar()->actions()) titles << action->text();
-    QCOMPARE(titles, QStringList({"File", "View", "About"}));
+    QCOMPARE(titles, QStringList({"File", "Edit", "View", "About"}));
     QCOMPARE(rig.form->Controls().aboutAction->menu(),
              static_cast<QMenu*>(nullptr));  // still an item
     TPatternWindow* window = rig.form->PatternWindow();

@@ -28,15 +28,7 @@ const std::string kExamples = BRONDEL_SOURCE_DIR "/examples/";
 constexpr int kVar1 = 2;
 constexpr int kBass = 1;
 
-/// A window with scripted MIDI dialogs as well.
-struct TMidiRig : TWindowRig {
-  explicit TMidiRig(int deviceCount = 1,
-                    brondel::platform::IMidiClock& clock = brondel::platform::SystemMidiClock())
-      : TWindowRig(deviceCount, clock) {
-    form->UseMidiImportDialogs(midiDialogs);
-  }
-  TFakeMidiImportDialogs midiDialogs;
-};
+using TMidiRig = TMidiWindowRig;
 
 /// A file as a sequencer writes it, format 0 at 480 ticks a quarter note: a bass line on channel
 /// 2 in running status (keys 40, 43, 45, 47, a beat each), drums on channel 10, a system

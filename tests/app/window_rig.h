@@ -14,6 +14,7 @@
 #include "app/ckf.h"
 #include "document/rhythm_builder.h"
 #include "fake_dialogs.h"
+#include "fake_midi_import_dialogs.h"
 #include "platform/midi/testing/midi_testing.h"
 
 struct TWindowRig {
@@ -58,6 +59,16 @@ struct TWindowRig {
   std::unique_ptr<brondel::platform::IMidiService> midi;
   TFakeDialogs dialogs;
   std::unique_ptr<brondel::app::TForm1> form;
+};
+
+/// A window with scripted MIDI import dialogs as well.
+struct TMidiWindowRig : TWindowRig {
+  explicit TMidiWindowRig(int deviceCount = 1, brondel::platform::IMidiClock& clock =
+                                                   brondel::platform::SystemMidiClock())
+      : TWindowRig(deviceCount, clock) {
+    form->UseMidiImportDialogs(midiDialogs);
+  }
+  TFakeMidiImportDialogs midiDialogs;
 };
 
 /// The texts of a list's items.

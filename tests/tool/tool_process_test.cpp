@@ -5,6 +5,8 @@
 
 #include <cstring>
 #include <filesystem>
+#include <sstream>
+#include <string>
 
 #include "platform/midi_service.h"
 #include "tests/support/child_process.h"
@@ -97,6 +99,19 @@ TEST(ToolProcess, TheDeviceListIsBuiltWithoutTheLibrariesNoise) {
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.out.rfind("0: Built-in General MIDI synthesizer\n", 0), 0u) << run.out;
+  // Outputs first ("N: NAME"), then inputs ("in  N  NAME"), numbered from 0 each.
+  std::istringstream lines(run.out);
+  std::string line;
+  int outputs = 0;
+  int inputs = 0;
+  while (std::getline(lines, line)) {
+    if (line.rfind("in  ", 0) == 0) {
+      EXPECT_EQ(line.rfind("in  " + std::to_string(inputs++) + "  ", 0), 0u) << line;
+    } else {
+      EXPECT_EQ(inputs, 0) << "an output after the inputs: " << line;
+      EXPECT_EQ(line.rfind(std::to_string(outputs++) + ": ", 0), 0u) << line;
+    }
+  }
 }
 
 TEST(ToolProcess, APlayThatCannotStartSaysWhyInOneLine) {

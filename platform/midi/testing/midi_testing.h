@@ -15,18 +15,25 @@
 #define BRONDEL_PLATFORM_MIDI_TESTING_INSIDE
 #include "platform/midi/engine/midi_clock.h"
 #include "platform/midi/engine/midi_device.h"
+#include "platform/midi/input/input_service.h"
 #include "platform/midi/synth/synth_device.h"
+#include "platform/midi/testing/fake_input_device.h"
 #include "platform/midi/testing/manual_clock.h"
 #include "platform/midi/testing/recording_device.h"
 #undef BRONDEL_PLATFORM_MIDI_TESTING_INSIDE
 
 #include <memory>
 
+#include "platform/midi_input.h"
 #include "platform/midi_service.h"
 
 namespace brondel::platform {
 
 /// A service over a fixed list of devices, in this order (recording devices in tests).
 std::unique_ptr<IMidiService> MakeMidiService(MidiDeviceList devices);
+
+/// An input service over a fixed list of input devices (fake ones in tests).
+std::unique_ptr<IMidiInputService> MakeMidiInputService(MidiInputDeviceList devices,
+                                                        TInputServiceOptions options = {});
 
 }  // namespace brondel::platform

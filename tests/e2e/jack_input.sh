@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# MIDI input end to end: a private JACK server with the dummy driver, our keyboard client "keys"
+# (tests/e2e/keys), and the test_platform case JackInputEndToEnd, which finds keys:out among the
+# system's inputs, opens it and writes what arrived with its times. Checks that every message the
+# keyboard sent arrived, complete and in order, each at its time: the gap since the first message
+# within 1 ms of the gap between their frames (a period here is 5.3 ms: a time
+# taken at arrival instead of at the frame would be off by up to that; under load JACK's estimate
+# of a frame's time wanders by a few hundred microseconds); then that the server stopping under an open
+# input is reported once and the input still closes. Argument: the build directory.
+set -euo pipefail
+
+build="${1:?usage: jack_input.sh BUILD_DIR}"
+name=jack_input
+# shellcheck source=lib/jack_test_server.bash
+source "$(dirname "${BASH_SOURCE[0]}")/lib/jack_test_server.bash"
+
+start_jack_server
+"$build/tests/e2e_midi_keys" >"$work/sent.txt" 2>"$work/keys.err" &
+keys_pid=$!
+for _ in $(seq 100); do
+  jack_lsp 2>/dev/null | grep -qx "keys:out" && break
+  sleep 0.1
+done
+
+# brondel-tool lists the keyboard among the inputs, after the outputs, numbered from 0.
+"$build/tools/brondel-tool" devices >"$work/devices.txt" 2>/dev/null || true
+grep -Eq '^in  [0-9]+  keys:out$' "$work/devices.txt" ||
+  fail "devices does not list keys:out as an input: $(cat "$work/devices.txt")"
+head -n1 "$work/devices.txt" | grep -q "^0: Built-in General MIDI synthesizer$" ||
+  fail "devices no longer starts with the outputs: $(cat "$work/devices.txt")"
+
+BRONDEL_E2E_JACK_SERVER="$JACK_DEFAULT_SERVER" BRONDEL_E2E_RECEIVED="$work/received.txt" \
+  "$build/tests/test_platform" --gtest_filter='JackInputEndToEnd.TheKeyboards*'
+wait "$keys_pid" || fail "the keyboard client failed: $(cat "$work/keys.err")"
+count=$(wc -l <"$work/sent.txt")
+[ "$count" -gt 30 ] || fail "the keyboard sent only $count messages"
+
+diff -u <(cut -d' ' -f2- "$work/sent.txt") <(cut -d' ' -f2- "$work/received.txt") ||
+  fail "the input did not receive the keyboard's messages complete and in order"
+# Each message's time since the first against its frame's (48,000 frames a second).
+worst=$(paste -d' ' "$work/sent.txt" "$work/received.txt" |
+  awk 'NR == 1 { first = $1 }
+       { sent = ($1 - first) * 1e6 / 48000; got = $((NF - 2) / 2 + 2)
+         error = got - sent; if (error < 0) error = -error; if (error > worst) worst = error }
+       END { printf "%.0f", worst }')
+[ "$worst" -le 1000 ] || fail "a message arrived ${worst} us off its frame's time"
+echo "$name: $count messages arrived complete and in order, each within ${worst} us of its frame's time"
+
+# The keyboard again, and the server stopped under the open input: reported once, closed cleanly.
+"$build/tests/e2e_midi_keys" >/dev/null 2>&1 &
+keys_pid=$!
+BRONDEL_E2E_JACK_SERVER="$JACK_DEFAULT_SERVER" BRONDEL_E2E_JACKD_PID="$jackd_pid" \
+  "$build/tests/test_platform" --gtest_filter='JackInputEndToEnd.TheServerStopping*'
+kill "$keys_pid" 2>/dev/null || true
+echo "$name: the server's stopping was reported once and the input closed"
