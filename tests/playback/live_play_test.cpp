@@ -160,9 +160,9 @@ TEST_F(LivePlay, AChordChangeMidBarRepitchesTheHeldNotesThereWithRetriggerOn) {
   host.At(1000ms, [&] { playback.Live().SetChord(Chord("F")); });
   host.At(3000ms, [&] { playback.Stop(); });
   playback.PlayLive({});
-  // C major until the change; at the first tick not yet due, the bass moves to F3 and the
-  // chord to its nearest inversion C4-F4-A4 (C4 stays, not cut).
-  const MidiMicros change = 1000ms + kTick;
+  // C major until the change; at once, the bass moves to F3 and the chord to its nearest
+  // inversion C4-F4-A4 (C4 stays, not cut).
+  const MidiMicros change = 1000ms;
   EXPECT_THAT(NoteOns(kBassOn),
               ElementsAre(std::pair{0us, 48}, std::pair{change, 53}, std::pair{kBar, 53}));
   EXPECT_THAT(NoteOns(kChordOn),
@@ -184,7 +184,8 @@ TEST_F(LivePlay, WithAnOutputLatencyTheChangeIsSentAnewFromTheTickTheDeviceSound
   host.At(1000ms, [&] { playback.Live().SetChord(Chord("F")); });
   host.At(3000ms, [&] { playback.Stop(); });
   playback.PlayLive({});
-  const MidiMicros heard = 970ms + kTick;
+  // Sent at once, meant for 970 ms: heard 30 ms later, at the change.
+  const MidiMicros heard = 970ms;
   EXPECT_THAT(NoteOns(kBassOn),
               ElementsAre(std::pair{0us, 48}, std::pair{heard, 53}, std::pair{kBar, 53}));
   EXPECT_EQ(NoteOffs(kBassOn, 48).front(), heard);
@@ -197,7 +198,7 @@ TEST_F(LivePlay, AChordChangeMidBarCutsTheHeldNotesWithRetriggerOff) {
   host.At(1000ms, [&] { playback.Live().SetChord(Chord("Dm")); });
   host.At(3000ms, [&] { playback.Stop(); });
   playback.PlayLive(start);
-  const MidiMicros change = 1000ms + kTick;
+  const MidiMicros change = 1000ms;
   // Cut at the change; the next bar starts on D minor: bass D3, the chord D4-F4-A4.
   EXPECT_THAT(NoteOns(kBassOn), ElementsAre(std::pair{0us, 48}, std::pair{kBar, 50}));
   EXPECT_THAT(NoteOns(kChordOn),
@@ -212,7 +213,7 @@ TEST_F(LivePlay, NoChordSilencesBassAndChordsButNotTheDrums) {
   host.At(2500ms, [&] { playback.Live().SetChord(std::nullopt); });
   host.At(5000ms, [&] { playback.Stop(); });
   playback.PlayLive({});
-  EXPECT_EQ(NoteOffs(kBassOn, 48)[1], 2500ms + kTick);
+  EXPECT_EQ(NoteOffs(kBassOn, 48)[1], 2500ms);
   EXPECT_THAT(NoteOns(kBassOn), ElementsAre(std::pair{0us, 48}, std::pair{kBar, 48}));
   EXPECT_THAT(BarSections(), ElementsAre(kVar1, kVar1, kVar1));
   ExpectEveryNoteEnded();
@@ -257,10 +258,12 @@ TEST_F(LivePlay, SyncStartWaitsForTheFirstChord) {
   });
   host.At(1300ms + kBar + 500ms, [&] { playback.Stop(); });
   playback.PlayLive({.syncStart = true});
-  const MidiMicros start = 1300ms + kTick;
+  // Bar 1 starts on the first tick not yet played when the chord came, its first messages at
+  // once with the chord; bar 2 a bar after that tick.
+  const MidiMicros start = 1300ms;
   ASSERT_FALSE(NoteOns(kDrumOn).empty());
   EXPECT_EQ(NoteOns(kDrumOn).front().first, start);
-  EXPECT_EQ(NoteOns(kDrumOn)[1].first, start + kBar);
+  EXPECT_EQ(NoteOns(kDrumOn)[1].first, start + kTick + kBar);
   // G with break point F#: down a fourth, the chord its nearest inversion B3-D4-G4.
   EXPECT_EQ(NoteOns(kBassOn).front(), std::pair(start, 43));
   ExpectEveryNoteEnded();

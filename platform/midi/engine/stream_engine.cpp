@@ -257,6 +257,14 @@ void MidiStream::RefreshSlice(MidiMicros now) {
   while (dueOf(cut) <= heard) ++cut;
   if (cut >= front.sliceEnd && latency == MidiMicros{0}) return;  // the next slice takes it
   RenderSlice(front, cut, std::max(front.sliceTo, cut + 1));
+  // The change itself (the re-pitch, the cut) goes at once, not when its tick falls due, which
+  // may be most of a tick later.
+  while (front.next < front.events.size() && front.events[front.next].tick == cut &&
+         front.events[front.next].message) {
+    device_->Send(*front.events[front.next].message, heard);
+    sounding_.Track(*front.events[front.next].message);
+    ++front.next;
+  }
 }
 
 MidiMicros MidiStream::DueTime(const Buffer& buffer, std::size_t index) const {
