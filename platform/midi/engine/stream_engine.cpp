@@ -254,6 +254,7 @@ void MidiStream::RefreshSlice(MidiMicros now) {
   const auto dueOf = [&](std::uint64_t tick) {
     return SaturatingAdd(front.baseTime, TicksToMicros(tick - front.baseTick, division_));
   };
+  cut = std::max(cut, front.sentAtOnceEnd);
   while (dueOf(cut) <= heard) ++cut;
   if (cut >= front.sliceEnd && latency == MidiMicros{0}) return;  // the next slice takes it
   RenderSlice(front, cut, std::max(front.sliceTo, cut + 1));
@@ -264,6 +265,7 @@ void MidiStream::RefreshSlice(MidiMicros now) {
     device_->Send(*front.events[front.next].message, heard);
     sounding_.Track(*front.events[front.next].message);
     ++front.next;
+    front.sentAtOnceEnd = cut + 1;
   }
 }
 
