@@ -12,9 +12,9 @@ int LiveSection(TSectionButton button) {
   switch (button) {
     case TSectionButton::kIntro:
       return chords::kIntro1;
-    case TSectionButton::kVar1:
+    case TSectionButton::kVariation1:
       return chords::kVar1;
-    case TSectionButton::kVar2:
+    case TSectionButton::kVariation2:
       return chords::kVar1 + 1;
     case TSectionButton::kFill:
       return chords::kAskFill;
