@@ -493,6 +493,7 @@ void TForm1::ShowEditMenu() {
   };
   show(controls_.undoAction, QStringLiteral("Undo"), history_.UndoName());
   show(controls_.redoAction, QStringLiteral("Redo"), history_.RedoName());
+  patternWindow_->HistoryChanged();  // its Undo, Redo and the title's "*"
 }
 
 void TForm1::ShowMainFile() {

@@ -82,7 +82,13 @@ void TForm1::ConnectPatternWindow() {
           [this] { PatternOptionsChange(); });
   patternWindow_->FollowPlay([this] { return playback_->PlayingNow(); });
   patternWindow_->SetEditing(&docs_, &history_);
+  patternWindow_->StepHistoryWith([this](bool undo) { RunCommand([&] { StepHistory(undo); }); });
   connect(patternWindow_, &TPatternWindow::MainFileEdited, this, [this] { MainFileEdited(); });
+  connect(patternWindow_, &TPatternWindow::AuditionRequested, this,
+          [this](int part, int key, int velocity) {
+            playback_->AuditionNote(patternWindow_->Slot(), patternWindow_->Section(), part, key,
+                                    velocity);
+          });
 }
 
 }  // namespace brondel::app

@@ -89,6 +89,14 @@ class TPlayback {
   void ChangePatternPlay(const TPartMix& mix, bool loop);
   /// A pattern play ends with the repetition playing, its mix kept (the close box's wait).
   void FinishPatternPlay();
+  /// Sounds `key` (0-127) at `velocity` (1-127) for kAuditionMilliseconds on part 0-4's channel
+  /// with the part's sound in section 0-9 of a slot: the pattern editor's audition. The one
+  /// stream cannot sound a note beside a play without replacing its buffer, so nothing happens
+  /// while anything plays (or waits to), nor without an open stream; an audition that fails
+  /// shows no message. A play started meanwhile stops the audition.
+  void AuditionNote(int slot, int section, int part, int key, int velocity);
+  static constexpr std::uint32_t kAuditionMilliseconds = 250;
+
   /// What sounds now and where, from the stream's position (the device's latency taken off);
   /// none while nothing sounds. A live play tells the section and tick of the bar sounding.
   /// Play all's entries are told apart by the section it last
@@ -189,6 +197,8 @@ class TPlayback {
   TPatternPlay* patternPlay_ = nullptr;  // the innermost pattern play waiting, if any
   platform::TMidiHeader liveHeader_{};   // the live play's header (its bytes are never read)
   std::shared_ptr<TLiveControl> live_;
+  platform::TMidiHeader auditionHeader_{};
+  TEventBuffer auditionBuffer_;
 };
 
 }  // namespace brondel

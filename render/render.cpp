@@ -277,6 +277,15 @@ void RenderPartPreview(const TRhythmSlot& slot, int section, int part, TEventBuf
   });
 }
 
+void RenderAudition(const TRhythmSlot& slot, int section, int part, std::uint8_t key,
+                    std::uint8_t velocity, std::uint32_t ticks, TEventBuffer& buffer) {
+  for (const TRenderEvent& event : SetupEvents(slot.header.Settings(section, part), part)) {
+    AppendRenderEvent(buffer, event);
+  }
+  AppendStreamEvent(buffer, 0, PartStatus(midi::kNoteOn, part), key, velocity);
+  AppendStreamEvent(buffer, ticks, PartStatus(midi::kNoteOn, part), key, 0);
+}
+
 std::vector<TTickPair> PartPreviewTicks(const TRhythmSlot& slot, int section, int part) {
   std::vector<TTickPair> pairs{{0, 0}};
   std::uint64_t tick = 0;  // the set-up events all come at 0

@@ -71,6 +71,11 @@ void RenderSectionEvents(const TRhythmSlot& slot, int section, std::vector<TRend
 /// order, a wait record replacing the pending delay.
 void RenderPartPreview(const TRhythmSlot& slot, int section, int part, TEventBuffer& buffer);
 
+/// Builds the buffer of an audition: part 0-4's six set-up records of section 0-9 (its sound),
+/// then `key` at `velocity` on the part's channel, ended `ticks` later.
+void RenderAudition(const TRhythmSlot& slot, int section, int part, std::uint8_t key,
+                    std::uint8_t velocity, std::uint32_t ticks, TEventBuffer& buffer);
+
 /// A tick of a buffer and the tick of the section at which the same moment of music stands.
 struct TTickPair {
   std::uint64_t buffer = 0;

@@ -12,12 +12,42 @@ constexpr double kNoteInset = 2;  // between a note's bar and its row's edges
 }  // namespace
 
 TPatternLayout::TPatternLayout(const TSectionPattern& pattern) : pattern_(pattern) {
+  PlaceLanes();
+}
+
+void TPatternLayout::PlaceLanes() {
   int top = 0;
   for (int part = 0; part < kPartCount; ++part) {
     laneTops_[static_cast<std::size_t>(part)] = top;
     top += kLaneTitleHeight + LaneRows(part) * kRowHeight + kLaneGap;
+    if (velocityLanes_) top += kVelocityHeight;
   }
   lanesHeight_ = top;
+}
+
+void TPatternLayout::SetVelocityLanes(bool shown) {
+  velocityLanes_ = shown;
+  PlaceLanes();
+}
+
+QRectF TPatternLayout::VelocityRect(int part) const {
+  const QRectF lane = LaneRect(part);
+  return QRectF(0, lane.bottom(), lane.width(), velocityLanes_ ? kVelocityHeight : 0);
+}
+
+QRectF TPatternLayout::VelocityBar(const TPatternNote& note) const {
+  const QRectF strip = VelocityRect(note.part);
+  const double room = strip.height() - 2 * kNoteInset;
+  const double height = room * std::min(note.velocity, 127) / 127;
+  return QRectF(TickToX(note.start), strip.bottom() - kNoteInset - height, kVelocityBarWidth,
+                height);
+}
+
+int TPatternLayout::VelocityAt(int part, double y) const {
+  const QRectF strip = VelocityRect(part);
+  const double room = strip.height() - 2 * kNoteInset;
+  const double share = (strip.bottom() - kNoteInset - y) / room;
+  return std::clamp(static_cast<int>(std::lround(share * 127)), 1, 127);
 }
 
 void TPatternLayout::SetPixelsPerTick(double pixelsPerTick) {

@@ -27,6 +27,8 @@ class TPatternLayout {
   static constexpr int kTimelineMargin = 12;  // after the timeline's end
   static constexpr double kMinNoteWidth = 3;  // a short note stays visible
   static constexpr double kMaxPixelsPerTick = 4;
+  static constexpr int kVelocityHeight = 30;  // a lane's velocity strip, when shown
+  static constexpr double kVelocityBarWidth = 3;
 
   /// The layout of `pattern`, which must outlive it: 1 pixel per tick, unscrolled, no view size
   /// yet.
@@ -63,6 +65,17 @@ class TPatternLayout {
   /// timeline.
   std::pair<std::uint32_t, std::uint32_t> TicksIn(const QRectF& area) const;
 
+  /// Whether each lane has a velocity strip below its rows (the editor's); none at first.
+  void SetVelocityLanes(bool shown);
+  bool VelocityLanes() const { return velocityLanes_; }
+  /// A lane's velocity strip, across the whole picture's width (empty when none is shown).
+  QRectF VelocityRect(int part) const;
+  /// A note's velocity bar in its lane's strip: from the strip's foot, as tall as its velocity
+  /// is loud (velocities above 127 count as 127).
+  QRectF VelocityBar(const TPatternNote& note) const;
+  /// The velocity 1-127 a strip's height y stands for.
+  int VelocityAt(int part, double y) const;
+
   /// The rows a lane shows: one per key, at least one (an empty lane keeps a row).
   int LaneRows(int part) const;
   /// A lane's title strip and its rows, across the whole picture's width.
@@ -76,7 +89,10 @@ class TPatternLayout {
   const TPatternNote* NoteAt(QPointF point) const;
 
  private:
+  void PlaceLanes();
+
   const TSectionPattern& pattern_;
+  bool velocityLanes_ = false;
   double pixelsPerTick_ = 1;
   QPointF scroll_;
   QSize viewSize_;

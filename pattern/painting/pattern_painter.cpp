@@ -183,10 +183,29 @@ void PaintNotes(QPainter& painter, const TPatternLayout& layout, const QRectF& a
   }
 }
 
+// Each lane's velocity strip: one bar per note, at its start, as tall as it is loud.
+void PaintVelocities(QPainter& painter, const TPatternLayout& layout, const QRectF& area) {
+  if (!layout.VelocityLanes()) return;
+  const TSectionPattern& pattern = layout.Pattern();
+  const auto [first, last] = layout.TicksIn(area);
+  for (int part = 0; part < kPartCount; ++part) {
+    const QRectF strip = layout.VelocityRect(part);
+    if (!strip.intersects(area)) continue;
+    painter.fillRect(strip.intersected(area), kRowLight);
+    painter.setPen(QPen(kBeatLine, 1));
+    painter.drawLine(QPointF(area.left(), strip.top() + 0.5),
+                     QPointF(area.right(), strip.top() + 0.5));
+    for (const TPatternNote& note : pattern.NotesNear(part, first, last)) {
+      painter.fillRect(layout.VelocityBar(note), PartColour(part).darker(120));
+    }
+  }
+}
+
 void PaintFadedLanes(QPainter& painter, const TPatternLayout& layout,
                      const TPatternPaintOptions& options, const QRectF& area) {
   for (int part = 0; part < kPartCount; ++part) {
-    const QRectF lane = layout.LaneRect(part);
+    QRectF lane = layout.LaneRect(part);
+    lane.setBottom(layout.VelocityRect(part).bottom());
     if (!options.audible[static_cast<std::size_t>(part)] && lane.intersects(area)) {
       painter.fillRect(lane.intersected(area), kFade);
     }
@@ -211,6 +230,7 @@ void PaintTimeArea(QPainter& painter, const TPatternLayout& layout,
   PaintGridLines(painter, layout, clip);
   PaintSectionEnd(painter, layout, clip);
   PaintNotes(painter, layout, clip);
+  PaintVelocities(painter, layout, clip);
   PaintFadedLanes(painter, layout, options, clip);
   PaintPlayLine(painter, layout, options);
   painter.restore();
@@ -269,6 +289,14 @@ void PaintNameColumn(QPainter& painter, const TPatternLayout& layout,
     painter.fillRect(QRectF(0, lane.top(), column.width(), lane.height()), kNameColumn);
     PaintLaneTitle(painter, layout, part);
     PaintRowNames(painter, layout, part, clip);
+    if (layout.VelocityLanes()) {
+      const QRectF strip = layout.VelocityRect(part);
+      painter.fillRect(QRectF(0, strip.top(), column.width(), strip.height()), kNameColumn);
+      painter.setFont(PixelFont(11));
+      painter.setPen(kFaintText);
+      painter.drawText(QRectF(kTextIndent, strip.top(), column.width(), strip.height()),
+                       Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Velocity"));
+    }
     if (!options.audible[static_cast<std::size_t>(part)]) {
       painter.fillRect(QRectF(0, lane.top(), column.width(), lane.height()), kFade);
     }

@@ -25,6 +25,7 @@
 #include "window_rig.h"
 
 using brondel::platform::ManualMidiClock;
+using brondel::platform::MidiCall;
 using brondel::platform::MidiMicros;
 using brondel::platform::RecordedMessage;
 using brondel::platform::TMidiSourceChoice;
@@ -510,6 +511,32 @@ class TestWindowUndo : public QObject {
       }
     }
     QCOMPARE(snares, (std::vector<MidiMicros>{2s, 4s}));
+  }
+
+  // The pattern window's Undo and Redo are the main window's: a tempo taken back reaches the
+  // stream (whose refusal is shown here), the fields follow; a save clears the window's "*".
+  void ThePatternWindowsUndoIsTheMainWindows() {
+    TUndoRig rig;
+    OpenSmall(rig);
+    brondel::app::TPatternWindow* window = rig.form->PatternWindow();
+    rig.form->Pattern1Click();
+    ClickRow(rig.form->Controls().mainFile.sectionList, kVar1);
+    rig.UpdateTempo(120);
+    QVERIFY(window->windowTitle().contains('*'));
+    QVERIFY(window->UndoAction()->isEnabled());
+    rig.devices[0]->FailCall(MidiCall::kTimeDivision, brondel::platform::kMidiNotReady);
+    window->UndoAction()->trigger();
+    QCOMPARE(rig.Main().header.Tempo(), std::uint8_t{100});
+    QCOMPARE(rig.form->Controls().mainFile.tempoEdit->text(), QString("100"));
+    QCOMPARE(rig.dialogs.shown.size(), std::size_t{1});  // the division the undo set
+    QVERIFY(!window->windowTitle().contains('*'));
+    QCOMPARE(rig.Redo()->text(), QString("Redo Update parameters"));
+
+    window->RedoAction()->trigger();
+    QCOMPARE(rig.Main().header.Tempo(), std::uint8_t{120});
+    QVERIFY(window->windowTitle().contains('*'));
+    rig.SaveAs("saved.ckf");
+    QVERIFY(!window->windowTitle().contains('*'));
   }
 };
 

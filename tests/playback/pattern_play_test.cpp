@@ -314,5 +314,31 @@ TEST_F(PatternPlay, PositionTellsTheSectionAndThePartOfEveryPlay) {
   EXPECT_EQ(inPreview, (TPlayingPosition{kMainSlot, kVar1, kBass, 352, 0}));
 }
 
+TEST_F(PatternPlay, AuditionSoundsTheNoteBrieflyWithThePartsSound) {
+  playback.AuditionNote(kMainSlot, kVar1, kBass, 45, 77);
+  // The clock runs on until the stream has played the audition to its end.
+  for (int i = 0; i < 40; ++i) host.WaitForEvents();
+  const std::vector<std::string> messages = MessagesFrom(0ms);
+  ASSERT_GE(messages.size(), std::size_t{8});
+  EXPECT_EQ(messages[0].substr(0, 2), "CA");  // the bass part's program change first
+  EXPECT_THAT(DueTimes(0x9A, 45, 77), ElementsAre(0ms));
+  // Ended a quarter of a second later (tempo 100: 5 ms a tick).
+  EXPECT_THAT(DueTimes(0x9A, 45, 0), ElementsAre(250ms));
+  EXPECT_FALSE(playback.PlayingNow());  // no play line for an audition
+}
+
+TEST_F(PatternPlay, AuditionIsNotHeardWhileAPlaySounds) {
+  bool tried = false;
+  host.At(500ms, [&] {
+    playback.AuditionNote(kMainSlot, kVar1, kBass, 45, 77);
+    tried = true;
+  });
+  host.At(kBar - 500ms, [&] { playback.Stop(); });
+  playback.PlayPattern(kMainSlot, kVar1, {}, true);
+  EXPECT_TRUE(tried);
+  EXPECT_THAT(DueTimes(0x9A, 45, 77), IsEmpty());  // the loop played on undisturbed
+  EXPECT_EQ(Kicks().size(), std::size_t{2});       // at 0 and 1 s, until the Stop at 1.5 s
+}
+
 }  // namespace
 }  // namespace brondel::test
