@@ -347,26 +347,47 @@ QWidget* TPlayAlongWindow::BuildKeyboard() {
   });
   layout->addWidget(melodyTone_, 2, 3);
 
-  QStringList programs;
-  const chords::TSectionMap map = chords::TSectionMap::Defaults();
+  // The program change that asks for each section (none: -1); the keys are left unmapped.
+  auto* sections = new QHBoxLayout;
+  sections->addWidget(new QLabel(QStringLiteral("Program changes:"), box));
   static constexpr std::array<const char*, 5> kButtonNames = {"Intro", "Var1", "Var2", "Fill",
                                                               "Ending"};
-  for (const auto& [program, button] : map.programs) {
-    programs << QString::number(program) + QLatin1Char(' ') +
-                    QString::fromLatin1(kButtonNames[static_cast<std::size_t>(button)]);
+  for (std::size_t b = 0; b < kButtonNames.size(); ++b) {
+    const QString name = QString::fromLatin1(kButtonNames[b]);
+    auto* program = new QSpinBox(box);
+    program->setObjectName(QStringLiteral("Program") + name);
+    program->setRange(-1, 127);
+    program->setSpecialValueText(QStringLiteral("none"));
+    program->setValue(static_cast<int>(b));  // the defaults: 0 to 4
+    program->setToolTip(QStringLiteral("The program change that asks for ") + name);
+    connect(program, &QSpinBox::valueChanged, this, [this] { SectionProgramsChanged(); });
+    sections->addWidget(new QLabel(name, box));
+    sections->addWidget(program);
+    sectionPrograms_[b] = program;
   }
-  auto* sections =
-      new QLabel(QStringLiteral("Program changes: ") + programs.join(QStringLiteral(", ")), box);
-  sections->setObjectName(QStringLiteral("SectionMapShown"));
-  layout->addWidget(sections, 3, 0, 1, 6);
+  sections->addStretch(1);
+  layout->addLayout(sections, 3, 0, 1, 6);
   box->setEnabled(false);
   return box;
+}
+
+void TPlayAlongWindow::SectionProgramsChanged() {
+  if (!keyboard_) return;
+  chords::TSectionMap map = keyboard_->Sections();
+  map.programs.clear();
+  for (std::size_t b = 0; b < sectionPrograms_.size(); ++b) {
+    // A program given to two sections asks for the later one.
+    const int program = sectionPrograms_[b]->value();
+    if (program >= 0) map.programs[program] = static_cast<chords::TSectionButton>(b);
+  }
+  keyboard_->SetSections(std::move(map));
 }
 
 void TPlayAlongWindow::SetInputs(brondel::platform::IMidiInputService& inputs) {
   keyboard_ = std::make_unique<brondel::TKeyboardPlay>(inputs, playback_.LiveControl());
   keyboard_->SetMemory(memory_->isChecked());
   keyboard_->SetMelodyTone(melodyTone_->value() - 1);
+  SectionProgramsChanged();
   findChild<QWidget*>(QStringLiteral("MidiKeyboard"))->setEnabled(true);
   ListInputs();
   ShowKeyboard();

@@ -11,9 +11,9 @@
 // A MIDI keyboard plays along too (TKeyboardPlay, once SetInputs gave the inputs): the input
 // chosen (none by default), its split point on an on-screen keyboard (a click sets it) or learnt
 // from the next key pressed, memory, fingered or one finger, the melody's program, and the
-// programs that ask for sections. Its chords, sections and melody reach the live play from the
-// input's own thread; the window only sets the switches and, on its timer, shows the split point
-// and a device that went away.
+// programs that ask for sections (changeable). Its chords, sections and melody reach the live play
+// from the input's own thread; the window only sets the switches and, on its timer, shows the split
+// point and a device that went away.
 #pragma once
 
 #include <QTimer>
@@ -99,6 +99,8 @@ class TPlayAlongWindow : public QWidget {
   /// The input list anew, keeping the choice when it is still there.
   void ListInputs();
   void InputChosen(int index);
+  /// The section programs as the window shows them, to the keyboard play.
+  void SectionProgramsChanged();
   /// The split point and a device that went away (the timer's work).
   void ShowKeyboard();
   void Start(brondel::TPlayback::TLiveStart start);
@@ -125,6 +127,7 @@ class TPlayAlongWindow : public QWidget {
   QCheckBox* memory_ = nullptr;
   QComboBox* fingering_ = nullptr;
   QSpinBox* melodyTone_ = nullptr;
+  std::array<QSpinBox*, 5> sectionPrograms_{};  // Intro, Var1, Var2, Fill, Ending
   QTimer timer_;
   int sectionShown_ = -1;
   int chartBarShown_ = -2;

@@ -142,9 +142,16 @@ class TestPlayAlongKeyboard : public QObject {
     QVERIFY(k.window->Keyboard()->Fingering() == brondel::chords::TFingering::kOneFinger);
     k.window->findChild<QSpinBox*>(QStringLiteral("MelodyTone"))->setValue(41);
     QCOMPARE(k.window->Keyboard()->MelodyTone(), 40);
-    QVERIFY(k.window->findChild<QLabel*>(QStringLiteral("SectionMapShown"))
-                ->text()
-                .contains(QStringLiteral("3 Fill")));
+    // Programs 0-4 ask for the sections; Fill moved to program 9, Ending to none.
+    QCOMPARE(k.window->findChild<QSpinBox*>(QStringLiteral("ProgramFill"))->value(), 3);
+    k.window->findChild<QSpinBox*>(QStringLiteral("ProgramFill"))->setValue(9);
+    k.window->findChild<QSpinBox*>(QStringLiteral("ProgramEnding"))->setValue(-1);
+    using brondel::chords::TSectionButton;
+    const std::map<int, TSectionButton> programs = k.window->Keyboard()->Sections().programs;
+    QVERIFY(programs == (std::map<int, TSectionButton>{{0, TSectionButton::kIntro},
+                                                       {1, TSectionButton::kVariation1},
+                                                       {2, TSectionButton::kVariation2},
+                                                       {9, TSectionButton::kFill}}));
 
     k.Choose(0);
     QVERIFY(!k.keys->IsOpen());
