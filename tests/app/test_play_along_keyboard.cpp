@@ -9,6 +9,7 @@
 #include <QSpinBox>
 #include <QtTest>
 #include <chrono>
+#include <cstdlib>
 #include <map>
 #include <thread>
 
@@ -153,6 +154,13 @@ class TestPlayAlongKeyboard : public QObject {
                                                        {2, TSectionButton::kVariation2},
                                                        {9, TSectionButton::kFill}}));
 
+    // The README's picture: BRONDEL_SCREENSHOT=docs/play-along-keyboard.png.
+    if (const char* shot = std::getenv("BRONDEL_SCREENSHOT")) {
+      k.window->findChild<QSpinBox*>(QStringLiteral("ProgramFill"))->setValue(3);
+      k.window->findChild<QSpinBox*>(QStringLiteral("ProgramEnding"))->setValue(4);
+      k.window->adjustSize();
+      QVERIFY(k.window->grab().save(QString::fromLocal8Bit(shot)));
+    }
     k.Choose(0);
     QVERIFY(!k.keys->IsOpen());
   }
