@@ -37,11 +37,11 @@
 #include <vector>
 
 #include "chords/chord.h"
-#include "document/rhythm_builder.h"
 #include "document/rhythm_loader.h"
 #include "platform/midi/testing/midi_testing.h"
 #include "platform/midi_messages.h"
 #include "playback/playback.h"
+#include "tests/support/held_chord_rhythm.h"
 
 #if defined(BRONDEL_HAVE_JACK)
 #include <jack/jack.h>
@@ -763,24 +763,8 @@ void MeasurePatternPlay(JackListener& listener) {
 // whole way: the ask, the stream's thread waking and rendering the slice anew, the device's
 // period.
 void MeasureLiveChordChange(JackListener& listener) {
-  brondel::TRhythmBuilder rhythm(96, 0x22);
-  for (int s = 0; s < brondel::kSectionCount; ++s) {
-    rhythm.Bars(s, 1);
-    rhythm.Part(s, 0, brondel::TPartBuilder().Note(0, 36, 100).Note(48, 36, 0).Wait(336).End(0));
-    rhythm.Part(s, 1, brondel::TPartBuilder().Note(0, 48, 90).Wait(384).Note(0, 48, 0).End(0));
-    rhythm.Part(s, 2,
-                brondel::TPartBuilder()
-                    .Note(0, 60, 80)
-                    .Note(0, 64, 80)
-                    .Note(0, 67, 80)
-                    .Wait(384)
-                    .Note(0, 60, 0)
-                    .Note(0, 64, 0)
-                    .Note(0, 67, 0)
-                    .End(0));
-  }
   brondel::TRhythmDocuments docs;
-  const std::vector<std::uint8_t> file = rhythm.CkfFile();
+  const std::vector<std::uint8_t> file = brondel::test::HeldChordRhythm().CkfFile();
   const brondel::TLoadOutcome loaded = brondel::ReadRhythm("held.ckf", file);
   if (!loaded.rhythm) return;
   docs.slots[brondel::kMainSlot] = loaded.rhythm->slot;

@@ -241,6 +241,31 @@ TEventBuffer TPlayback::RenderPattern(const TPatternPlay& play) const {
   return buffer;
 }
 
+void TPlayback::AuditionNote(int slot, int section, int part, int key, int velocity) {
+  if (handle_ == 0 || patternPlay_ != nullptr || !Slot(slot).Loaded()) return;
+  if (!InRange(section, kSectionCount) || !InRange(part, kPartCount)) return;
+  platform::TStreamPosition position;
+  const bool sounding = midi_.StreamPosition(handle_, &position) == platform::kMidiNoError &&
+                        position.header != nullptr && position.header != &auditionHeader_;
+  // A play's buffer sounding, or a play waiting for it to be handed back: no audition.
+  if (sounding || (header_.dwFlags & platform::kHeaderPrepared) != 0 ||
+      (liveHeader_.dwFlags & platform::kHeaderPrepared) != 0) {
+    return;
+  }
+  // The audition before is ended and handed back, then this one queued on its own header.
+  midi_.StreamStop(handle_);
+  midi_.UnprepareHeader(handle_, &auditionHeader_);
+  const std::uint32_t division = StreamTimeDivision(Slot(slot));
+  if (midi_.StreamSetTimeDivision(handle_, division) != platform::kMidiNoError) return;
+  // A tick lasts 500,000 / division microseconds.
+  const std::uint32_t ticks = division * kAuditionMilliseconds / 500;
+  auditionBuffer_.clear();
+  RenderAudition(Slot(slot), section, part, static_cast<std::uint8_t>(std::clamp(key, 0, 127)),
+                 static_cast<std::uint8_t>(std::clamp(velocity, 1, 127)), ticks, auditionBuffer_);
+  if (QueueBuffer(auditionHeader_, auditionBuffer_, 0)) return;
+  midi_.StreamRestart(handle_);
+}
+
 void TPlayback::PlayLive(const TLiveStart& start) {
   stopFlag_ = false;
   const TRhythmSlot& slot = Slot(kMainSlot);
@@ -304,28 +329,6 @@ std::optional<TLiveState> TPlayback::LiveNow() {
     }
   });
   return state;
-}
-
-void TPlayback::AuditionNote(int slot, int section, int part, int key, int velocity) {
-  if (handle_ == 0 || patternPlay_ != nullptr || !Slot(slot).Loaded()) return;
-  if (!InRange(section, kSectionCount) || !InRange(part, kPartCount)) return;
-  platform::TStreamPosition position;
-  const bool sounding = midi_.StreamPosition(handle_, &position) == platform::kMidiNoError &&
-                        position.header != nullptr && position.header != &auditionHeader_;
-  // A play's buffer sounding, or a play waiting for it to be handed back: no audition.
-  if (sounding || (header_.dwFlags & platform::kHeaderPrepared) != 0) return;
-  // The audition before is ended and handed back, then this one queued on its own header.
-  midi_.StreamStop(handle_);
-  midi_.UnprepareHeader(handle_, &auditionHeader_);
-  const std::uint32_t division = StreamTimeDivision(Slot(slot));
-  if (midi_.StreamSetTimeDivision(handle_, division) != platform::kMidiNoError) return;
-  // A tick lasts 500,000 / division microseconds.
-  const std::uint32_t ticks = division * kAuditionMilliseconds / 500;
-  auditionBuffer_.clear();
-  RenderAudition(Slot(slot), section, part, static_cast<std::uint8_t>(std::clamp(key, 0, 127)),
-                 static_cast<std::uint8_t>(std::clamp(velocity, 1, 127)), ticks, auditionBuffer_);
-  if (QueueBuffer(auditionHeader_, auditionBuffer_, 0)) return;
-  midi_.StreamRestart(handle_);
 }
 
 std::optional<TPlayingPosition> TPlayback::PlayingNow() {

@@ -195,10 +195,10 @@ class TPlayback {
   std::array<platform::TMidiHeader, 2> patternHeaders_{};
   TBufferContent patternContent_;        // what the pattern's headers carry
   TPatternPlay* patternPlay_ = nullptr;  // the innermost pattern play waiting, if any
-  platform::TMidiHeader liveHeader_{};   // the live play's header (its bytes are never read)
-  std::shared_ptr<TLiveControl> live_;
   platform::TMidiHeader auditionHeader_{};
   TEventBuffer auditionBuffer_;
+  platform::TMidiHeader liveHeader_{};  // the live play's header (its bytes are never read)
+  std::shared_ptr<TLiveControl> live_;
 };
 
 }  // namespace brondel

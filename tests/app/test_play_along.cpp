@@ -12,9 +12,9 @@
 #include "app/pattern_window.h"
 #include "app/play_along_window.h"
 #include "clock_driver.h"
+#include "tests/support/held_chord_rhythm.h"
 #include "window_rig.h"
 
-using brondel::TPartBuilder;
 using brondel::app::TPlayAlongWindow;
 using brondel::platform::ManualMidiClock;
 using brondel::platform::MidiMicros;
@@ -23,32 +23,11 @@ using namespace std::chrono_literals;
 
 namespace {
 
+using brondel::test::HeldChordRhythm;
+
 constexpr int kVar1 = 2, kEnd1 = 8;
 // 96 ticks a quarter note at tempo 96: a bar of 2 s, a tick of 500/96 ms.
 constexpr MidiMicros kBar = 2000ms;
-
-/// A 4/4 rhythm, every section one bar: the drums strike key 30 + the section's number at its
-/// start, the bass holds C3 and Chord1 holds C4-E4-G4 through the bar.
-brondel::TRhythmBuilder HeldChordRhythm() {
-  brondel::TRhythmBuilder rhythm(96, 0x22);
-  for (int s = 0; s < brondel::kSectionCount; ++s) {
-    const auto drum = static_cast<std::uint8_t>(30 + s);
-    rhythm.Bars(s, 1);
-    rhythm.Part(s, 0, TPartBuilder().Note(0, drum, 100).Note(48, drum, 0).Wait(336).End(0));
-    rhythm.Part(s, 1, TPartBuilder().Note(0, 48, 90).Wait(384).Note(0, 48, 0).End(0));
-    rhythm.Part(s, 2,
-                TPartBuilder()
-                    .Note(0, 60, 80)
-                    .Note(0, 64, 80)
-                    .Note(0, 67, 80)
-                    .Wait(384)
-                    .Note(0, 60, 0)
-                    .Note(0, 64, 0)
-                    .Note(0, 67, 0)
-                    .End(0));
-  }
-  return rhythm;
-}
 
 /// The note-ons of a status's channel as (due from `start`, key).
 std::vector<std::pair<MidiMicros, int>> NoteOns(const brondel::platform::RecordingMidiDevice& d,

@@ -17,30 +17,11 @@
 #include <fstream>
 
 #include "app/pattern_window.h"
+#include "jack_window.h"
 #include "render/render.h"
 #include "window_rig.h"
 
 namespace {
-
-/// A window whose MIDI output is the monitor's port of the JACK server the script started.
-struct TJackWindow {
-  TJackWindow() : midi(brondel::platform::MakeSystemMidiService()), form(*midi, &dialogs) {}
-
-  bool PickMonitor() {
-    form.show();
-    if (!QTest::qWaitForWindowExposed(&form)) return false;
-    const int port = form.Controls().outputDeviceBox->findText("midi-monitor:input");
-    if (port <= 0) return false;  // it comes after the built-in synthesizer
-    form.Controls().outputDeviceBox->setCurrentIndex(port);
-    form.ComboBox1Change();
-    dialogs.shown.clear();  // the built-in synthesizer may have no audio output here
-    return true;
-  }
-
-  std::unique_ptr<brondel::platform::IMidiService> midi;
-  TFakeDialogs dialogs;
-  brondel::app::TForm1 form;
-};
 
 /// A message as the script prints what arrived: "99 24 64", a program change "C9 02".
 std::string MessageLine(const brondel::TRenderEvent& e) {
