@@ -466,11 +466,13 @@ void TForm1::RunRecordedCommand(std::string name, const std::function<void()>& c
 void TForm1::StepHistory(bool undo) {
   TRhythmSlot& main = docs_.slots[kMainSlot];
   const std::uint8_t tempo = main.header.Tempo();
+  const std::string name = undo ? history_.UndoName() : history_.RedoName();
   if (!(undo ? history_.Undo(main) : history_.Redo(main))) return;
   // A tempo taken back or set again plays as "Update parameters" makes it play: the stream
   // stops and takes the tempo as its time division.
   if (main.header.Tempo() != tempo) playback_->SetTimeDivision(kMainSlot);
   MainFileEdited();
+  patternWindow_->HistoryStepped(undo, name);
 }
 
 void TForm1::MainFileEdited() {

@@ -312,14 +312,19 @@ void TPatternWindow::Redo() {
 void TPatternWindow::StepHistory(bool undo) {
   if (editDocs_ == nullptr || history_ == nullptr) return;
   if (!(undo ? history_->CanUndo() : history_->CanRedo())) return;
-  const std::string name = undo ? history_->UndoName() : history_->RedoName();
   if (stepHistory_) {
-    stepHistory_(undo);  // the main window steps it and tells every view, this one included
-  } else {
-    brondel::TRhythmSlot& main = editDocs_->slots[brondel::kMainSlot];
-    if (!(undo ? history_->Undo(main) : history_->Redo(main))) return;
-    MainFileChanged();
+    // The main window steps it and tells every view, this one included (HistoryStepped).
+    stepHistory_(undo);
+    return;
   }
+  const std::string name = undo ? history_->UndoName() : history_->RedoName();
+  brondel::TRhythmSlot& main = editDocs_->slots[brondel::kMainSlot];
+  if (!(undo ? history_->Undo(main) : history_->Redo(main))) return;
+  MainFileChanged();
+  HistoryStepped(undo, name);
+}
+
+void TPatternWindow::HistoryStepped(bool undo, const std::string& name) {
   ShowMessage((undo ? QStringLiteral("Undone: ") : QStringLiteral("Redone: ")) +
                   QString::fromStdString(name),
               false);

@@ -23,6 +23,7 @@
 #include <QWidget>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "document/rhythm_slot.h"
@@ -95,6 +96,9 @@ class TPatternWindow : public QWidget {
   /// Who takes the toolbar's Undo and Redo (true: undo) on the main file: the main window, which
   /// also makes the stream follow a tempo taken back. Unset, the window steps the history itself.
   void StepHistoryWith(std::function<void(bool undo)> step) { stepHistory_ = std::move(step); }
+  /// A step of the main file's history was taken back (true) or done again, wherever it was
+  /// asked for: the status line names it.
+  void HistoryStepped(bool undo, const std::string& name);
   /// Takes back the last step of the main file's history, or does it again.
   void Undo();
   void Redo();

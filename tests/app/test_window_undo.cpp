@@ -513,6 +513,34 @@ class TestWindowUndo : public QObject {
     QCOMPARE(snares, (std::vector<MidiMicros>{2s, 4s}));
   }
 
+  // The pattern window's status line names the step Edit > Undo or Redo took, as it does for
+  // its own toolbar's: not the edit made before it.
+  void ThePatternWindowSaysWhatEditUndoTookBack() {
+    TUndoRig rig;
+    OpenSmall(rig);
+    brondel::app::TPatternWindow* window = rig.form->PatternWindow();
+    rig.form->Pattern1Click();
+    ClickRow(rig.form->Controls().mainFile.sectionList, kVar1);
+    const auto add = [&](std::uint32_t tick) {
+      QVERIFY(window->ApplyEdit(
+          brondel::AddNote(brondel::ReadSectionNotes(rig.Main(), kVar1), 0, {tick, 38, 100, 1})));
+    };
+    add(1);  // SmallRhythm's sections end at tick 10
+    rig.UpdateTempo(120);
+    add(6);
+    QCOMPARE(window->Message(), QString("Add note"));
+    rig.Undo()->trigger();
+    QCOMPARE(window->Message(), QString("Undone: Add note"));
+    rig.Undo()->trigger();
+    QCOMPARE(window->Message(), QString("Undone: Update parameters"));
+    window->UndoAction()->trigger();
+    QCOMPARE(window->Message(), QString("Undone: Add note"));
+    rig.Redo()->trigger();
+    QCOMPARE(window->Message(), QString("Redone: Add note"));
+    window->RedoAction()->trigger();
+    QCOMPARE(window->Message(), QString("Redone: Update parameters"));
+  }
+
   // The pattern window's Undo and Redo are the main window's: a tempo taken back reaches the
   // stream (whose refusal is shown here), the fields follow; a save clears the window's "*".
   void ThePatternWindowsUndoIsTheMainWindows() {

@@ -17,6 +17,7 @@
 #include "chords/chord.h"
 #include "platform/midi/testing/midi_testing.h"
 #include "playback/playback.h"
+#include "tests/playback/clock_host.h"
 #include "tests/support/test_rhythm.h"
 
 namespace brondel::test {
@@ -29,10 +30,8 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 constexpr int kIntro1 = 0, kVar1 = 2, kVar2 = 3, kFill1 = 4, kFill2 = 5, kEnd1 = 8;
-constexpr MidiMicros kStep = 10ms;
 constexpr MidiMicros kBar = 2000ms;
 constexpr MidiMicros kTick = 5ms;
-constexpr MidiMicros kGiveUp = 60s;
 constexpr std::uint8_t kDrumOn = 0x99, kBassOn = 0x9A, kChordOn = 0x9B;
 
 TestRhythm OneBarSections() {
@@ -53,47 +52,6 @@ TestRhythm OneBarSections() {
 chords::TChordSymbol Chord(const char* name) {
   return *chords::ParseChordSymbol(name);
 }
-
-// A host whose every wait moves the clock on by one step, then runs the steps whose time has
-// come, each once.
-class ClockHost final : public IPlaybackHost {
- public:
-  explicit ClockHost(platform::ManualMidiClock& clock) : clock_(clock) {}
-
-  void At(MidiMicros time, std::function<void()> action) {
-    steps_.push_back({time, std::move(action), false});
-  }
-  void SetPlayback(TPlayback& playback) { playback_ = &playback; }
-
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
-  void ShowPartSettings() override {}
-  void ShowPlayAllEntry(int, int) override {}
-  void WaitForEvents() override {
-    clock_.Advance(kStep);
-    for (TStep& step : steps_) {
-      if (step.done || clock_.Now() < step.time) continue;
-      step.done = true;
-      step.action();
-      clock_.Advance(0ms);  // the stream's thread has taken in what the step asked
-    }
-    if (clock_.Now() > kGiveUp && playback_ != nullptr) {
-      ADD_FAILURE() << "the play did not end";
-      playback_->Stop();
-    }
-  }
-
-  std::vector<std::string> messages;
-
- private:
-  struct TStep {
-    MidiMicros time;
-    std::function<void()> action;
-    bool done;
-  };
-  platform::ManualMidiClock& clock_;
-  std::vector<TStep> steps_;
-  TPlayback* playback_ = nullptr;
-};
 
 class LivePlay : public ::testing::Test {
  protected:

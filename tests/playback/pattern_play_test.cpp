@@ -12,6 +12,7 @@
 
 #include "platform/midi/testing/midi_testing.h"
 #include "playback/playback.h"
+#include "tests/playback/clock_host.h"
 #include "tests/support/test_rhythm.h"
 
 namespace brondel::test {
@@ -25,9 +26,7 @@ using ::testing::IsEmpty;
 
 constexpr int kVar1 = 2;
 constexpr int kFill1 = 4;
-constexpr MidiMicros kStep = 10ms;
 constexpr MidiMicros kBar = 2000ms;
-constexpr MidiMicros kGiveUp = 60s;
 
 // Drums: a kick at 0 and 200, a snare at 100 and 300, each 20 ticks long; the end at 400.
 // Bass: the note it starts at 350 sounds over the seam, ended by the part's first record.
@@ -43,51 +42,6 @@ TestRhythm LoopRhythm() {
   }
   return rhythm;
 }
-
-// A host whose every wait moves the clock on by one step, then runs the steps whose time has
-// come, each once (a step may start a play of its own, which waits in turn).
-class ClockHost final : public IPlaybackHost {
- public:
-  explicit ClockHost(platform::ManualMidiClock& clock) : clock_(clock) {}
-
-  void At(MidiMicros time, std::function<void()> action) {
-    steps_.push_back({time, std::move(action), false});
-  }
-  void SetPlayback(TPlayback& playback) { playback_ = &playback; }
-  /// Called at every wait, after the steps.
-  std::function<void()> everyWait;
-
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
-  void ShowPartSettings() override {}
-  void ShowPlayAllEntry(int, int section) override { entries.push_back(section); }
-  void WaitForEvents() override {
-    clock_.Advance(kStep);
-    for (std::size_t i = 0; i < steps_.size(); ++i) {
-      if (steps_[i].done || clock_.Now() < steps_[i].time) continue;
-      steps_[i].done = true;
-      const std::function<void()> action = steps_[i].action;
-      action();
-    }
-    if (everyWait) everyWait();
-    if (clock_.Now() > kGiveUp && playback_ != nullptr) {
-      ADD_FAILURE() << "the play did not end";
-      playback_->Stop();
-    }
-  }
-
-  std::vector<std::string> messages;
-  std::vector<int> entries;
-
- private:
-  struct TStep {
-    MidiMicros time;
-    std::function<void()> action;
-    bool done;
-  };
-  platform::ManualMidiClock& clock_;
-  std::vector<TStep> steps_;
-  TPlayback* playback_ = nullptr;
-};
 
 class PatternPlay : public ::testing::Test {
  protected:

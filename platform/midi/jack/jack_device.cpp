@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "platform/midi/engine/timed_queue.h"
+#include "platform/midi/jack/jack_client.h"
 #include "platform/midi/system/library_messages.h"
 
 namespace brondel::platform {
@@ -186,36 +187,22 @@ struct JackMidiDevice::Client {
 
   // Starts the client and connects its port to `target`; a failure says why in `failure`.
   MidiResult Start(const std::string& target, std::string& failure) {
-    // libjack explains a missing server at length; our own result says it in one line.
+    // libjack explains a failed connection at length too; the result says it in one line.
     const LibraryMessagesExpected expected;
-    jack_status_t status{};
-    client = jack_client_open(options.clientName.c_str(), JackNoStartServer, &status);
-    if (client == nullptr) {
-      failure = JackOpenFailure(static_cast<unsigned>(status));
-      return kMidiNotEnabled;
-    }
-    port = jack_port_register(client, options.portName.c_str(), JACK_DEFAULT_MIDI_TYPE,
-                              JackPortIsOutput, 0);
-    if (port == nullptr) {
-      failure = "JACK refused the port " + options.portName;
-      return kMidiNotEnabled;
-    }
-    jack_set_process_callback(
-        client,
-        [](jack_nframes_t frames, void* self) {
-          return static_cast<Client*>(self)->Process(frames);
-        },
-        this);
-    jack_on_shutdown(
-        client,
-        [](void* self) {
-          static_cast<Client*>(self)->serverGone.store(true);
-          static_cast<Client*>(self)->clock.ServerGone();
-        },
-        this);
-    if (jack_activate(client) != 0) {
-      failure = "JACK could not activate the client";
-      return kMidiNotEnabled;
+    const TJackClientSetup setup{options.clientName,
+                                 options.portName,
+                                 JackPortIsOutput,
+                                 [](jack_nframes_t frames, void* self) {
+                                   return static_cast<Client*>(self)->Process(frames);
+                                 },
+                                 [](void* self) {
+                                   static_cast<Client*>(self)->serverGone.store(true);
+                                   static_cast<Client*>(self)->clock.ServerGone();
+                                 },
+                                 this};
+    if (const MidiResult started = StartJackClient(setup, client, port, failure);
+        started != kMidiNoError) {
+      return started;
     }
     if (jack_connect(client, jack_port_name(port), target.c_str()) != 0) {
       failure = "JACK could not connect to " + target;

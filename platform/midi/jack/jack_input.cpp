@@ -1,6 +1,6 @@
 #include "platform/midi/jack/jack_input.h"
 
-#include "platform/midi/jack/jack_device.h"
+#include "platform/midi/jack/jack_client.h"
 
 #if defined(BRONDEL_HAVE_JACK)
 
@@ -46,29 +46,18 @@ struct JackMidiInputDevice::Client {
   MidiResult Start(const JackInputOptions& options, const std::string& source,
                    std::string& failure) {
     const LibraryMessagesExpected expected;  // the result says what failed, in one line
-    jack_status_t status{};
-    client = jack_client_open(options.clientName.c_str(), JackNoStartServer, &status);
-    if (client == nullptr) {
-      failure = JackOpenFailure(static_cast<unsigned>(status));
-      return kMidiNotEnabled;
-    }
-    port = jack_port_register(client, options.portName.c_str(), JACK_DEFAULT_MIDI_TYPE,
-                              JackPortIsInput, 0);
-    if (port == nullptr) {
-      failure = "JACK refused the port " + options.portName;
-      return kMidiNotEnabled;
-    }
-    jack_set_process_callback(
-        client,
+    const TJackClientSetup setup{
+        options.clientName,
+        options.portName,
+        JackPortIsInput,
         [](jack_nframes_t frames, void* self) {
           return static_cast<Client*>(self)->Process(frames);
         },
-        this);
-    jack_on_shutdown(
-        client, [](void* self) { static_cast<Client*>(self)->serverGone.store(true); }, this);
-    if (jack_activate(client) != 0) {
-      failure = "JACK could not activate the client";
-      return kMidiNotEnabled;
+        [](void* self) { static_cast<Client*>(self)->serverGone.store(true); },
+        this};
+    if (const MidiResult started = StartJackClient(setup, client, port, failure);
+        started != kMidiNoError) {
+      return started;
     }
     if (jack_connect(client, source.c_str(), jack_port_name(port)) != 0) {
       failure = "JACK could not connect from " + source;

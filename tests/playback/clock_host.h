@@ -1,0 +1,65 @@
+// A playback host for tests on the manual clock: every wait moves the clock on by one step, then
+// runs the steps whose time has come, each once (a step may start a play of its own, which waits
+// in turn); a play that has not ended after a minute is stopped and reported.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/midi/testing/midi_testing.h"
+#include "playback/playback.h"
+
+namespace brondel::test {
+
+class ClockHost final : public IPlaybackHost {
+ public:
+  static constexpr platform::MidiMicros kStep = std::chrono::milliseconds(10);
+  static constexpr platform::MidiMicros kGiveUp = std::chrono::seconds(60);
+
+  explicit ClockHost(platform::ManualMidiClock& clock) : clock_(clock) {}
+
+  void At(platform::MidiMicros time, std::function<void()> action) {
+    steps_.push_back({time, std::move(action), false});
+  }
+  void SetPlayback(TPlayback& playback) { playback_ = &playback; }
+  /// Called at every wait, after the steps.
+  std::function<void()> everyWait;
+
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  void ShowPartSettings() override {}
+  void ShowPlayAllEntry(int, int section) override { entries.push_back(section); }
+  void WaitForEvents() override {
+    clock_.Advance(kStep);
+    for (std::size_t i = 0; i < steps_.size(); ++i) {
+      if (steps_[i].done || clock_.Now() < steps_[i].time) continue;
+      steps_[i].done = true;
+      const std::function<void()> action = steps_[i].action;
+      action();
+      clock_.Advance(std::chrono::milliseconds(0));  // the stream's thread takes in the step
+    }
+    if (everyWait) everyWait();
+    if (clock_.Now() > kGiveUp && playback_ != nullptr) {
+      ADD_FAILURE() << "the play did not end";
+      playback_->Stop();
+    }
+  }
+
+  std::vector<std::string> messages;
+  std::vector<int> entries;
+
+ private:
+  struct TStep {
+    platform::MidiMicros time;
+    std::function<void()> action;
+    bool done;
+  };
+  platform::ManualMidiClock& clock_;
+  std::vector<TStep> steps_;
+  TPlayback* playback_ = nullptr;
+};
+
+}  // namespace brondel::test
