@@ -7,11 +7,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStringList>
 #include <QVBoxLayout>
 
+#include "app/split_keyboard.h"
 #include "chords/chart.h"
 #include "chords/chord.h"
+#include "pattern/key_names.h"
 #include "platform/qt_text.h"
 
 namespace brondel::app {
@@ -84,6 +87,7 @@ TPlayAlongWindow::TPlayAlongWindow(
   layout->addWidget(BuildPad());
   layout->addWidget(BuildSections());
   layout->addWidget(BuildSettings());
+  layout->addWidget(BuildKeyboard());
 
   timer_.setInterval(20);
   connect(&timer_, &QTimer::timeout, this, [this] { ShowPlaying(); });
@@ -214,6 +218,8 @@ void TPlayAlongWindow::Start(brondel::TPlayback::TLiveStart start) {
   start.play = settings_;
   timer_.start();
   startPlay_(start);  // returns once the play has ended
+  // The stream ended the melody's notes with the play; the keys held play nothing more.
+  if (keyboard_) keyboard_->ReleaseAll();
   chartPlaying_.reset();
   ShowPlaying();
 }
@@ -265,17 +271,167 @@ void TPlayAlongWindow::ShowPlaying() {
     }
     chartBars_->setText(bars.join(QStringLiteral(" | ")));
   }
+  ShowKeyboard();
   if (!live && !isVisible()) timer_.stop();
 }
 
 void TPlayAlongWindow::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
+  ListInputs();
   timer_.start();
 }
 
 void TPlayAlongWindow::hideEvent(QHideEvent* event) {
   QWidget::hideEvent(event);
   if (!Playing()) timer_.stop();
+}
+
+QWidget* TPlayAlongWindow::BuildKeyboard() {
+  auto* box = new QWidget(this);
+  box->setObjectName(QStringLiteral("MidiKeyboard"));
+  auto* layout = new QGridLayout(box);
+  layout->addWidget(new QLabel(QStringLiteral("MIDI input:"), box), 0, 0);
+  inputChoice_ = new QComboBox(box);
+  inputChoice_->setObjectName(QStringLiteral("MidiInput"));
+  inputChoice_->addItem(QStringLiteral("(none)"));
+  connect(inputChoice_, &QComboBox::activated, this, [this](int index) { InputChosen(index); });
+  layout->addWidget(inputChoice_, 0, 1, 1, 3);
+  inputStatus_ = new QLabel(box);
+  inputStatus_->setObjectName(QStringLiteral("InputStatus"));
+  layout->addWidget(inputStatus_, 0, 4, 1, 2);
+
+  splitLabel_ = new QLabel(box);
+  splitLabel_->setObjectName(QStringLiteral("SplitShown"));
+  layout->addWidget(splitLabel_, 1, 0);
+  splitKeyboard_ = new TSplitKeyboard(
+      [this](int key) {
+        if (keyboard_) keyboard_->SetSplitKey(key);
+        ShowKeyboard();
+      },
+      box);
+  layout->addWidget(splitKeyboard_, 1, 1, 1, 4);
+  learn_ = new QPushButton(QStringLiteral("Learn"), box);
+  learn_->setObjectName(QStringLiteral("LearnSplit"));
+  learn_->setToolTip(QStringLiteral("The next key pressed becomes the split point"));
+  connect(learn_, &QPushButton::clicked, this, [this] {
+    if (keyboard_) keyboard_->LearnSplit();
+    ShowKeyboard();
+  });
+  layout->addWidget(learn_, 1, 5);
+
+  memory_ = new QCheckBox(QStringLiteral("Memory"), box);
+  memory_->setObjectName(QStringLiteral("Memory"));
+  memory_->setToolTip(QStringLiteral("The chord stays when the left hand lets go"));
+  memory_->setChecked(true);
+  connect(memory_, &QCheckBox::toggled, this, [this](bool on) {
+    if (keyboard_) keyboard_->SetMemory(on);
+  });
+  layout->addWidget(memory_, 2, 0);
+  fingering_ = new QComboBox(box);
+  fingering_->setObjectName(QStringLiteral("Fingering"));
+  fingering_->addItems({QStringLiteral("Fingered"), QStringLiteral("One finger")});
+  connect(fingering_, &QComboBox::currentIndexChanged, this, [this](int index) {
+    if (keyboard_) {
+      keyboard_->SetFingering(index == 1 ? chords::TFingering::kOneFinger
+                                         : chords::TFingering::kFingered);
+    }
+  });
+  layout->addWidget(fingering_, 2, 1);
+  layout->addWidget(new QLabel(QStringLiteral("Melody program:"), box), 2, 2);
+  melodyTone_ = new QSpinBox(box);
+  melodyTone_->setObjectName(QStringLiteral("MelodyTone"));
+  melodyTone_->setRange(1, 128);  // as a player counts General MIDI's programs
+  melodyTone_->setToolTip(QStringLiteral("The General MIDI program the right hand plays with"));
+  connect(melodyTone_, &QSpinBox::valueChanged, this, [this](int program) {
+    if (keyboard_) keyboard_->SetMelodyTone(program - 1);
+  });
+  layout->addWidget(melodyTone_, 2, 3);
+
+  // The program change that asks for each section (none: -1); the keys are left unmapped.
+  auto* sections = new QHBoxLayout;
+  sections->addWidget(new QLabel(QStringLiteral("Program changes:"), box));
+  static constexpr std::array<const char*, 5> kButtonNames = {"Intro", "Var1", "Var2", "Fill",
+                                                              "Ending"};
+  for (std::size_t b = 0; b < kButtonNames.size(); ++b) {
+    const QString name = QString::fromLatin1(kButtonNames[b]);
+    auto* program = new QSpinBox(box);
+    program->setObjectName(QStringLiteral("Program") + name);
+    program->setRange(-1, 127);
+    program->setSpecialValueText(QStringLiteral("none"));
+    program->setValue(static_cast<int>(b));  // the defaults: 0 to 4
+    program->setToolTip(QStringLiteral("The program change that asks for ") + name);
+    connect(program, &QSpinBox::valueChanged, this, [this] { SectionProgramsChanged(); });
+    sections->addWidget(new QLabel(name, box));
+    sections->addWidget(program);
+    sectionPrograms_[b] = program;
+  }
+  sections->addStretch(1);
+  layout->addLayout(sections, 3, 0, 1, 6);
+  box->setEnabled(false);
+  return box;
+}
+
+void TPlayAlongWindow::SectionProgramsChanged() {
+  if (!keyboard_) return;
+  chords::TSectionMap map = keyboard_->Sections();
+  map.programs.clear();
+  for (std::size_t b = 0; b < sectionPrograms_.size(); ++b) {
+    // A program given to two sections asks for the later one.
+    const int program = sectionPrograms_[b]->value();
+    if (program >= 0) map.programs[program] = static_cast<chords::TSectionButton>(b);
+  }
+  keyboard_->SetSections(std::move(map));
+}
+
+void TPlayAlongWindow::SetInputs(brondel::platform::IMidiInputService& inputs) {
+  keyboard_ = std::make_unique<brondel::TKeyboardPlay>(inputs, playback_.LiveControl());
+  keyboard_->SetMemory(memory_->isChecked());
+  keyboard_->SetMelodyTone(melodyTone_->value() - 1);
+  SectionProgramsChanged();
+  findChild<QWidget*>(QStringLiteral("MidiKeyboard"))->setEnabled(true);
+  ListInputs();
+  ShowKeyboard();
+}
+
+void TPlayAlongWindow::ListInputs() {
+  if (!keyboard_) return;
+  const QString chosen = inputChoice_->currentText();
+  inputChoice_->clear();
+  inputChoice_->addItem(QStringLiteral("(none)"));
+  for (const std::string& name : keyboard_->DeviceNames()) inputChoice_->addItem(ToQString(name));
+  const int kept = keyboard_->IsOpen() ? inputChoice_->findText(chosen) : 0;
+  inputChoice_->setCurrentIndex(kept < 0 ? 0 : kept);
+}
+
+void TPlayAlongWindow::InputChosen(int index) {
+  if (!keyboard_) return;
+  inputStatus_->clear();
+  if (index <= 0) {
+    keyboard_->Close();
+    return;
+  }
+  // The list as shown is the service's last list: the ids match.
+  if (const std::optional<std::string> refusal =
+          keyboard_->Open(static_cast<std::uint32_t>(index - 1))) {
+    inputStatus_->setText(ToQString(*refusal));
+    inputChoice_->setCurrentIndex(0);
+  }
+}
+
+void TPlayAlongWindow::ShowKeyboard() {
+  if (!keyboard_) return;
+  const int split = keyboard_->SplitKey();
+  splitKeyboard_->SetSplitKey(split);
+  const bool learning = keyboard_->Learning();
+  splitLabel_->setText(learning ? QStringLiteral("Split: press a key")
+                                : QStringLiteral("Split: ") + ToQString(brondel::NoteName(split)));
+  if (const std::optional<std::string> lost = keyboard_->TakeLost()) {
+    // Reported once; the play goes on without the device.
+    inputStatus_->setText(inputChoice_->currentText() + QStringLiteral(" went away: ") +
+                          ToQString(*lost));
+    keyboard_->Close();
+    inputChoice_->setCurrentIndex(0);
+  }
 }
 
 }  // namespace brondel::app

@@ -7,6 +7,13 @@
 // play on the program's one stream; while stopped, Intro, Var1, Var2 and Sync start start a play
 // (Sync start waits for the first chord), while playing they ask for the section at the next bar
 // line. A timer (every 20 ms, while the window shows) reads what sounds.
+//
+// A MIDI keyboard plays along too (TKeyboardPlay, once SetInputs gave the inputs): the input
+// chosen (none by default), its split point on an on-screen keyboard (a click sets it) or learnt
+// from the next key pressed, memory, fingered or one finger, the melody's program, and the
+// programs that ask for sections (changeable). Its chords, sections and melody reach the live play
+// from the input's own thread; the window only sets the switches and, on its timer, shows the split
+// point and a device that went away.
 #pragma once
 
 #include <QTimer>
@@ -15,7 +22,11 @@
 #include <functional>
 #include <optional>
 
+#include <memory>
+
 #include "chords/chord_map.h"
+#include "platform/midi_input.h"
+#include "playback/keyboard_play.h"
 #include "playback/playback.h"
 
 class QCheckBox;
@@ -23,8 +34,11 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 
 namespace brondel::app {
+
+class TSplitKeyboard;
 
 class TPlayAlongWindow : public QWidget {
   Q_OBJECT
@@ -50,6 +64,17 @@ class TPlayAlongWindow : public QWidget {
   /// Reads what sounds now and shows it (the timer's work).
   void ShowPlaying();
 
+  /// The MIDI inputs a keyboard may be chosen from (they must outlive the window); until then
+  /// the input list offers none.
+  void SetInputs(brondel::platform::IMidiInputService& inputs);
+  /// The input choice: "(none)", then the input devices as listed when the window last showed.
+  QComboBox* InputChoice() const { return inputChoice_; }
+  /// What the input says: the device's refusal or its going.
+  QLabel* InputStatus() const { return inputStatus_; }
+  TSplitKeyboard* SplitKeyboard() const { return splitKeyboard_; }
+  /// The keyboard play (none before SetInputs).
+  brondel::TKeyboardPlay* Keyboard() const { return keyboard_.get(); }
+
  Q_SIGNALS:
   /// Stop was clicked.
   void StopClicked();
@@ -70,6 +95,14 @@ class TPlayAlongWindow : public QWidget {
   void SyncStartClicked();
   void PlayChartClicked();
   void SettingsChanged();
+  QWidget* BuildKeyboard();
+  /// The input list anew, keeping the choice when it is still there.
+  void ListInputs();
+  void InputChosen(int index);
+  /// The section programs as the window shows them, to the keyboard play.
+  void SectionProgramsChanged();
+  /// The split point and a device that went away (the timer's work).
+  void ShowKeyboard();
   void Start(brondel::TPlayback::TLiveStart start);
   bool Playing();
 
@@ -85,6 +118,16 @@ class TPlayAlongWindow : public QWidget {
   std::array<QComboBox*, brondel::kPartCount> breakPoints_{};
   std::array<QCheckBox*, brondel::kPartCount> inverts_{};
   std::array<QCheckBox*, brondel::kPartCount> retriggers_{};
+  std::unique_ptr<brondel::TKeyboardPlay> keyboard_;
+  QComboBox* inputChoice_ = nullptr;
+  QLabel* inputStatus_ = nullptr;
+  TSplitKeyboard* splitKeyboard_ = nullptr;
+  QLabel* splitLabel_ = nullptr;
+  QPushButton* learn_ = nullptr;
+  QCheckBox* memory_ = nullptr;
+  QComboBox* fingering_ = nullptr;
+  QSpinBox* melodyTone_ = nullptr;
+  std::array<QSpinBox*, 5> sectionPrograms_{};  // Intro, Var1, Var2, Fill, Ending
   QTimer timer_;
   int sectionShown_ = -1;
   int chartBarShown_ = -2;

@@ -38,8 +38,8 @@ TLeftHandEvent SectionEvent(TSectionButton section) {
 TSectionMap TSectionMap::Defaults() {
   TSectionMap map;
   map.programs = {{0, TSectionButton::kIntro},
-                  {1, TSectionButton::kVar1},
-                  {2, TSectionButton::kVar2},
+                  {1, TSectionButton::kVariation1},
+                  {2, TSectionButton::kVariation2},
                   {3, TSectionButton::kFill},
                   {4, TSectionButton::kEnding}};
   return map;

@@ -18,7 +18,7 @@
 namespace brondel::chords {
 
 /// The section buttons a player presses: what a program change or a chosen key asks for.
-enum class TSectionButton { kIntro, kVar1, kVar2, kFill, kEnding };
+enum class TSectionButton { kIntro, kVariation1, kVariation2, kFill, kEnding };
 
 /// Which program changes and which keys ask for which section. A key mapped here asks for its
 /// section and plays nothing else, whichever side of the split it lies on.
@@ -49,7 +49,7 @@ struct TLeftHandEvent {
   TKind kind = TKind::kChordChanged;
   TChordSymbol chord;
   platform::MidiMessage message;
-  TSectionButton section = TSectionButton::kVar1;
+  TSectionButton section = TSectionButton::kVariation1;
   int splitKey = kDefaultSplitKey;
 
   friend bool operator==(const TLeftHandEvent&, const TLeftHandEvent&) = default;

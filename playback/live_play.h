@@ -33,10 +33,16 @@ class TLiveSource final : public platform::IStreamSource {
   /// Runs `action` on the engine under the source's mutex (keep it short: the stream's thread
   /// waits for it).
   void With(const std::function<void(chords::TLiveEngine&)>& action);
+  /// A message to go out as soon as possible (a keyboard's melody note): the next Render gives
+  /// it at its first tick, once, after the engine's own events there. Once only, because the
+  /// stream sends the events of that first tick at once: given again by a later Render from the
+  /// same tick it would be sent twice. Any thread.
+  void SendSoon(const platform::MidiMessage& message);
 
  private:
-  std::mutex mutex_;  // guards engine_
+  std::mutex mutex_;  // guards engine_ and soon_
   const std::unique_ptr<chords::TLiveEngine> engine_;
+  std::vector<platform::MidiMessage> soon_;
 };
 
 /// What the window shows of a live play: the chord and section sounding, the one asked.
@@ -62,6 +68,9 @@ class TLiveControl {
   void SetPlaySettings(const chords::TPlaySettings& play);
   /// The chord last set (C major before any).
   chords::TChordSymbol Chord() const;
+  /// Sends `message` through the live play's stream at once (within the device's period): a
+  /// MIDI keyboard's melody. False, and nothing sent, while no live play runs.
+  bool SendSoon(const platform::MidiMessage& message);
 
   // For TPlayback (the window's thread): the play now running on `handle`, or none.
   void Attach(std::shared_ptr<TLiveSource> source, platform::MidiStreamHandle handle);

@@ -147,7 +147,7 @@ TEST(LeftHand, ProgramChangesAndChosenKeysAskForSections) {
   TSectionMap map = TSectionMap::Defaults();
   map.programs[9] = TSectionButton::kEnding;
   map.keys[36] = TSectionButton::kFill;
-  map.keys[96] = TSectionButton::kVar2;
+  map.keys[96] = TSectionButton::kVariation2;
   hands.SetSections(map);
   EXPECT_EQ(hands.Sections(), map);
   EXPECT_EQ(Play(hands, {Program(9, 5), On(36), On(96), Off(36), Off(96)}),

@@ -254,6 +254,10 @@ void MidiStream::RefreshSlice(MidiMicros now) {
   const auto dueOf = [&](std::uint64_t tick) {
     return SaturatingAdd(front.baseTime, TicksToMicros(tick - front.baseTick, division_));
   };
+  // A device that plays each message as it is sent has played what went at once: that tick is
+  // not asked for again. One with a latency has just given back what it had not played, so the
+  // tick is asked for anew and its messages sent again.
+  if (latency == MidiMicros{0}) cut = std::max(cut, front.sentAtOnceEnd);
   while (dueOf(cut) <= heard) ++cut;
   if (cut >= front.sliceEnd && latency == MidiMicros{0}) return;  // the next slice takes it
   RenderSlice(front, cut, std::max(front.sliceTo, cut + 1));
@@ -264,6 +268,7 @@ void MidiStream::RefreshSlice(MidiMicros now) {
     device_->Send(*front.events[front.next].message, heard);
     sounding_.Track(*front.events[front.next].message);
     ++front.next;
+    front.sentAtOnceEnd = cut + 1;
   }
 }
 

@@ -132,6 +132,10 @@ class MidiStream final {
     std::uint64_t sliceTo = 0;
     std::uint64_t sliceEnd = 0;
     bool lastSlice = false;
+    // A live play: the ticks before this one went to the device at once with a change; on a
+    // device without latency (nothing to take back) they are never asked for anew: what they
+    // sent would be sent twice, or left sounding.
+    std::uint64_t sentAtOnceEnd = 0;
   };
 
   /// From `time` on, the stream plays `header`'s repetition `repetitions` from `tick` on, at
