@@ -261,12 +261,25 @@ void MidiStream::RefreshSlice(MidiMicros now) {
   while (dueOf(cut) <= heard) ++cut;
   if (cut >= front.sliceEnd && latency == MidiMicros{0}) return;  // the next slice takes it
   RenderSlice(front, cut, std::max(front.sliceTo, cut + 1));
+  // A change of this very tick went at once before: what it started may be sounding whatever
+  // the device took back, so it ends first (a note it had not played gets a spare note-off).
+  if (cut + 1 == front.sentAtOnceEnd) {
+    for (const MidiMessage& on : front.startedAtOnce) {
+      const MidiMessage off{
+          {midi::ChannelStatus(midi::kNoteOff, midi::ChannelOf(on.bytes[0])), on.bytes[1], 0}, 3};
+      device_->Send(off, heard);
+      sounding_.Track(off);
+    }
+  }
+  front.startedAtOnce.clear();
   // The change itself (the re-pitch, the cut) goes at once, not when its tick falls due, which
   // may be most of a tick later.
   while (front.next < front.events.size() && front.events[front.next].tick == cut &&
          front.events[front.next].message) {
-    device_->Send(*front.events[front.next].message, heard);
-    sounding_.Track(*front.events[front.next].message);
+    const MidiMessage& message = *front.events[front.next].message;
+    device_->Send(message, heard);
+    sounding_.Track(message);
+    if (midi::IsNoteOn(message.bytes[0], message.bytes[2])) front.startedAtOnce.push_back(message);
     ++front.next;
     front.sentAtOnceEnd = cut + 1;
   }

@@ -136,6 +136,10 @@ class MidiStream final {
     // device without latency (nothing to take back) they are never asked for anew: what they
     // sent would be sent twice, or left sounding.
     std::uint64_t sentAtOnceEnd = 0;
+    // The notes the last change sent at once started (at tick sentAtOnceEnd - 1). A device with
+    // latency may have played them before a second change of that tick took the rest back: the
+    // second ends them before it sends its own.
+    std::vector<MidiMessage> startedAtOnce{};
   };
 
   /// From `time` on, the stream plays `header`'s repetition `repetitions` from `tick` on, at
