@@ -12,13 +12,13 @@
 #include "app/pattern_window.h"
 #include "app/play_along_window.h"
 #include "clock_driver.h"
+#include "recorded_notes.h"
 #include "tests/support/held_chord_rhythm.h"
 #include "window_rig.h"
 
 using brondel::app::TPlayAlongWindow;
 using brondel::platform::ManualMidiClock;
 using brondel::platform::MidiMicros;
-using brondel::platform::RecordedMessage;
 using namespace std::chrono_literals;
 
 namespace {
@@ -28,36 +28,6 @@ using brondel::test::HeldChordRhythm;
 constexpr int kVar1 = 2, kEnd1 = 8;
 // 96 ticks a quarter note at tempo 96: a bar of 2 s, a tick of 500/96 ms.
 constexpr MidiMicros kBar = 2000ms;
-
-/// The note-ons of a status's channel as (due from `start`, key).
-std::vector<std::pair<MidiMicros, int>> NoteOns(const brondel::platform::RecordingMidiDevice& d,
-                                                MidiMicros start, std::uint8_t status) {
-  std::vector<std::pair<MidiMicros, int>> ons;
-  for (const RecordedMessage& m : d.Messages()) {
-    if (m.message.bytes[0] == status && m.message.bytes[2] > 0) {
-      ons.emplace_back(m.due - start, m.message.bytes[1]);
-    }
-  }
-  return ons;
-}
-
-/// True when every note-on was followed by its note-off.
-bool EveryNoteEnded(const brondel::platform::RecordingMidiDevice& device) {
-  std::map<std::pair<int, int>, int> sounding;
-  for (const RecordedMessage& m : device.Messages()) {
-    const int kind = m.message.bytes[0] & 0xF0;
-    const auto note = std::make_pair(m.message.bytes[0] & 0x0F, int{m.message.bytes[1]});
-    if (kind == 0x90 && m.message.bytes[2] > 0) {
-      ++sounding[note];
-    } else if (kind == 0x80 || kind == 0x90) {
-      sounding[note] = 0;
-    }
-  }
-  for (const auto& [note, count] : sounding) {
-    if (count != 0) return false;
-  }
-  return true;
-}
 
 struct TPlayAlong {
   TPlayAlong() {

@@ -16,9 +16,10 @@
 #include "app/play_along_window.h"
 #include "app/split_keyboard.h"
 #include "clock_driver.h"
+#include "recorded_notes.h"
+#include "tests/support/held_chord_rhythm.h"
 #include "window_rig.h"
 
-using brondel::TPartBuilder;
 using brondel::app::TPlayAlongWindow;
 using brondel::platform::ManualMidiClock;
 using brondel::platform::MidiMicros;
@@ -27,47 +28,9 @@ using namespace std::chrono_literals;
 
 namespace {
 
+using brondel::test::HeldChordRhythm;
+
 constexpr MidiMicros kBar = 2000ms;
-
-/// A 4/4 rhythm, every section one bar: the bass holds C3 and Chord1 C4-E4-G4 through the bar.
-brondel::TRhythmBuilder HeldChordRhythm() {
-  brondel::TRhythmBuilder rhythm(96, 0x22);
-  for (int s = 0; s < brondel::kSectionCount; ++s) {
-    const auto drum = static_cast<std::uint8_t>(30 + s);
-    rhythm.Bars(s, 1);
-    rhythm.Part(s, 0, TPartBuilder().Note(0, drum, 100).Note(48, drum, 0).Wait(336).End(0));
-    rhythm.Part(s, 1, TPartBuilder().Note(0, 48, 90).Wait(384).Note(0, 48, 0).End(0));
-    rhythm.Part(s, 2,
-                TPartBuilder()
-                    .Note(0, 60, 80)
-                    .Note(0, 64, 80)
-                    .Note(0, 67, 80)
-                    .Wait(384)
-                    .Note(0, 60, 0)
-                    .Note(0, 64, 0)
-                    .Note(0, 67, 0)
-                    .End(0));
-  }
-  return rhythm;
-}
-
-/// Every note-on followed by its note-off, per channel and key.
-bool EveryNoteEnded(const brondel::platform::RecordingMidiDevice& device) {
-  std::map<std::pair<int, int>, int> sounding;
-  for (const RecordedMessage& m : device.Messages()) {
-    const int kind = m.message.bytes[0] & 0xF0;
-    const auto note = std::make_pair(m.message.bytes[0] & 0x0F, int{m.message.bytes[1]});
-    if (kind == 0x90 && m.message.bytes[2] > 0) {
-      ++sounding[note];
-    } else if (kind == 0x80 || kind == 0x90) {
-      sounding[note] = 0;
-    }
-  }
-  for (const auto& [note, count] : sounding) {
-    if (count != 0) return false;
-  }
-  return true;
-}
 
 struct TKeyboardRig {
   TKeyboardRig() {
