@@ -347,8 +347,11 @@ QWidget* TPlayAlongWindow::BuildKeyboard() {
   });
   layout->addWidget(melodyTone_, 2, 3);
 
-  // The program change that asks for each section (none: -1); the keys are left unmapped.
+  // The program change that asks for each section (none: -1), and the key that does (none by
+  // default: a mapped key plays nothing else).
   auto* sections = new QHBoxLayout;
+  auto* sectionKeys = new QHBoxLayout;
+  sectionKeys->addWidget(new QLabel(QStringLiteral("Keys:"), box));
   sections->addWidget(new QLabel(QStringLiteral("Program changes:"), box));
   static constexpr std::array<const char*, 5> kButtonNames = {"Intro", "Var1", "Var2", "Fill",
                                                               "Ending"};
@@ -364,9 +367,21 @@ QWidget* TPlayAlongWindow::BuildKeyboard() {
     sections->addWidget(new QLabel(name, box));
     sections->addWidget(program);
     sectionPrograms_[b] = program;
+    auto* key = new QSpinBox(box);
+    key->setObjectName(QStringLiteral("Key") + name);
+    key->setRange(-1, 127);
+    key->setSpecialValueText(QStringLiteral("none"));
+    key->setValue(-1);
+    key->setToolTip(QStringLiteral("The key (0 to 127, middle C 60) that asks for ") + name);
+    connect(key, &QSpinBox::valueChanged, this, [this] { SectionProgramsChanged(); });
+    sectionKeys->addWidget(new QLabel(name, box));
+    sectionKeys->addWidget(key);
+    sectionKeys_[b] = key;
   }
   sections->addStretch(1);
+  sectionKeys->addStretch(1);
   layout->addLayout(sections, 3, 0, 1, 6);
+  layout->addLayout(sectionKeys, 4, 0, 1, 6);
   box->setEnabled(false);
   return box;
 }
@@ -375,10 +390,14 @@ void TPlayAlongWindow::SectionProgramsChanged() {
   if (!keyboard_) return;
   chords::TSectionMap map = keyboard_->Sections();
   map.programs.clear();
+  map.keys.clear();
   for (std::size_t b = 0; b < sectionPrograms_.size(); ++b) {
-    // A program given to two sections asks for the later one.
-    const int program = sectionPrograms_[b]->value();
-    if (program >= 0) map.programs[program] = static_cast<chords::TSectionButton>(b);
+    // A program or key given to two sections asks for the later one.
+    const auto button = static_cast<chords::TSectionButton>(b);
+    if (const int program = sectionPrograms_[b]->value(); program >= 0) {
+      map.programs[program] = button;
+    }
+    if (const int key = sectionKeys_[b]->value(); key >= 0) map.keys[key] = button;
   }
   keyboard_->SetSections(std::move(map));
 }

@@ -100,7 +100,7 @@ class TPlayAlongWindow : public QWidget {
   void ListInputs();
   void InputChosen(int index);
   /// The section programs as the window shows them, to the keyboard play.
-  void SectionProgramsChanged();
+  void SectionProgramsChanged();  // the programs and keys that ask for sections
   /// The split point and a device that went away (the timer's work).
   void ShowKeyboard();
   void Start(brondel::TPlayback::TLiveStart start);
@@ -128,6 +128,7 @@ class TPlayAlongWindow : public QWidget {
   QComboBox* fingering_ = nullptr;
   QSpinBox* melodyTone_ = nullptr;
   std::array<QSpinBox*, 5> sectionPrograms_{};  // Intro, Var1, Var2, Fill, Ending
+  std::array<QSpinBox*, 5> sectionKeys_{};      // the same, by key
   QTimer timer_;
   int sectionShown_ = -1;
   int chartBarShown_ = -2;

@@ -116,6 +116,11 @@ class TestPlayAlongKeyboard : public QObject {
                                                        {1, TSectionButton::kVariation1},
                                                        {2, TSectionButton::kVariation2},
                                                        {9, TSectionButton::kFill}}));
+    // No key asks for a section until one is given: C2 then asks for the fill.
+    QVERIFY(k.window->Keyboard()->Sections().keys.empty());
+    k.window->findChild<QSpinBox*>(QStringLiteral("KeyFill"))->setValue(36);
+    QVERIFY(k.window->Keyboard()->Sections().keys ==
+            (std::map<int, TSectionButton>{{36, TSectionButton::kFill}}));
 
     // The README's picture: BRONDEL_SCREENSHOT=docs/play-along-keyboard.png.
     if (const char* shot = std::getenv("BRONDEL_SCREENSHOT")) {

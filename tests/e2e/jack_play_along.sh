@@ -3,10 +3,12 @@
 # with the dummy driver, our MIDI monitor as the receiver, and test_play_along_jack, which plays a
 # rhythm of held bass and chord notes on the monitor's port and clicks five chords on the pad
 # while it plays. For each click, the first bass or chord note-on that arrives after it (the held
-# notes re-pitched) must arrive within one period: the message goes at the start of the next
-# cycle. The click's frame is JACK's estimate of the frame now (jack_frame_time), which may be a
-# few frames off the cycles' own count, so 1 ms (48 frames) is allowed for it. Argument: the
-# build directory.
+# notes re-pitched) must arrive soon: by design at the start of the next cycle, within a period,
+# which bench/midi_timing.sh measures (median and worst). The click's frame is read on the
+# window's thread (jack_frame_time) and that thread may be late by a period or so on a busy
+# machine, so the check allows three periods (16 ms here): that still fails a change that waits
+# for the next slice (a beat) or for the device's 20 ms wake margin, as a change once did.
+# Argument: the build directory.
 set -euo pipefail
 
 build="${1:?usage: jack_play_along.sh BUILD_DIR}"
@@ -27,14 +29,14 @@ received "$work/dump.txt" >"$work/received.txt"
 # Bass and chord note-ons (channels 11 to 14, 0-based 10 to 13) with a velocity.
 awk '$2 ~ /^9[A-D]$/ && $4 != "00" { print $1 }' "$work/received.txt" >"$work/notes.txt"
 worst=0
-allowed=$((period + 48))
+allowed=$((3 * period))
 while read -r what click; do
   [ "$what" = click ] || continue
   first="$(awk -v c="$click" '$1 >= c { print $1; exit }' "$work/notes.txt")"
   [ -n "$first" ] || fail "nothing re-pitched arrived after the click at frame $click"
   delay=$((first - click))
   [ "$delay" -le "$allowed" ] ||
-    fail "the click at frame $click was heard $delay frames later, more than a period ($period)"
+    fail "the click at frame $click was heard $delay frames later, more than three periods ($allowed)"
   [ "$delay" -gt "$worst" ] && worst=$delay
 done <"$work/result.txt"
-echo "$name: every chord clicked arrived within a period of $period frames and the clock's 1 ms (worst $worst frames)"
+echo "$name: every chord clicked arrived within three periods of $period frames (worst $worst frames)"
