@@ -12,8 +12,8 @@
 #include "app/pattern_window.h"
 #include "app/play_along_window.h"
 #include "clock_driver.h"
-#include "recorded_notes.h"
 #include "tests/support/held_chord_rhythm.h"
+#include "tests/support/recorded_notes.h"
 #include "window_rig.h"
 
 using brondel::app::TPlayAlongWindow;
@@ -96,18 +96,18 @@ class TestPlayAlong : public QObject {
     // thread takes the click in while the window's waits move the clock on, so here the change
     // is heard soon after the click; that it is heard at the click's own tick is the live play
     // tests' to show, on a clock that waits for the stream.
-    const auto bass = NoteOns(play.Device(), start, 0x9A);
+    const auto bass = brondel::test::NoteOnsOf(play.Device(), 0x9A, start);
     QCOMPARE(bass.size(), std::size_t{3});
     QCOMPARE(bass[0], std::make_pair(MidiMicros{0}, 48));
     QCOMPARE(bass[1].second, 50);
     QVERIFY(bass[1].first >= clicked && bass[1].first <= clicked + 200ms);
     QCOMPARE(bass[2], std::make_pair(kBar, 50));
     // The chord: D4-F4-A4 from the click (C4-E4-G4's nearest inversion).
-    const auto chord = NoteOns(play.Device(), start, 0x9B);
+    const auto chord = brondel::test::NoteOnsOf(play.Device(), 0x9B, start);
     QCOMPARE(chord.size(), std::size_t{9});
     QCOMPARE(chord[3].second, 62);
     QCOMPARE(chord[3].first, bass[1].first);
-    QVERIFY(EveryNoteEnded(play.Device()));
+    QVERIFY(brondel::test::NotesLeftOn(play.Device()).empty());
     QCOMPARE(play.window->SectionLabel()->text(), QStringLiteral("Section: stopped"));
     QVERIFY(play.rig.dialogs.shown.empty());
   }
@@ -131,12 +131,12 @@ class TestPlayAlong : public QObject {
     QCOMPARE(barsShown, QStringLiteral("C | <b><u>Am</u></b> | F | G7"));
     QCOMPARE(patternSection, kVar1);
     // Bars: Var1 on C, Var1 on Am, then End1 (under Am, the chord sounding), and the play ended.
-    const auto drums = NoteOns(play.Device(), start, 0x99);
+    const auto drums = brondel::test::NoteOnsOf(play.Device(), 0x99, start);
     QCOMPARE(drums.size(), std::size_t{3});
     QCOMPARE(drums[2], std::make_pair(2 * kBar, 30 + kEnd1));
-    const auto bass = NoteOns(play.Device(), start, 0x9A);
+    const auto bass = brondel::test::NoteOnsOf(play.Device(), 0x9A, start);
     QCOMPARE(bass[1], std::make_pair(kBar, 45));  // A2: A is above the break point F#
-    QVERIFY(EveryNoteEnded(play.Device()));
+    QVERIFY(brondel::test::NotesLeftOn(play.Device()).empty());
   }
 };
 

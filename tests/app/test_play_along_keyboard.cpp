@@ -16,8 +16,8 @@
 #include "app/play_along_window.h"
 #include "app/split_keyboard.h"
 #include "clock_driver.h"
-#include "recorded_notes.h"
 #include "tests/support/held_chord_rhythm.h"
+#include "tests/support/recorded_notes.h"
 #include "window_rig.h"
 
 using brondel::app::TPlayAlongWindow;
@@ -162,7 +162,7 @@ class TestPlayAlongKeyboard : public QObject {
     };
     QVERIFY2(has(0x9A, 45), "the bass follows the left hand to A");
     QVERIFY2(has(0x90, 72), "the melody on channel 1");
-    QVERIFY(EveryNoteEnded(*k.rig.devices[0]));
+    QVERIFY(brondel::test::NotesLeftOn(*k.rig.devices[0]).empty());
     QCOMPARE(k.window->InputStatus()->text(), QStringLiteral("Keys went away: unplugged"));
     QCOMPARE(k.window->InputChoice()->currentText(), QStringLiteral("(none)"));
     QVERIFY(!k.keys->IsOpen());

@@ -1,6 +1,7 @@
 // A playback host for tests on the manual clock: every wait moves the clock on by one step, then
 // runs the steps whose time has come, each once (a step may start a play of its own, which waits
-// in turn); a play that has not ended after a minute is stopped and reported.
+// in turn); a play still going after a minute of waits (since the host was made or cleared) is
+// stopped and reported.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -26,6 +27,12 @@ class ClockHost final : public IPlaybackHost {
     steps_.push_back({time, std::move(action), false});
   }
   void SetPlayback(TPlayback& playback) { playback_ = &playback; }
+  /// Forgets the steps, done or not, and starts counting the waits anew (a test that plays many
+  /// times on one clock).
+  void Clear() {
+    steps_.clear();
+    waits_ = 0;
+  }
   /// Called at every wait, after the steps.
   std::function<void()> everyWait;
 
@@ -42,7 +49,7 @@ class ClockHost final : public IPlaybackHost {
       clock_.Advance(std::chrono::milliseconds(0));  // the stream's thread takes in the step
     }
     if (everyWait) everyWait();
-    if (clock_.Now() > kGiveUp && playback_ != nullptr) {
+    if (++waits_ > kGiveUp / kStep && playback_ != nullptr) {
       ADD_FAILURE() << "the play did not end";
       playback_->Stop();
     }
@@ -60,6 +67,7 @@ class ClockHost final : public IPlaybackHost {
   platform::ManualMidiClock& clock_;
   std::vector<TStep> steps_;
   TPlayback* playback_ = nullptr;
+  std::int64_t waits_ = 0;
 };
 
 }  // namespace brondel::test

@@ -21,6 +21,9 @@
 #include "platform/midi/testing/midi_testing.h"
 #include "playback/keyboard_play.h"
 #include "playback/playback.h"
+#include "tests/playback/clock_host.h"
+#include "tests/playback/one_bar_sections.h"
+#include "tests/support/recorded_notes.h"
 #include "tests/support/test_rhythm.h"
 
 namespace brondel::test {
@@ -33,72 +36,9 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 constexpr int kVar1 = 2, kFill1 = 4, kEnd1 = 8;
-constexpr MidiMicros kStep = 10ms;
+constexpr MidiMicros kStep = ClockHost::kStep;
 constexpr MidiMicros kBar = 2000ms;
-constexpr MidiMicros kGiveUp = 60s;
 constexpr std::uint8_t kDrumOn = 0x99, kBassOn = 0x9A, kChordOn = 0x9B, kMelodyOn = 0x90;
-
-TestRhythm OneBarSections() {
-  TestRhythm rhythm(100);
-  rhythm.slot.header.SetTimeSignature(TimeSignatureByte(4, 2));
-  for (int section = 0; section < kSectionCount; ++section) {
-    const auto drum = static_cast<std::uint8_t>(30 + section);
-    rhythm.Part(section, kDrums, {Note(0, drum, 100), Note(20, drum, 0), Wait(380), End(0)})
-        .Part(section, kBass, {Note(0, 48, 90), Wait(400), Note(0, 48, 0), End(0)})
-        .Part(section, kChord1,
-              {Note(0, 60, 80), Note(0, 64, 80), Note(0, 67, 80), Wait(400), Note(0, 60, 0),
-               Note(0, 64, 0), Note(0, 67, 0), End(0)});
-    rhythm.slot.header.SetBarCount(section, 1);
-  }
-  return rhythm;
-}
-
-// A host whose every wait moves the clock on by one step, then runs the steps whose time has
-// come, each once.
-class ClockHost final : public IPlaybackHost {
- public:
-  explicit ClockHost(platform::ManualMidiClock& clock) : clock_(clock) {}
-
-  void At(MidiMicros time, std::function<void()> action) {
-    steps_.push_back({time, std::move(action), false});
-  }
-  void SetPlayback(TPlayback& playback) { playback_ = &playback; }
-  /// Forgets the steps, done or not.
-  void Clear() {
-    steps_.clear();
-    waits_ = 0;
-  }
-
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
-  void ShowPartSettings() override {}
-  void ShowPlayAllEntry(int, int) override {}
-  void WaitForEvents() override {
-    clock_.Advance(kStep);
-    for (TStep& step : steps_) {
-      if (step.done || clock_.Now() < step.time) continue;
-      step.done = true;
-      step.action();
-      clock_.Advance(0ms);  // the stream's thread has taken in what the step asked
-    }
-    if (++waits_ > kGiveUp / kStep && playback_ != nullptr) {
-      ADD_FAILURE() << "the play did not end";
-      playback_->Stop();
-    }
-  }
-
-  std::vector<std::string> messages;
-
- private:
-  struct TStep {
-    MidiMicros time;
-    std::function<void()> action;
-    bool done;
-  };
-  platform::ManualMidiClock& clock_;
-  std::vector<TStep> steps_;
-  TPlayback* playback_ = nullptr;
-  std::int64_t waits_ = 0;
-};
 
 class KeyboardPlay : public ::testing::Test {
  protected:
@@ -128,49 +68,18 @@ class KeyboardPlay : public ::testing::Test {
   void Press(int key) { Play({0x90, static_cast<std::uint8_t>(key), 100}); }
   void Release(int key) { Play({0x80, static_cast<std::uint8_t>(key), 0}); }
 
-  /// The note-ons (velocity above 0) of a channel's status as (due, key).
   std::vector<std::pair<MidiMicros, int>> NoteOns(std::uint8_t status) const {
-    std::vector<std::pair<MidiMicros, int>> ons;
-    for (const RecordedMessage& m : recorder->Messages()) {
-      if (m.message.bytes[0] == status && m.message.bytes[2] > 0) {
-        ons.emplace_back(m.due, m.message.bytes[1]);
-      }
-    }
-    return ons;
+    return NoteOnsOf(*recorder, status);
   }
-  /// The due times of the messages ending `key` on the channel of `status`.
   std::vector<MidiMicros> NoteOffs(std::uint8_t status, int key) const {
-    std::vector<MidiMicros> offs;
-    for (const RecordedMessage& m : recorder->Messages()) {
-      const bool off = m.message.bytes[0] == (status & 0xEF) ||
-                       (m.message.bytes[0] == status && m.message.bytes[2] == 0);
-      if (off && m.message.bytes[1] == key) offs.push_back(m.due);
-    }
-    return offs;
+    return NoteOffsOf(*recorder, status, key);
   }
   std::vector<int> BarSections() const {
     std::vector<int> sections;
     for (const auto& [due, key] : NoteOns(kDrumOn)) sections.push_back(key - 30);
     return sections;
   }
-  /// The (channel, key) pairs whose last note-on no note-off followed.
-  std::vector<std::pair<int, int>> NotesLeftOn() const {
-    std::map<std::pair<int, int>, int> sounding;
-    for (const RecordedMessage& m : recorder->Messages()) {
-      const int kind = m.message.bytes[0] & 0xF0;
-      const auto note = std::make_pair(m.message.bytes[0] & 0x0F, int{m.message.bytes[1]});
-      if (kind == 0x90 && m.message.bytes[2] > 0) {
-        ++sounding[note];
-      } else if (kind == 0x80 || kind == 0x90) {
-        sounding[note] = 0;
-      }
-    }
-    std::vector<std::pair<int, int>> left;
-    for (const auto& [note, count] : sounding) {
-      if (count != 0) left.push_back(note);
-    }
-    return left;
-  }
+  std::vector<std::pair<int, int>> NotesLeftOn() const { return test::NotesLeftOn(*recorder); }
 
   platform::ManualMidiClock clock;
   std::shared_ptr<platform::RecordingMidiDevice> recorder =

@@ -18,6 +18,8 @@
 #include "platform/midi/testing/midi_testing.h"
 #include "playback/playback.h"
 #include "tests/playback/clock_host.h"
+#include "tests/playback/one_bar_sections.h"
+#include "tests/support/recorded_notes.h"
 #include "tests/support/test_rhythm.h"
 
 namespace brondel::test {
@@ -34,21 +36,6 @@ constexpr MidiMicros kBar = 2000ms;
 constexpr MidiMicros kTick = 5ms;
 constexpr std::uint8_t kDrumOn = 0x99, kBassOn = 0x9A, kChordOn = 0x9B;
 
-TestRhythm OneBarSections() {
-  TestRhythm rhythm(100);
-  rhythm.slot.header.SetTimeSignature(TimeSignatureByte(4, 2));
-  for (int section = 0; section < kSectionCount; ++section) {
-    const auto drum = static_cast<std::uint8_t>(30 + section);
-    rhythm.Part(section, kDrums, {Note(0, drum, 100), Note(20, drum, 0), Wait(380), End(0)})
-        .Part(section, kBass, {Note(0, 48, 90), Wait(400), Note(0, 48, 0), End(0)})
-        .Part(section, kChord1,
-              {Note(0, 60, 80), Note(0, 64, 80), Note(0, 67, 80), Wait(400), Note(0, 60, 0),
-               Note(0, 64, 0), Note(0, 67, 0), End(0)});
-    rhythm.slot.header.SetBarCount(section, 1);
-  }
-  return rhythm;
-}
-
 chords::TChordSymbol Chord(const char* name) {
   return *chords::ParseChordSymbol(name);
 }
@@ -61,26 +48,11 @@ class LivePlay : public ::testing::Test {
     playback.OpenMidiStream();
   }
 
-  /// The note-ons (velocity above 0) of a channel's status as (due, key).
   std::vector<std::pair<MidiMicros, int>> NoteOns(std::uint8_t status) const {
-    std::vector<std::pair<MidiMicros, int>> ons;
-    for (const RecordedMessage& m : recorder->Messages()) {
-      if (m.message.bytes[0] == status && m.message.bytes[2] > 0) {
-        ons.emplace_back(m.due, m.message.bytes[1]);
-      }
-    }
-    return ons;
+    return NoteOnsOf(*recorder, status);
   }
-  /// The due times of the messages ending `key` on the channel of `status` (note-offs, or
-  /// note-ons of velocity 0).
   std::vector<MidiMicros> NoteOffs(std::uint8_t status, int key) const {
-    std::vector<MidiMicros> offs;
-    for (const RecordedMessage& m : recorder->Messages()) {
-      const bool off = m.message.bytes[0] == (status & 0xEF) ||
-                       (m.message.bytes[0] == status && m.message.bytes[2] == 0);
-      if (off && m.message.bytes[1] == key) offs.push_back(m.due);
-    }
-    return offs;
+    return NoteOffsOf(*recorder, status, key);
   }
   /// The section each bar played, read from the drum keys struck.
   std::vector<int> BarSections() const {
@@ -90,18 +62,8 @@ class LivePlay : public ::testing::Test {
   }
   /// Every note-on has a note-off after it, per channel and key, by the end of the recording.
   void ExpectEveryNoteEnded() const {
-    std::map<std::pair<int, int>, int> sounding;
-    for (const RecordedMessage& m : recorder->Messages()) {
-      const int kind = m.message.bytes[0] & 0xF0;
-      const auto note = std::make_pair(m.message.bytes[0] & 0x0F, int{m.message.bytes[1]});
-      if (kind == 0x90 && m.message.bytes[2] > 0) {
-        ++sounding[note];
-      } else if (kind == 0x80 || kind == 0x90) {
-        sounding[note] = 0;
-      }
-    }
-    for (const auto& [note, count] : sounding) {
-      EXPECT_EQ(count, 0) << "channel " << note.first << " key " << note.second << " left on";
+    for (const auto& [channel, key] : NotesLeftOn(*recorder)) {
+      ADD_FAILURE() << "channel " << channel << " key " << key << " left on";
     }
   }
 
