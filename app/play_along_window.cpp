@@ -408,7 +408,8 @@ void TPlayAlongWindow::SetInputs(brondel::platform::IMidiInputService& inputs) {
   keyboard_->SetMelodyTone(melodyTone_->value() - 1);
   SectionProgramsChanged();
   findChild<QWidget*>(QStringLiteral("MidiKeyboard"))->setEnabled(true);
-  ListInputs();
+  // The devices are asked for when the window shows, not at the program's start.
+  if (isVisible()) ListInputs();
   ShowKeyboard();
 }
 
