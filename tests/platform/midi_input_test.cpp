@@ -13,6 +13,7 @@
 
 #include "platform/midi/input/input_device.h"
 #include "platform/midi/input/input_queue.h"
+#include "platform/midi/jack/jack_input.h"
 #include "platform/midi/testing/midi_testing.h"
 
 namespace brondel::platform {
@@ -140,6 +141,32 @@ class TListener {
 
 std::chrono::steady_clock::time_point At(std::int64_t micros) {
   return std::chrono::steady_clock::time_point(std::chrono::microseconds(micros));
+}
+
+// A JACK keyboard that closes disconnects its port a moment before the port goes; the watch
+// that falls between the two must not report the going as a disconnection.
+TEST(JackInputGoneReason, ADisconnectionCountsOnlyWhenTheNextWatchFindsItStill) {
+  bool before = false;
+  const TJackSourceWatch fine{false, true, true};
+  const TJackSourceWatch disconnected{false, true, false};
+  const TJackSourceWatch portGone{false, false, false};
+  const TJackSourceWatch serverGone{true, true, true};
+  EXPECT_EQ(JackInputGoneReason("keys:out", fine, before), "");
+  EXPECT_EQ(JackInputGoneReason("keys:out", disconnected, before), "");
+  EXPECT_EQ(JackInputGoneReason("keys:out", portGone, before), "keys:out has gone");
+
+  before = false;
+  EXPECT_EQ(JackInputGoneReason("keys:out", disconnected, before), "");
+  EXPECT_EQ(JackInputGoneReason("keys:out", disconnected, before),
+            "keys:out is no longer connected");
+
+  before = false;  // re-patched between two watches: nothing has gone
+  EXPECT_EQ(JackInputGoneReason("keys:out", disconnected, before), "");
+  EXPECT_EQ(JackInputGoneReason("keys:out", fine, before), "");
+  EXPECT_EQ(JackInputGoneReason("keys:out", disconnected, before), "");
+
+  EXPECT_EQ(JackInputGoneReason("keys:out", serverGone, before), "the JACK server has stopped");
+  EXPECT_EQ(JackInputGoneReason("keys:out", portGone, before), "keys:out has gone");
 }
 
 TEST(MidiInputService, ListsItsDevicesAndDeliversEachMessageInOrderWithItsTime) {

@@ -2,6 +2,25 @@
 
 #include "platform/midi/jack/jack_client.h"
 
+namespace brondel::platform {
+
+std::string JackInputGoneReason(const std::string& source, const TJackSourceWatch& watch,
+                                bool& disconnectedBefore) {
+  if (watch.serverGone) return "the JACK server has stopped";
+  if (!watch.sourcePresent) return source + " has gone";
+  if (watch.connected) {
+    disconnectedBefore = false;
+    return {};
+  }
+  if (!disconnectedBefore) {
+    disconnectedBefore = true;
+    return {};
+  }
+  return source + " is no longer connected";
+}
+
+}  // namespace brondel::platform
+
 #if defined(BRONDEL_HAVE_JACK)
 
 #include <jack/jack.h>
@@ -98,16 +117,20 @@ MidiResult JackMidiInputDevice::Open(TInputQueue& queue) {
   auto client = std::make_unique<Client>();
   client->queue = &queue;
   failure_.clear();
+  disconnectedBefore_ = false;
   if (const MidiResult result = client->Start(options_, source_, failure_)) return result;
   client_ = std::move(client);
   return kMidiNoError;
 }
 
 std::string JackMidiInputDevice::Gone() {
-  if (client_->serverGone.load()) return "the JACK server has stopped";
-  if (jack_port_by_name(client_->client, source_.c_str()) == nullptr) return source_ + " has gone";
-  if (jack_port_connected(client_->port) == 0) return source_ + " is no longer connected";
-  return {};
+  TJackSourceWatch watch;
+  watch.serverGone = client_->serverGone.load();
+  if (!watch.serverGone) {
+    watch.sourcePresent = jack_port_by_name(client_->client, source_.c_str()) != nullptr;
+    watch.connected = jack_port_connected(client_->port) != 0;
+  }
+  return JackInputGoneReason(source_, watch, disconnectedBefore_);
 }
 
 std::chrono::steady_clock::time_point JackMidiInputDevice::TimeOf(std::int64_t time) const {

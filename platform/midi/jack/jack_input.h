@@ -33,6 +33,21 @@ bool IsOwnJackPort(const std::string& port, const std::string& clientName = "Bro
 /// without a server (the caller expects library messages).
 std::vector<std::string> JackMidiSourcePorts();
 
+/// What one watch of an open input finds: the server, the source port, our port's connection.
+struct TJackSourceWatch {
+  bool serverGone = false;
+  bool sourcePresent = true;
+  bool connected = true;
+};
+
+/// The going to report for `watch` of `source`, or empty while nothing has gone. A source found
+/// disconnected but still present is reported only when the next watch finds it so again
+/// (`disconnectedBefore` carries that between watches): a client that closes disconnects its
+/// ports a moment before they go, which is reported as "has gone", and a user re-patching the
+/// connection is not a going at all.
+std::string JackInputGoneReason(const std::string& source, const TJackSourceWatch& watch,
+                                bool& disconnectedBefore);
+
 class JackMidiInputDevice final : public IMidiInputDevice {
  public:
   /// A device reading the JACK MIDI output port `source` ("client:port").
@@ -46,7 +61,8 @@ class JackMidiInputDevice final : public IMidiInputDevice {
   /// port is not there, with the reason.
   MidiResult Open(TInputQueue& queue) override;
   std::string FailureReason() const override { return failure_; }
-  /// "the JACK server has stopped", "SOURCE has gone", "SOURCE is no longer connected".
+  /// "the JACK server has stopped", "SOURCE has gone", "SOURCE is no longer connected" (the last
+  /// only when two watches in a row find it so).
   std::string Gone() override;
   /// `time` is libjack's microseconds (jack_get_time).
   std::chrono::steady_clock::time_point TimeOf(std::int64_t time) const override;
@@ -58,6 +74,7 @@ class JackMidiInputDevice final : public IMidiInputDevice {
   const JackInputOptions options_;
   std::unique_ptr<Client> client_;
   std::string failure_;
+  bool disconnectedBefore_ = false;  // read and written by the input's thread only
 };
 
 }  // namespace brondel::platform
