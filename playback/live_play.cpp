@@ -1,5 +1,7 @@
 #include "playback/live_play.h"
 
+#include <algorithm>
+
 namespace brondel {
 
 TLiveSource::TLiveSource(std::unique_ptr<chords::TLiveEngine> engine)
@@ -9,17 +11,39 @@ std::optional<std::uint64_t> TLiveSource::Render(std::uint64_t from, std::uint64
                                                  std::vector<platform::StreamEvent>& events) {
   std::lock_guard guard(mutex_);
   chords::TLiveSlice slice = engine_->Render(from, to);
-  const auto add = [&events](const chords::TSongEvent& event) {
+  // A stretch that starts before the last one's end is asked anew: the ticks before it have
+  // sounded, so what was given there is let go; what was given from it on is given again.
+  if (from < givenUpTo_) {
+    std::erase_if(given_, [from](const TGiven& given) { return given.tick < from; });
+  }
+  givenUpTo_ = to;
+  for (const platform::MidiMessage& message : soon_) {
+    const auto at =
+        std::upper_bound(given_.begin(), given_.end(), from,
+                         [](std::uint64_t tick, const TGiven& given) { return tick < given.tick; });
+    given_.insert(at, {from, message});
+  }
+  soon_.clear();
+  if (given_.size() > kKeptGiven) {
+    given_.erase(given_.begin(), given_.end() - static_cast<std::ptrdiff_t>(kKeptGiven));
+  }
+
+  // The engine's events and the given ones of this stretch in tick order, the given ones after
+  // the engine's own at their tick (a re-pitch goes first).
+  events.reserve(slice.events.size() + given_.size());
+  auto given = std::lower_bound(given_.begin(), given_.end(), from,
+                                [](const TGiven& g, std::uint64_t tick) { return g.tick < tick; });
+  const auto addGivenBefore = [&](std::uint64_t tick) {
+    for (; given != given_.end() && given->tick < tick && given->tick < to; ++given) {
+      events.push_back({given->tick, given->message});
+    }
+  };
+  for (const chords::TSongEvent& event : slice.events) {
+    addGivenBefore(event.tick);
     events.push_back(
         {event.tick, platform::MidiMessage{{event.status, event.data1, event.data2}, 3}});
-  };
-  events.reserve(slice.events.size() + soon_.size());
-  // The messages sent soon go at the first tick, after the engine's own there (a re-pitch).
-  auto later = slice.events.begin();
-  for (; later != slice.events.end() && later->tick == from; ++later) add(*later);
-  for (const platform::MidiMessage& message : soon_) events.push_back({from, message});
-  soon_.clear();
-  for (; later != slice.events.end(); ++later) add(*later);
+  }
+  addGivenBefore(to);
   return slice.end;
 }
 

@@ -34,15 +34,25 @@ class TLiveSource final : public platform::IStreamSource {
   /// waits for it).
   void With(const std::function<void(chords::TLiveEngine&)>& action);
   /// A message to go out as soon as possible (a keyboard's melody note): the next Render gives
-  /// it at its first tick, once, after the engine's own events there. Once only, because the
-  /// stream sends the events of that first tick at once: given again by a later Render from the
-  /// same tick it would be sent twice. Any thread.
+  /// it at its first tick, after the engine's own events there. Like the engine's events it is
+  /// given again by a Render that asks anew for its tick (the device took back what it had not
+  /// played); one that starts after its tick lets it go. Any thread.
   void SendSoon(const platform::MidiMessage& message);
 
  private:
-  std::mutex mutex_;  // guards engine_ and soon_
+  /// A message sent soon and the tick it was given at.
+  struct TGiven {
+    std::uint64_t tick = 0;
+    platform::MidiMessage message;
+  };
+  /// At most this many given messages are kept for a stream that has not asked anew for long.
+  static constexpr std::size_t kKeptGiven = 256;
+
+  std::mutex mutex_;  // guards everything below
   const std::unique_ptr<chords::TLiveEngine> engine_;
-  std::vector<platform::MidiMessage> soon_;
+  std::vector<platform::MidiMessage> soon_;  // sent soon, not given yet
+  std::vector<TGiven> given_;                // given, in tick order, until their tick is heard
+  std::uint64_t givenUpTo_ = 0;              // the end of the last Render's stretch
 };
 
 /// What the window shows of a live play: the chord and section sounding, the one asked.

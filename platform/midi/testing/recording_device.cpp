@@ -1,5 +1,7 @@
 #include "platform/midi/testing/recording_device.h"
 
+#include "platform/midi/engine/stream_events.h"
+
 namespace brondel::platform {
 
 RecordingMidiDevice::RecordingMidiDevice(std::string name, IMidiClock& clock)
@@ -18,13 +20,13 @@ bool RecordingMidiDevice::IsOpen() const {
 
 void RecordingMidiDevice::Send(const MidiMessage& message, MidiMicros due) {
   std::lock_guard guard(mutex_);
-  Record(message, due);
+  Record(message, due, true);
 }
 
 void RecordingMidiDevice::Silence(std::span<const MidiMessage> endings) {
   std::lock_guard guard(mutex_);
   const MidiMicros now = clock_.Now();
-  for (const MidiMessage& message : endings) Record(message, now);
+  for (const MidiMessage& message : endings) Record(message, now, false);
   ++silenceCount_;
 }
 
@@ -75,11 +77,36 @@ int RecordingMidiDevice::SilenceCount() const {
 void RecordingMidiDevice::ClearRecording() {
   std::lock_guard guard(mutex_);
   messages_.clear();
+  viaSend_.clear();
   silenceCount_ = 0;
 }
 
-void RecordingMidiDevice::Record(const MidiMessage& message, MidiMicros due) {
+void RecordingMidiDevice::SetTakesBack(bool takesBack) {
+  std::lock_guard guard(mutex_);
+  takesBack_ = takesBack;
+}
+
+void RecordingMidiDevice::Retract() {
+  std::lock_guard guard(mutex_);
+  if (!takesBack_) return;
+  const MidiMicros now = clock_.Now();
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < messages_.size(); ++i) {
+    const MidiMessage& message = messages_[i].message;
+    const bool unplayed = viaSend_[i] && !EndsANote(message) &&
+                          (messages_[i].sent == now || messages_[i].due + latency_ > now);
+    if (unplayed) continue;
+    messages_[kept] = messages_[i];
+    viaSend_[kept] = viaSend_[i];
+    ++kept;
+  }
+  messages_.resize(kept);
+  viaSend_.resize(kept);
+}
+
+void RecordingMidiDevice::Record(const MidiMessage& message, MidiMicros due, bool sent) {
   messages_.push_back({due, clock_.Now(), message});
+  viaSend_.push_back(sent);
 }
 
 }  // namespace brondel::platform

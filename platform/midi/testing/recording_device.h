@@ -50,6 +50,12 @@ class RecordingMidiDevice final : public IMidiDevice {
 
   /// The latency the device reports from now on, as a device that sounds later would.
   void SetOutputLatency(MidiMicros latency);
+  /// Retract takes back, as a device with a queue does, every message sent that does not end a
+  /// note and has not been played: one that would sound (its due time plus the latency) after
+  /// now, or that arrived just now (a queue plays it at its next period). Off unless a test
+  /// turns it on; then Messages no longer has those.
+  void SetTakesBack(bool takesBack);
+  void Retract() override;
   /// Every later `call` fails with `code`; a code of 0 lets it succeed again.
   void FailCall(MidiCall call, MidiResult code);
   /// Every later call of any kind fails with `code`; 0 clears every failure.
@@ -62,7 +68,7 @@ class RecordingMidiDevice final : public IMidiDevice {
   void ClearRecording();
 
  private:
-  void Record(const MidiMessage& message, MidiMicros due);
+  void Record(const MidiMessage& message, MidiMicros due, bool sent);
 
   const std::string name_;
   IMidiClock& clock_;
@@ -71,6 +77,8 @@ class RecordingMidiDevice final : public IMidiDevice {
   std::map<MidiCall, MidiResult> failures_;
   MidiResult failEverything_ = kMidiNoError;
   std::vector<RecordedMessage> messages_;
+  std::vector<bool> viaSend_;  // beside messages_: given by Send (not Silence), so retractable
+  bool takesBack_ = false;
   int silenceCount_ = 0;
   MidiMicros latency_{0};
 };
