@@ -53,11 +53,11 @@ awk 'function hex(s) { return (index("0123456789ABCDEF", substr(s, 1, 1)) - 1) *
      END { for (i = 1; i <= n; i++) print (i in got) ? got[i] : "missing" }' \
   "$work/changes.txt" "$work/received.txt" >"$work/delays.txt"
 grep -q missing "$work/delays.txt" && fail "a chord change never reached the bass: $(paste -sd' ' "$work/delays.txt")"
-# Frames at 48 kHz; three periods (768 frames) is the bound.
-sort -n "$work/delays.txt" | awk -v name="$name" '
+# Frames at 48 kHz; three periods (768 frames at 256) is the bound.
+sort -n "$work/delays.txt" | awk -v name="$name" -v period="$jack_period" '
   { d[NR] = $1 }
   END { median = (NR % 2) ? d[(NR + 1) / 2] : (d[NR / 2] + d[NR / 2 + 1]) / 2
-        printf "%s: %d chord changes, key frame to the first re-pitched bass note: median %.2f ms, worst %.2f ms (a period is 5.33 ms)\n",
-               name, NR, median / 48, d[NR] / 48
-        exit d[NR] > 3 * 256 }' ||
+        printf "%s: %d chord changes, key frame to the first re-pitched bass note: median %.2f ms, worst %.2f ms (a period is %.2f ms)\n",
+               name, NR, median / 48, d[NR] / 48, period / 48
+        exit d[NR] > 3 * period }' ||
   fail "a chord change took longer than three periods: $(paste -sd' ' "$work/delays.txt") frames"

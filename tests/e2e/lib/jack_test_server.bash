@@ -23,8 +23,12 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# Frames per period: 256 unless BRONDEL_JACK_PERIOD says otherwise (the benchmarks' figures at
+# other periods).
+jack_period="${BRONDEL_JACK_PERIOD:-256}"
+
 start_jack_server() {
-  jackd -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 >"$work/jackd.log" 2>&1 &
+  jackd -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p "$jack_period" >"$work/jackd.log" 2>&1 &
   jackd_pid=$!
   jack_wait -w -t 10 >/dev/null || { cat "$work/jackd.log" >&2; fail "the JACK server did not start"; }
 }
