@@ -201,8 +201,13 @@ void TPlayAlongWindow::SectionClicked(int section, bool startsPlay) {
 }
 
 void TPlayAlongWindow::SyncStartClicked() {
-  if (!Playing())
-    Start({.section = kVar1, .syncStart = true, .play = settings_, .chart = std::nullopt});
+  // As on a keyboard: pressed while the rhythm plays, it stops it and waits for the next chord;
+  // pressed while it waits, it stops waiting.
+  if (const std::optional<brondel::TLiveState> live = playback_.LiveNow()) {
+    playback_.Stop();
+    if (live->waiting) return;
+  }
+  Start({.section = kVar1, .syncStart = true, .play = settings_, .chart = std::nullopt});
 }
 
 void TPlayAlongWindow::PlayChartClicked() {

@@ -112,6 +112,54 @@ class TestPlayAlong : public QObject {
     QVERIFY(play.rig.dialogs.shown.empty());
   }
 
+  // Sync start pressed while the rhythm plays stops it (every note ended) and waits; the next
+  // chord starts Var1 from its start at that moment. Pressed again while waiting, it stops.
+  void SyncStartWhilePlayingStopsAndWaitsForTheNextChord() {
+    TPlayAlong play;
+    TClockDriver driver(play.clock, 10ms);
+    const MidiMicros start = play.clock.Now();
+    QString waitingShown;
+    MidiMicros chordAt{0};
+    driver.At([&] { return play.clock.Now() >= start + 1000ms; },
+              [&] { play.window->Button(QStringLiteral("Sync start"))->click(); });
+    // The click above returns once the waiting play has ended; these run while it waits.
+    driver.At([&] { return play.clock.Now() >= start + 1500ms; },
+              [&] {
+                play.window->ShowPlaying();
+                waitingShown = play.window->SectionLabel()->text();
+                chordAt = play.clock.Now() - start;
+                play.window->PadButton(QStringLiteral("F"))->click();
+              });
+    driver.At([&] { return play.clock.Now() >= start + 2500ms; },
+              [&] { play.window->Button(QStringLiteral("Sync start"))->click(); });
+    driver.At([&] { return play.clock.Now() >= start + 3000ms; },
+              [&] {
+                play.window->ShowPlaying();
+                waitingShown += QStringLiteral(" / ") + play.window->SectionLabel()->text();
+                play.window->Button(QStringLiteral("Sync start"))->click();
+              });
+    // Not reached when the last click stopped the waiting: only for a window that went on.
+    driver.At([&] { return play.clock.Now() >= start + 4000ms; },
+              [&] { play.window->Button(QStringLiteral("Stop"))->click(); });
+    play.window->Button(QStringLiteral("Var1"))->click();  // returns once every play has ended
+    QCOMPARE(driver.Fired(), 4);
+    QCOMPARE(waitingShown, QStringLiteral("Section: waiting for a chord / Section: waiting for a "
+                                          "chord"));
+    QCOMPARE(play.window->SectionLabel()->text(), QStringLiteral("Section: stopped"));
+    QVERIFY(play.clock.Now() - start < 3500ms);
+    // Var1's drums: at the start, then from the chord on (not at 1000 ms's bar, nor at 2 s).
+    const auto drums = brondel::test::NoteOnsOf(play.Device(), 0x99, start);
+    QCOMPARE(drums.size(), std::size_t{2});
+    QCOMPARE(drums[0], std::make_pair(MidiMicros{0}, 30 + kVar1));
+    QVERIFY(drums[1].first >= chordAt && drums[1].first <= chordAt + 200ms);
+    const auto bass = brondel::test::NoteOnsOf(play.Device(), 0x9A, start);
+    QCOMPARE(bass.size(), std::size_t{2});
+    QCOMPARE(bass[1].second, 53);  // F3: F is below the break point F#, so it goes up
+    QCOMPARE(bass[1].first, drums[1].first);
+    QVERIFY(brondel::test::NotesLeftOn(play.Device()).empty());
+    QVERIFY(play.rig.dialogs.shown.empty());
+  }
+
   void AChartPlaysFromItsStartWithItsBarShownAndAnEndingEndsIt() {
     TPlayAlong play;
     TClockDriver driver(play.clock, 10ms);
