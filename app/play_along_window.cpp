@@ -241,7 +241,8 @@ void TPlayAlongWindow::SettingsChanged() {
 
 void TPlayAlongWindow::ShowPlaying() {
   const std::optional<brondel::TLiveState> live = playback_.LiveNow();
-  const TChordSymbol chord = live ? live->chord : playback_.Live().Chord();
+  // A play waiting for its first chord has none yet: the chord shown is the one asked last.
+  const TChordSymbol chord = live && !live->waiting ? live->chord : playback_.Live().Chord();
   chordLabel_->setText(QStringLiteral("Chord: ") + ToQString(chords::ChordSymbolName(chord)));
   QString section = QStringLiteral("stopped");
   int sounding = -1;

@@ -135,7 +135,8 @@ class TestPlayAlong : public QObject {
     driver.At([&] { return play.clock.Now() >= start + 3000ms; },
               [&] {
                 play.window->ShowPlaying();
-                waitingShown += QStringLiteral(" / ") + play.window->SectionLabel()->text();
+                waitingShown += QStringLiteral(" / ") + play.window->SectionLabel()->text() +
+                                QStringLiteral(", ") + play.window->ChordLabel()->text();
                 play.window->Button(QStringLiteral("Sync start"))->click();
               });
     // Not reached when the last click stopped the waiting: only for a window that went on.
@@ -144,7 +145,7 @@ class TestPlayAlong : public QObject {
     play.window->Button(QStringLiteral("Var1"))->click();  // returns once every play has ended
     QCOMPARE(driver.Fired(), 4);
     QCOMPARE(waitingShown, QStringLiteral("Section: waiting for a chord / Section: waiting for a "
-                                          "chord"));
+                                          "chord, Chord: F"));
     QCOMPARE(play.window->SectionLabel()->text(), QStringLiteral("Section: stopped"));
     QVERIFY(play.clock.Now() - start < 3500ms);
     // Var1's drums: at the start, then from the chord on (not at 1000 ms's bar, nor at 2 s).
