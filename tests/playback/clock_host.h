@@ -1,13 +1,14 @@
 // A playback host for tests on the manual clock: every wait moves the clock on by one step, then
 // runs the steps whose time has come, each once (a step may start a play of its own, which waits
 // in turn); a play still going after a minute of waits (since the host was made or cleared) is
-// stopped and reported.
+// stopped and reported. RecordedPlaybackTest is the playback tests' fixture around it.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,25 @@ class ClockHost final : public IPlaybackHost {
   std::vector<TStep> steps_;
   TPlayback* playback_ = nullptr;
   std::int64_t waits_ = 0;
+};
+
+/// A TPlayback on a recording device and a manual clock that its ClockHost moves on by a step at
+/// every wait, with `slot` in the main slot and the stream open.
+class RecordedPlaybackTest : public ::testing::Test {
+ protected:
+  explicit RecordedPlaybackTest(const TRhythmSlot& slot) {
+    docs.slots[kMainSlot] = slot;
+    host.SetPlayback(playback);
+    playback.OpenMidiStream();
+  }
+
+  platform::ManualMidiClock clock;
+  std::shared_ptr<platform::RecordingMidiDevice> recorder =
+      std::make_shared<platform::RecordingMidiDevice>("Recorder", clock);
+  std::unique_ptr<platform::IMidiService> midi = platform::MakeMidiService({recorder});
+  ClockHost host{clock};
+  TRhythmDocuments docs;
+  TPlayback playback{docs, *midi, host};
 };
 
 }  // namespace brondel::test

@@ -37,15 +37,12 @@ using ::testing::IsEmpty;
 
 constexpr int kVar1 = 2, kFill1 = 4, kEnd1 = 8;
 constexpr MidiMicros kStep = ClockHost::kStep;
-constexpr MidiMicros kBar = 2000ms;
-constexpr std::uint8_t kDrumOn = 0x99, kBassOn = 0x9A, kChordOn = 0x9B, kMelodyOn = 0x90;
+constexpr MidiMicros kBar = kOneBar;
+constexpr std::uint8_t kMelodyOn = 0x90;
 
-class KeyboardPlay : public ::testing::Test {
+class KeyboardPlay : public OneBarLivePlay {
  protected:
   KeyboardPlay() {
-    docs.slots[kMainSlot] = OneBarSections().slot;
-    host.SetPlayback(playback);
-    playback.OpenMidiStream();
     EXPECT_EQ(keyboard.DeviceNames(), std::vector<std::string>{"Keys"});
     EXPECT_EQ(keyboard.Open(0), std::nullopt);
   }
@@ -68,33 +65,15 @@ class KeyboardPlay : public ::testing::Test {
   void Press(int key) { Play({0x90, static_cast<std::uint8_t>(key), 100}); }
   void Release(int key) { Play({0x80, static_cast<std::uint8_t>(key), 0}); }
 
-  std::vector<std::pair<MidiMicros, int>> NoteOns(std::uint8_t status) const {
-    return NoteOnsOf(*recorder, status);
-  }
-  std::vector<MidiMicros> NoteOffs(std::uint8_t status, int key) const {
-    return NoteOffsOf(*recorder, status, key);
-  }
-  std::vector<int> BarSections() const {
-    std::vector<int> sections;
-    for (const auto& [due, key] : NoteOns(kDrumOn)) sections.push_back(key - 30);
-    return sections;
-  }
   std::vector<std::pair<int, int>> NotesLeftOn() const { return test::NotesLeftOn(*recorder); }
   /// `rounds` plays of random keys, switches, sections and Stop on a device of `latency` that
   /// takes back what it has not played when it has one; checks each play's notes.
   void PlayRandomly(int rounds, MidiMicros latency);
 
-  platform::ManualMidiClock clock;
-  std::shared_ptr<platform::RecordingMidiDevice> recorder =
-      std::make_shared<platform::RecordingMidiDevice>("Recorder", clock);
-  std::unique_ptr<platform::IMidiService> midi = platform::MakeMidiService({recorder});
   std::shared_ptr<platform::FakeMidiInputDevice> keys =
       std::make_shared<platform::FakeMidiInputDevice>("Keys");
   std::unique_ptr<platform::IMidiInputService> inputs =
       platform::MakeMidiInputService({keys}, {.queueCapacity = 64, .watchInterval = 5ms});
-  ClockHost host{clock};
-  TRhythmDocuments docs;
-  TPlayback playback{docs, *midi, host};
   TKeyboardPlay keyboard{*inputs, playback.LiveControl()};
 };
 

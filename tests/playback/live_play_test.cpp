@@ -32,48 +32,21 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 constexpr int kIntro1 = 0, kVar1 = 2, kVar2 = 3, kFill1 = 4, kFill2 = 5, kEnd1 = 8;
-constexpr MidiMicros kBar = 2000ms;
+constexpr MidiMicros kBar = kOneBar;
 constexpr MidiMicros kTick = 5ms;
-constexpr std::uint8_t kDrumOn = 0x99, kBassOn = 0x9A, kChordOn = 0x9B;
 
 chords::TChordSymbol Chord(const char* name) {
   return *chords::ParseChordSymbol(name);
 }
 
-class LivePlay : public ::testing::Test {
+class LivePlay : public OneBarLivePlay {
  protected:
-  LivePlay() {
-    docs.slots[kMainSlot] = OneBarSections().slot;
-    host.SetPlayback(playback);
-    playback.OpenMidiStream();
-  }
-
-  std::vector<std::pair<MidiMicros, int>> NoteOns(std::uint8_t status) const {
-    return NoteOnsOf(*recorder, status);
-  }
-  std::vector<MidiMicros> NoteOffs(std::uint8_t status, int key) const {
-    return NoteOffsOf(*recorder, status, key);
-  }
-  /// The section each bar played, read from the drum keys struck.
-  std::vector<int> BarSections() const {
-    std::vector<int> sections;
-    for (const auto& [due, key] : NoteOns(kDrumOn)) sections.push_back(key - 30);
-    return sections;
-  }
   /// Every note-on has a note-off after it, per channel and key, by the end of the recording.
   void ExpectEveryNoteEnded() const {
     for (const auto& [channel, key] : NotesLeftOn(*recorder)) {
       ADD_FAILURE() << "channel " << channel << " key " << key << " left on";
     }
   }
-
-  platform::ManualMidiClock clock;
-  std::shared_ptr<platform::RecordingMidiDevice> recorder =
-      std::make_shared<platform::RecordingMidiDevice>("Recorder", clock);
-  std::unique_ptr<platform::IMidiService> midi = platform::MakeMidiService({recorder});
-  ClockHost host{clock};
-  TRhythmDocuments docs;
-  TPlayback playback{docs, *midi, host};
 };
 
 TEST_F(LivePlay, AChordChangeMidBarRepitchesTheHeldNotesThereWithRetriggerOn) {

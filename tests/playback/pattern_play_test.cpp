@@ -43,13 +43,9 @@ TestRhythm LoopRhythm() {
   return rhythm;
 }
 
-class PatternPlay : public ::testing::Test {
+class PatternPlay : public RecordedPlaybackTest {
  protected:
-  PatternPlay() {
-    docs.slots[kMainSlot] = LoopRhythm().slot;
-    host.SetPlayback(playback);
-    playback.OpenMidiStream();
-  }
+  PatternPlay() : RecordedPlaybackTest(LoopRhythm().slot) {}
 
   /// The due times of the recorded messages equal to status, data1, data2.
   std::vector<MidiMicros> DueTimes(std::uint8_t status, std::uint8_t data1,
@@ -84,14 +80,6 @@ class PatternPlay : public ::testing::Test {
     mix.muted[static_cast<std::size_t>(part)] = true;
     return mix;
   }
-
-  platform::ManualMidiClock clock;
-  std::shared_ptr<platform::RecordingMidiDevice> recorder =
-      std::make_shared<platform::RecordingMidiDevice>("Recorder", clock);
-  std::unique_ptr<platform::IMidiService> midi = platform::MakeMidiService({recorder});
-  ClockHost host{clock};
-  TRhythmDocuments docs;
-  TPlayback playback{docs, *midi, host};
 };
 
 TEST_F(PatternPlay, PositionAtChosenClockTimesIsWhatTheDeviceSounds) {
