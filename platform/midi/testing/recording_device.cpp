@@ -20,13 +20,13 @@ bool RecordingMidiDevice::IsOpen() const {
 
 void RecordingMidiDevice::Send(const MidiMessage& message, MidiMicros due) {
   std::lock_guard guard(mutex_);
-  Record(message, due, true);
+  Record(message, due, false);
 }
 
 void RecordingMidiDevice::Silence(std::span<const MidiMessage> endings) {
   std::lock_guard guard(mutex_);
   const MidiMicros now = clock_.Now();
-  for (const MidiMessage& message : endings) Record(message, now, false);
+  for (const MidiMessage& message : endings) Record(message, now, true);
   ++silenceCount_;
 }
 
@@ -77,7 +77,6 @@ int RecordingMidiDevice::SilenceCount() const {
 void RecordingMidiDevice::ClearRecording() {
   std::lock_guard guard(mutex_);
   messages_.clear();
-  viaSend_.clear();
   silenceCount_ = 0;
 }
 
@@ -90,23 +89,13 @@ void RecordingMidiDevice::Retract() {
   std::lock_guard guard(mutex_);
   if (!takesBack_) return;
   const MidiMicros now = clock_.Now();
-  std::size_t kept = 0;
-  for (std::size_t i = 0; i < messages_.size(); ++i) {
-    const MidiMessage& message = messages_[i].message;
-    const bool unplayed = viaSend_[i] && !EndsANote(message) &&
-                          (messages_[i].sent == now || messages_[i].due + latency_ > now);
-    if (unplayed) continue;
-    messages_[kept] = messages_[i];
-    viaSend_[kept] = viaSend_[i];
-    ++kept;
-  }
-  messages_.resize(kept);
-  viaSend_.resize(kept);
+  std::erase_if(messages_, [&](const RecordedMessage& m) {
+    return !m.silencing && !EndsANote(m.message) && (m.sent == now || m.due + latency_ > now);
+  });
 }
 
-void RecordingMidiDevice::Record(const MidiMessage& message, MidiMicros due, bool sent) {
-  messages_.push_back({due, clock_.Now(), message});
-  viaSend_.push_back(sent);
+void RecordingMidiDevice::Record(const MidiMessage& message, MidiMicros due, bool silencing) {
+  messages_.push_back({due, clock_.Now(), message, silencing});
 }
 
 }  // namespace brondel::platform

@@ -29,6 +29,7 @@ struct RecordedMessage {
   MidiMicros due{0};   // when the engine meant it to sound (on the device's clock)
   MidiMicros sent{0};  // the clock's time when it arrived
   MidiMessage message;
+  bool silencing = false;  // recorded by Silence (an ending), not by Send
 };
 
 class RecordingMidiDevice final : public IMidiDevice {
@@ -68,7 +69,7 @@ class RecordingMidiDevice final : public IMidiDevice {
   void ClearRecording();
 
  private:
-  void Record(const MidiMessage& message, MidiMicros due, bool sent);
+  void Record(const MidiMessage& message, MidiMicros due, bool silencing);
 
   const std::string name_;
   IMidiClock& clock_;
@@ -77,7 +78,6 @@ class RecordingMidiDevice final : public IMidiDevice {
   std::map<MidiCall, MidiResult> failures_;
   MidiResult failEverything_ = kMidiNoError;
   std::vector<RecordedMessage> messages_;
-  std::vector<bool> viaSend_;  // beside messages_: given by Send (not Silence), so retractable
   bool takesBack_ = false;
   int silenceCount_ = 0;
   MidiMicros latency_{0};
