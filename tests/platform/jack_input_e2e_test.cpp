@@ -71,17 +71,22 @@ struct TReceived {
   }
 };
 
+// Opens "keys:out" once the system lists it, with `got`'s callbacks, into `handle`.
+void OpenKeys(IMidiInputService& service, TReceived& got, MidiInputHandle& handle) {
+  const std::optional<std::uint32_t> keys = FindInput(service, "keys:out");
+  ASSERT_TRUE(keys) << "keys:out is not listed on server " << kServer;
+  ASSERT_EQ(service.OpenInput(*keys, got.Callbacks(), &handle), kMidiNoError)
+      << service.ErrorText(kMidiNotEnabled);
+}
+
 TEST(JackInputEndToEnd, TheKeyboardsMessagesArriveInOrderWithTheirTimesAndItsGoingIsReported) {
   if (kServer == nullptr || kReceivedPath == nullptr) {
     GTEST_SKIP() << "run by tests/e2e/jack_input.sh, which starts the JACK server";
   }
   const auto service = MakeSystemMidiInputService();
-  const std::optional<std::uint32_t> keys = FindInput(*service, "keys:out");
-  ASSERT_TRUE(keys) << "keys:out is not listed on server " << kServer;
   TReceived got;
   MidiInputHandle handle = 0;
-  ASSERT_EQ(service->OpenInput(*keys, got.Callbacks(), &handle), kMidiNoError)
-      << service->ErrorText(kMidiNotEnabled);
+  ASSERT_NO_FATAL_FAILURE(OpenKeys(*service, got, handle));
   // The keyboard ends once it has played: its port goes, and the input says so once.
   EXPECT_TRUE(got.WaitFor(60s, [&] { return !got.lost.empty(); }));
   std::this_thread::sleep_for(600ms);  // a second report would come within two watches
@@ -109,11 +114,9 @@ TEST(JackInputEndToEnd, TheServerStoppingIsReportedOnceAndTheInputStillCloses) {
     GTEST_SKIP() << "run by tests/e2e/jack_input.sh, which starts the JACK server";
   }
   const auto service = MakeSystemMidiInputService();
-  const std::optional<std::uint32_t> keys = FindInput(*service, "keys:out");
-  ASSERT_TRUE(keys) << "keys:out is not listed on server " << kServer;
   TReceived got;
   MidiInputHandle handle = 0;
-  ASSERT_EQ(service->OpenInput(*keys, got.Callbacks(), &handle), kMidiNoError);
+  ASSERT_NO_FATAL_FAILURE(OpenKeys(*service, got, handle));
   ASSERT_TRUE(got.WaitFor(30s, [&] { return !got.messages.empty(); }));
   ASSERT_EQ(::kill(static_cast<pid_t>(std::stol(kServerPid)), SIGTERM), 0);
   EXPECT_TRUE(got.WaitFor(30s, [&] { return !got.lost.empty(); }));
